@@ -1,0 +1,90 @@
+// Start-up, the shared frame helpers and the program's end.
+#include "app/game.h"
+
+#include <GL/gl.h>
+
+#include "app/intro.h"
+#include "frontend/menu.h"
+#include "platform/platform.h"
+#include "session/leaderboard.h"
+
+namespace {
+
+void PrintBanner() {
+  const std::string dashes(36, '-');
+  plat::ConsoleClear();
+  plat::ConsoleLine(dashes);
+  plat::ConsoleLine("Quobbes Zirpel");
+  plat::ConsoleLine(dashes);
+  plat::ConsoleLine("");
+  plat::ConsoleLine("Copyright (c) 2026 Das Quobbes-Zirpel-Team");
+  plat::ConsoleLine("");
+  plat::ConsoleLine("Build Time: 06-25-2012 19:45:00");
+  plat::ConsoleLine("Gebaut mit GCC (C++20), CMake, SDL2, OpenGL, FreeType, fontconfig und zlib");
+}
+
+// The screen size from "Display": "Auto" is the desktop; a value that gives
+// no usable size (empty, no "x", garbage) is the desktop too, instead of a
+// window of 0 pixels.
+void ChooseScreenSize(Game& game) {
+  VideoState& v = game.video;
+  const std::string display = SettingsGet(game.settings, "Display");
+  if (display == "Auto") {
+    plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
+    return;
+  }
+  ParseDisplay(display, v.ScreenWidth, v.ScreenHeight);
+  if (v.ScreenWidth <= 0 || v.ScreenHeight <= 0) plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
+}
+
+void OpenTheScreen(Game& game) {
+  VideoState& v = game.video;
+  const bool fullscreen = SettingsGet(game.settings, "Fullscreen") == "Enabled";
+  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return;
+  // A size the system refuses (far too large, say): the desktop, windowed.
+  plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
+  plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
+}
+
+}  // namespace
+
+void InitGameState(Game& game) {
+  game = Game();
+  for (int i = 1; i <= 20; ++i) game.sim.Balls[static_cast<size_t>(i)].radius = 0.18f;
+}
+
+void PollKeyInto(Game& game) { game.frame.LastKey = plat::PollKey(); }
+
+void MeasureFrameTime(Game& game) {
+  game.frame.FrameTime = plat::Timer() - game.frame.LastFrameStamp;
+  game.frame.LastFrameStamp = plat::Timer();
+}
+
+void DrainKeys(Game& game) {
+  do {
+    plat::SleepMs(1);
+    PollKeyInto(game);
+  } while (!game.frame.LastKey.empty());
+}
+
+int RunGame(Game& game) {
+  plat::SeedRandom(plat::Timer());
+  PrintBanner();
+  InitGameState(game);
+  plat::SetWindowTitle("Quobbes Zirpel");
+  SettingsLoad(game.settings, plat::ExecutableDir() + "\\Res\\settings.ini");
+  ChooseScreenSize(game);
+  OpenTheScreen(game);
+  plat::ClearScreen();
+  SetUpVideo(game.video);
+  if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
+  ReadLeaderboard(game.board, "Res/Leaderboard.dat");
+  LoadMap(game.map, "Res/maps/Mainmenu.startmap");
+  game.sim.BallCount = 4;
+  for (int i = 1; i <= 4; ++i) game.sim.Balls[static_cast<size_t>(i)].x = 30.0f;
+  game.sim.SceneMode = 1;
+  game.frame.LastFrameStamp = plat::Timer();
+  game.frame.MenuStartTime = plat::Timer();
+  RunMainMenu(game);
+  return game.exitCode < 0 ? 0 : game.exitCode;
+}

@@ -1,0 +1,85 @@
+// The settings store: key=value lines, read once at start-up.
+#include "app/settings.h"
+
+#include <cmath>
+#include <limits>
+
+#include "platform/platform.h"
+#include "world/map.h"
+
+namespace {
+
+std::string TrimBlanks(const std::string& line) {
+  const size_t first = line.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  const size_t last = line.find_last_not_of(' ');
+  return line.substr(first, last - first + 1);
+}
+
+int RoundToInt(double value) {
+  if (!(value == value)) return 0;  // not a number
+  const double r = std::nearbyint(value);
+  if (r >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+  if (r <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+  return static_cast<int>(r);
+}
+
+}  // namespace
+
+int SettingsLoad(SettingsStore& store, const std::string& fileName) {
+  if (!fileName.empty()) store.fileName = fileName;
+  store.count = 0;
+  for (const std::string& raw : plat::ReadTextLines(store.fileName)) {
+    const std::string line = TrimBlanks(raw);
+    if (line.empty() || line[0] == '[') continue;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    // The table holds 11 entries; further key lines are ignored.
+    if (store.count >= SettingsStore::kCapacity) continue;
+    store.keys[store.count] = line.substr(0, eq);
+    store.values[store.count] = line.substr(eq + 1);
+    ++store.count;
+  }
+  return store.count;
+}
+
+std::string SettingsGet(const SettingsStore& store, const std::string& key) {
+  for (int i = 0; i < store.count; ++i) {
+    if (store.keys[i] == key) return store.values[i];
+  }
+  return std::string();
+}
+
+int SettingsSet(SettingsStore& store, const std::string& key, const std::string& value) {
+  for (int i = 0; i < store.count; ++i) {
+    if (store.keys[i] == key) {
+      store.values[i] = value;
+      return store.count;
+    }
+  }
+  if (store.count < SettingsStore::kCapacity) {
+    store.keys[store.count] = key;
+    store.values[store.count] = value;
+    ++store.count;
+  }
+  return store.count;
+}
+
+int SettingsSave(SettingsStore& store, const std::string& fileName) {
+  if (!fileName.empty()) store.fileName = fileName;
+  std::string text;
+  for (int i = 0; i < store.count; ++i) text += store.keys[i] + "=" + store.values[i] + "\r\n";
+  plat::WriteFileAtomically(store.fileName, text);
+  return store.count;
+}
+
+void ParseDisplay(const std::string& value, int& width, int& height) {
+  const size_t x = value.find('x');
+  if (x == std::string::npos) {
+    width = 0;
+    height = RoundToInt(ParseNumber(value));
+    return;
+  }
+  width = RoundToInt(ParseNumber(value.substr(0, x)));
+  height = RoundToInt(ParseNumber(value.substr(x + 1)));
+}

@@ -1,0 +1,26 @@
+// Settings store: key=value lines of Res/settings.ini, read once at start-up.
+#pragma once
+
+#include <string>
+
+struct SettingsStore {
+  static constexpr int kCapacity = 11;
+  std::string keys[kCapacity];
+  std::string values[kCapacity];
+  int count = 0;
+  std::string fileName;
+};
+
+// Replaces the whole table with the file's entries (a non-empty name becomes
+// the current file). Lines beyond the table's 11 entries are ignored.
+int SettingsLoad(SettingsStore& store, const std::string& fileName);
+// Value of the first entry with exactly this key, "" when there is none.
+std::string SettingsGet(const SettingsStore& store, const std::string& key);
+// Replaces the first matching entry's value or appends an entry (ignored
+// when the table is full). Returns the entry count.
+int SettingsSet(SettingsStore& store, const std::string& key, const std::string& value);
+// Writes every entry as key=value CR LF to the current file.
+int SettingsSave(SettingsStore& store, const std::string& fileName);
+
+// "Display" as width "x" height; "1024" gives 0 by 1024.
+void ParseDisplay(const std::string& value, int& width, int& height);

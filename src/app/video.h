@@ -1,0 +1,52 @@
+// Video set-up: GL state, screen-dependent scale factors, the two bitmap
+// fonts with DrawText/DrawTitle, the nine textures and the disc quadric.
+#pragma once
+
+#include <string>
+
+struct GLUquadric;
+
+struct Textures {
+  unsigned LogoTexture = 0;
+  unsigned MascotTexture = 0;
+  unsigned ParticleWhiteTexture = 0;
+  unsigned ParticleBlueTexture = 0;
+  unsigned ParticleRedTexture = 0;
+  unsigned SphereWhiteTexture = 0;
+  unsigned SphereBlueTexture = 0;
+  unsigned SphereRedTexture = 0;
+  unsigned ScreenTexture = 0;
+};
+
+struct VideoState {
+  int ScreenWidth = 0;
+  int ScreenHeight = 0;
+  int TextUnit = 0;
+  float PixelsPerUnitX = 0.0f;
+  float PixelsPerUnitY = 0.0f;
+  unsigned TextFont = 0;   // display-list base of the smaller font
+  unsigned TitleFont = 0;  // display-list base of the larger font
+  Textures tex;
+  GLUquadric* DiskQuadric = nullptr;
+};
+
+// round((w + h) / 2), ties to even.
+int ComputeTextUnit(int width, int height);
+// Pixels per world unit on the menu plane from the aspect table; a screen
+// shape no row matches gets the projection's own values (visible extent of
+// the plane z = -6 under the 45 degree perspective).
+void LookUpAspect(int width, int height, float& perUnitX, float& perUnitY);
+// Font pixel heights: round(TextUnit / 35) and round(TextUnit / 23).
+int TextFontHeight(int textUnit);
+int TitleFontHeight(int textUnit);
+
+// GL state, scale factors, fonts, textures and the quadric, in this order.
+void SetUpVideo(VideoState& video);
+void SetPerspective(const VideoState& video);  // the scene projection
+
+// Text in the smaller (DrawText) or larger (DrawTitle) font at raster
+// position (x, y); sets the colour first and leaves it white.
+void DrawText(const VideoState& video, const std::string& text, float x, float y, float r,
+              float g, float b);
+void DrawTitle(const VideoState& video, const std::string& text, float x, float y, float r,
+               float g, float b);

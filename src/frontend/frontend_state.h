@@ -1,0 +1,27 @@
+// State of the menu, the level selection and the credits screens.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct MenuState {
+  int MenuSelection = 3;  // 2 "Spiel starten", 1 "Entwickler", 0 "Beenden"
+  std::uint8_t BallDropped[5] = {0, 0, 0, 0, 0};  // [1..4]
+  float LeftButtonHeld = 0.0f;
+  float ClickReleased = 0.0f;
+  float PointerWorldX = 0.0f;
+  float PointerWorldY = 0.0f;
+};
+
+struct LevelSelectState {
+  int SelectedMode = 1;      // 1 race, 2 survival
+  int HighlightedLevel = 1;  // 1-based row
+  int KeyboardCursor = 1;
+  std::string ChosenLevelFile;
+};
+
+struct CreditsState {
+  int CreditsPage = 0;
+  float CreditsFade[3] = {0.0f, 0.0f, 0.0f};
+  std::string FadeFalling[3] = {"false", "false", "false"};
+};

@@ -1,0 +1,212 @@
+// Files, directory listing, console and random numbers: the host side of
+// the game's file vocabulary ("Res/maps/x", "res/gfx/y.png").
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace plat {
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && CompareNoCase(a, b) == 0;
+}
+
+// The entry of dir whose name equals name without regard to case; the
+// smallest such name when several differ only in case; "" when none.
+std::string FindNoCase(const std::string& dir, const std::string& name) {
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!d) return std::string();
+  std::string best;
+  while (dirent* e = ::readdir(d)) {
+    const std::string entry = e->d_name;
+    if (EqualNoCase(entry, name) && (best.empty() || entry < best)) best = entry;
+  }
+  ::closedir(d);
+  return best;
+}
+
+std::mt19937_64& Generator() {
+  static std::mt19937_64 gen(12345u);
+  return gen;
+}
+
+}  // namespace
+
+std::string ResolvePath(const std::string& gamePath) {
+  std::string path = gamePath;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  if (path.empty() || Exists(path)) return path;
+  // Walk the components, keeping each that exists and matching the others
+  // without regard to case ("res" and "Res" are the same directory).
+  std::string out;
+  size_t pos = 0;
+  if (path[0] == '/') {
+    out = "/";
+    pos = 1;
+  }
+  while (pos <= path.size()) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    const std::string part = path.substr(pos, next - pos);
+    if (!part.empty()) {
+      std::string candidate = out.empty() || out.back() == '/' ? out + part : out + "/" + part;
+      if (!Exists(candidate) && part != "." && part != "..") {
+        const std::string dir = out.empty() ? std::string(".") : out;
+        const std::string found = FindNoCase(dir, part);
+        if (!found.empty()) candidate = out.empty() || out.back() == '/' ? out + found : out + "/" + found;
+      }
+      out = candidate;
+    }
+    pos = next + 1;
+  }
+  return out;
+}
+
+std::vector<std::string> ReadTextLines(const std::string& gamePath) {
+  std::vector<std::string> lines;
+  const std::string path = ResolvePath(gamePath);
+  if (!IsRegularFile(path)) return lines;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return lines;
+  std::string text;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  std::fclose(f);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text, start, stop - start);
+    start = end + 1;
+  }
+  return lines;
+}
+
+int CountCommaItems(const std::string& gamePath) {
+  int count = 0;
+  for (const std::string& line : ReadTextLines(gamePath)) {
+    count += 1 + static_cast<int>(std::count(line.begin(), line.end(), ','));
+  }
+  return count;
+}
+
+bool WriteFileAtomically(const std::string& gamePath, const std::string& text) {
+  std::string path = ResolvePath(gamePath);
+  const std::string temp = path + ".tmp";
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return false;
+    }
+    done += static_cast<size_t>(w);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // Make the rename itself durable.
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+std::vector<std::string> ListFiles(const std::string& pattern) {
+  std::vector<std::string> names;
+  std::string p = pattern;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  const size_t slash = p.rfind('/');
+  const std::string dirPart = slash == std::string::npos ? std::string() : p.substr(0, slash);
+  const std::string filePattern = slash == std::string::npos ? p : p.substr(slash + 1);
+  const std::string dir = dirPart.empty() ? std::string(".") : ResolvePath(dirPart);
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return names;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.empty() || name[0] == '.') continue;  // hidden files and . ..
+    if (::fnmatch(filePattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
+    if (!IsRegularFile(dir + "/" + name)) continue;
+    names.push_back(name);
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const int c = CompareNoCase(a, b);
+    return c != 0 ? c < 0 : a < b;
+  });
+  return names;
+}
+
+void ConsoleClear() {
+  // The console is cleared only when it is a terminal: escape codes would
+  // only clutter a log.
+  if (::isatty(STDOUT_FILENO)) std::fputs("\x1b[2J\x1b[H", stdout);
+}
+
+void ConsoleLine(const std::string& line) {
+  std::fputs(line.c_str(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void SeedRandom(double seed) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &seed, sizeof bits);
+  Generator().seed(bits);
+}
+
+double Random() {
+  // 53 random bits give a uniform value in [0, 1).
+  return static_cast<double>(Generator()() >> 11) * (1.0 / 9007199254740992.0);
+}
+
+}  // namespace plat

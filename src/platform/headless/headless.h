@@ -1,0 +1,34 @@
+// The headless backend's own controls: the runner configures it, hands it a
+// script and a state dumper, and the backend plays the script as the game
+// presents frames.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace headless {
+
+struct Options {
+  std::string root = ".";   // working directory and executable directory
+  int desktopWidth = 1280;  // the desktop size the backend reports
+  int desktopHeight = 800;
+  double frameMs = 15.0;    // virtual clock advance per present
+};
+
+// Reads and checks the script; on an error prints it to stderr and returns
+// false (the runner then exits with 2). Changes into the root directory.
+bool Start(const Options& options, const std::string& scriptPath);
+// The function the `dump` commands call for one line of state JSON.
+void SetDumper(std::function<std::string()> dumper);
+// Runs the script's commands up to its first one that waits for frames.
+// Exits the process when the script ends there.
+void RunUntilBlocked();
+
+// For tests and tools: the last presented frame, RGBA rows top first.
+const std::string& LastFrameRgba();
+int FrameWidth();
+int FrameHeight();
+long long PresentedFrames();
+std::string ScreenName();
+
+}  // namespace headless

@@ -1,0 +1,478 @@
+// The headless backend: an OSMesa context instead of a window, a virtual
+// clock, and input from a script that advances as the game presents frames.
+#include <GL/osmesa.h>
+#include <unistd.h>
+
+#include <GL/gl.h>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "image/png_encode.h"
+#include "platform/headless/headless.h"
+#include "platform/platform.h"
+
+namespace headless {
+namespace {
+
+enum class Op {
+  kFrames,
+  kFrameMs,
+  kUntil,
+  kKey,
+  kHold,
+  kRelease,
+  kPause,
+  kPointer,
+  kShot,
+  kDump,
+  kDumpEvery,
+};
+
+struct Command {
+  Op op;
+  int line = 0;
+  long long count = 0;  // frames, until limit, scancode
+  double value = 0.0;   // frame-ms
+  std::string text;     // key string, screen, file
+  plat::Pointer pointer;
+};
+
+struct State {
+  Options options;
+  std::string startDir;
+  std::vector<Command> script;
+  size_t next = 0;          // next command to run
+  bool blocked = false;     // the current command waits for frames
+  long long waitLeft = 0;   // frames left for `frames`
+  long long waited = 0;     // frames waited by `until`
+  std::function<std::string()> dumper;
+  std::string dumpEveryFile;
+
+  double clock = 100.0;
+  double idleMs = 0.0;      // sleep time since the last present
+  double idleTickMs = 0.0;  // sleep time not yet counted as an idle frame
+  long long presented = 0;
+
+  OSMesaContext context = nullptr;
+  std::vector<unsigned char> buffer;  // the drawing target, bottom row first
+  std::string lastFrame;              // RGBA, top row first
+  int width = 0, height = 0;
+
+  std::string title;
+  std::string screen;
+  plat::KeyBuffer keys;
+  std::set<int> held;
+  bool pauseSince = false;
+  bool escapeSince = false;
+  plat::Pointer pointer;
+  bool pointerVisible = true;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+[[noreturn]] void Finish(int code) {
+  std::fflush(nullptr);
+  std::_Exit(code);
+}
+
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  return S().startDir + "/" + path;
+}
+
+bool ParseScancodeName(const std::string& name, long long& code) {
+  static const std::pair<const char*, int> kNames[] = {
+      {"LEFT", plat::kScanLeft}, {"RIGHT", plat::kScanRight}, {"SPACE", plat::kScanSpace},
+      {"Y", plat::kScanY},       {"N", plat::kScanN},         {"ESC", plat::kScanEsc},
+      {"ENTER", plat::kScanEnter}};
+  for (const auto& [n, c] : kNames) {
+    if (name == n) {
+      code = c;
+      return true;
+    }
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(name.c_str(), &end, 10);
+  if (name.empty() || *end != '\0' || errno != 0 || v < 0 || v > 255) return false;
+  code = v;
+  return true;
+}
+
+bool ParseKeyName(const std::string& name, std::string& key) {
+  static const std::pair<const char*, const std::string*> kNames[] = {
+      {"ESC", &plat::kKeyEsc},   {"ENTER", &plat::kKeyEnter}, {"UP", &plat::kKeyUp},
+      {"DOWN", &plat::kKeyDown}, {"LEFT", &plat::kKeyLeft},   {"RIGHT", &plat::kKeyRight},
+      {"CLOSE", &plat::kKeyClose}};
+  for (const auto& [n, k] : kNames) {
+    if (name == n) {
+      key = *k;
+      return true;
+    }
+  }
+  if (name.size() == 1 && static_cast<unsigned char>(name[0]) >= 32 &&
+      static_cast<unsigned char>(name[0]) < 127) {
+    key = name;
+    return true;
+  }
+  return false;
+}
+
+bool ParseWhole(const std::string& text, long long& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || v < 0) return false;
+  out = v;
+  return true;
+}
+
+bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& error) {
+  std::istringstream in(raw);
+  std::string word;
+  in >> word;
+  std::vector<std::string> args;
+  for (std::string a; in >> a;) args.push_back(a);
+  cmd.line = lineNo;
+  auto want = [&](size_t lo, size_t hi) {
+    if (args.size() < lo || args.size() > hi) {
+      error = "wrong number of arguments for " + word;
+      return false;
+    }
+    return true;
+  };
+  if (word == "frames") {
+    cmd.op = Op::kFrames;
+    if (!want(1, 1) || !ParseWhole(args[0], cmd.count)) return error.empty() ? (error = "bad frame count", false) : false;
+  } else if (word == "frame-ms") {
+    cmd.op = Op::kFrameMs;
+    if (!want(1, 1)) return false;
+    char* end = nullptr;
+    cmd.value = std::strtod(args[0].c_str(), &end);
+    if (*end != '\0' || !(cmd.value > 0.0) || cmd.value > 1.0e7) return (error = "bad frame-ms", false);
+  } else if (word == "until") {
+    cmd.op = Op::kUntil;
+    if (!want(1, 2)) return false;
+    static const std::set<std::string> kScreens = {"intro", "menu", "levelselect", "session",
+                                                   "credits"};
+    if (!kScreens.count(args[0])) return (error = "unknown screen " + args[0], false);
+    cmd.text = args[0];
+    cmd.count = 100000;
+    if (args.size() == 2 && !ParseWhole(args[1], cmd.count)) return (error = "bad frame limit", false);
+  } else if (word == "key") {
+    cmd.op = Op::kKey;
+    if (!want(1, 1) || !ParseKeyName(args[0], cmd.text)) return error.empty() ? (error = "bad key name", false) : false;
+  } else if (word == "hold" || word == "release") {
+    cmd.op = word == "hold" ? Op::kHold : Op::kRelease;
+    if (!want(1, 1) || !ParseScancodeName(args[0], cmd.count)) return error.empty() ? (error = "bad key", false) : false;
+  } else if (word == "pause") {
+    cmd.op = Op::kPause;
+    if (!want(0, 0)) return false;
+  } else if (word == "pointer") {
+    cmd.op = Op::kPointer;
+    if (args.size() == 1 && args[0] == "outside") {
+      cmd.pointer = plat::Pointer();
+    } else {
+      long long v[3];
+      if (!want(3, 3)) return false;
+      for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        errno = 0;
+        v[i] = std::strtoll(args[static_cast<size_t>(i)].c_str(), &end, 10);
+        if (*end != '\0' || errno != 0 || v[i] < INT_MIN || v[i] > INT_MAX) return (error = "bad pointer value", false);
+      }
+      cmd.pointer.x = static_cast<int>(v[0]);
+      cmd.pointer.y = static_cast<int>(v[1]);
+      cmd.pointer.buttons = static_cast<int>(v[2]);
+    }
+  } else if (word == "shot" || word == "dump" || word == "dump-every") {
+    cmd.op = word == "shot" ? Op::kShot : word == "dump" ? Op::kDump : Op::kDumpEvery;
+    if (!want(1, 1)) return false;
+    cmd.text = (cmd.op == Op::kDumpEvery && args[0] == "off") ? std::string() : Absolute(args[0]);
+  } else {
+    error = "unknown command " + word;
+    return false;
+  }
+  return true;
+}
+
+void AppendDump(const std::string& file) {
+  if (!S().dumper) return;
+  FILE* f = std::fopen(file.c_str(), "ab");
+  if (!f) return;
+  const std::string line = S().dumper();
+  std::fwrite(line.data(), 1, line.size(), f);
+  std::fputc('\n', f);
+  std::fclose(f);
+}
+
+void WritePngFile(const std::string& file, int w, int h, const std::string& rgba) {
+  std::vector<std::uint8_t> rgb(static_cast<size_t>(w) * static_cast<size_t>(h) * 3);
+  for (size_t i = 0, n = rgb.size() / 3; i < n; ++i) {
+    rgb[i * 3 + 0] = static_cast<std::uint8_t>(rgba[i * 4 + 0]);
+    rgb[i * 3 + 1] = static_cast<std::uint8_t>(rgba[i * 4 + 1]);
+    rgb[i * 3 + 2] = static_cast<std::uint8_t>(rgba[i * 4 + 2]);
+  }
+  PngEncodeOptions options;
+  options.colourType = 2;
+  options.level = 6;
+  const std::vector<std::uint8_t> png =
+      EncodePng(rgb.data(), static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), options);
+  FILE* f = std::fopen(file.c_str(), "wb");
+  if (!f) return;
+  std::fwrite(png.data(), 1, png.size(), f);
+  std::fclose(f);
+}
+
+void WriteShot(const std::string& file) {
+  if (S().width <= 0 || S().height <= 0 || S().lastFrame.empty()) {
+    // Nothing presented yet: a black picture of the requested size.
+    const int w = S().width > 0 ? S().width : 1, h = S().height > 0 ? S().height : 1;
+    WritePngFile(file, w, h, std::string(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, '\0'));
+    return;
+  }
+  WritePngFile(file, S().width, S().height, S().lastFrame);
+}
+
+// Runs one command that does not wait; returns true when it blocks.
+bool Execute(const Command& cmd) {
+  State& s = S();
+  switch (cmd.op) {
+    case Op::kFrames:
+      s.waitLeft = cmd.count;
+      return cmd.count > 0;
+    case Op::kFrameMs:
+      s.options.frameMs = cmd.value;
+      return false;
+    case Op::kUntil:
+      s.waited = 0;
+      return s.screen != cmd.text;
+    case Op::kKey:
+      s.keys.Push(cmd.text);
+      if (cmd.text == plat::kKeyEsc) s.escapeSince = true;
+      return false;
+    case Op::kHold:
+      s.held.insert(static_cast<int>(cmd.count));
+      if (cmd.count == plat::kScanEsc) s.escapeSince = true;
+      return false;
+    case Op::kRelease:
+      s.held.erase(static_cast<int>(cmd.count));
+      return false;
+    case Op::kPause:
+      s.pauseSince = true;
+      return false;
+    case Op::kPointer:
+      s.pointer = cmd.pointer;
+      return false;
+    case Op::kShot:
+      WriteShot(cmd.text);
+      return false;
+    case Op::kDump:
+      AppendDump(cmd.text);
+      return false;
+    case Op::kDumpEvery:
+      s.dumpEveryFile = cmd.text;
+      return false;
+  }
+  return false;
+}
+
+// One frame (or one idle frame while the game waits without presenting)
+// has passed: let the waiting command count it, then go on.
+void Tick() {
+  State& s = S();
+  if (s.blocked && s.next < s.script.size()) {
+    const Command& cmd = s.script[s.next];
+    if (cmd.op == Op::kFrames) {
+      if (--s.waitLeft <= 0) s.blocked = false;
+    } else if (cmd.op == Op::kUntil) {
+      ++s.waited;
+      if (s.screen == cmd.text) {
+        s.blocked = false;
+      } else if (s.waited > cmd.count) {
+        std::fprintf(stderr, "zirpel-headless: line %d: screen %s not reached in %lld frames\n",
+                     cmd.line, cmd.text.c_str(), cmd.count);
+        Finish(3);
+      }
+    }
+    if (!s.blocked) ++s.next;
+  }
+  if (!s.blocked) RunUntilBlocked();
+}
+
+void CountIdle(double ms) {
+  // A game that sleeps for long without presenting (a pause) still lets the
+  // script go on, one idle frame per frame length of waiting.
+  State& s = S();
+  s.idleMs += ms;
+  if (s.idleMs <= 250.0) return;
+  s.idleTickMs += ms;
+  while (s.idleTickMs >= s.options.frameMs) {
+    s.idleTickMs -= s.options.frameMs;
+    Tick();
+  }
+}
+
+}  // namespace
+
+bool Start(const Options& options, const std::string& scriptPath) {
+  State& s = S();
+  s.options = options;
+  char cwd[PATH_MAX];
+  s.startDir = ::getcwd(cwd, sizeof cwd) ? cwd : ".";
+  std::ifstream in(Absolute(scriptPath));
+  if (!in) {
+    std::fprintf(stderr, "zirpel-headless: cannot read script %s\n", scriptPath.c_str());
+    return false;
+  }
+  std::string line;
+  int lineNo = 0;
+  while (std::getline(in, line)) {
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    Command cmd{};
+    std::string error;
+    if (!ParseLine(line, lineNo, cmd, error)) {
+      std::fprintf(stderr, "zirpel-headless: line %d: %s\n", lineNo, error.c_str());
+      return false;
+    }
+    s.script.push_back(cmd);
+  }
+  if (::chdir(options.root.c_str()) != 0) {
+    std::fprintf(stderr, "zirpel-headless: cannot enter %s\n", options.root.c_str());
+    return false;
+  }
+  char root[PATH_MAX];
+  s.options.root = ::getcwd(root, sizeof root) ? root : options.root;
+  return true;
+}
+
+void SetDumper(std::function<std::string()> dumper) { S().dumper = std::move(dumper); }
+
+void RunUntilBlocked() {
+  State& s = S();
+  while (!s.blocked) {
+    if (s.next >= s.script.size()) Finish(0);
+    if (Execute(s.script[s.next])) {
+      s.blocked = true;
+    } else {
+      ++s.next;
+    }
+  }
+}
+
+const std::string& LastFrameRgba() { return S().lastFrame; }
+int FrameWidth() { return S().width; }
+int FrameHeight() { return S().height; }
+long long PresentedFrames() { return S().presented; }
+std::string ScreenName() { return S().screen; }
+
+}  // namespace headless
+
+namespace plat {
+
+using headless::S;
+
+void SetWindowTitle(const std::string& title) { S().title = title; }
+std::string WindowTitle() { return S().title; }
+
+void DesktopSize(int& width, int& height) {
+  width = S().options.desktopWidth;
+  height = S().options.desktopHeight;
+}
+
+bool OpenScreen(int width, int height, int /*bits*/, bool /*fullscreen*/) {
+  auto& s = S();
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
+  s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
+  if (!s.context) return false;
+  s.buffer.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
+  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) return false;
+  s.width = width;
+  s.height = height;
+  return true;
+}
+
+void ClearScreen() {
+  if (S().context) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void Present() {
+  auto& s = S();
+  s.clock += s.options.frameMs / 1000.0;
+  ++s.presented;
+  s.idleMs = 0.0;
+  s.idleTickMs = 0.0;
+  if (s.context) {
+    glFinish();
+    const size_t row = static_cast<size_t>(s.width) * 4;
+    s.lastFrame.resize(row * static_cast<size_t>(s.height));
+    for (int y = 0; y < s.height; ++y) {
+      const unsigned char* src = s.buffer.data() + row * static_cast<size_t>(s.height - 1 - y);
+      std::copy(src, src + row, s.lastFrame.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(y)));
+    }
+  }
+  if (!s.dumpEveryFile.empty()) headless::AppendDump(s.dumpEveryFile);
+  headless::Tick();
+}
+
+std::string PollKey() {
+  S().keys.arrived = false;
+  return S().keys.Poll();
+}
+
+bool KeyArrivedAndClear() {
+  const bool arrived = S().keys.arrived;
+  S().keys.arrived = false;
+  return arrived;
+}
+
+bool KeyDown(int scancode) { return S().held.count(scancode) != 0; }
+
+int AsyncKeyState(int virtualKey) {
+  auto& s = S();
+  bool* since = nullptr;
+  int scancode = 0;
+  if (virtualKey == kVkPause) {
+    since = &s.pauseSince;
+    scancode = 0x45;
+  } else if (virtualKey == kVkEscape) {
+    since = &s.escapeSince;
+    scancode = kScanEsc;
+  } else {
+    return 0;
+  }
+  const bool result = s.held.count(scancode) != 0 || *since;
+  *since = false;
+  return result ? 1 : 0;
+}
+
+Pointer ReadPointer() { return S().pointer; }
+void SetPointerVisible(bool visible) { S().pointerVisible = visible; }
+bool PointerVisible() { return S().pointerVisible; }
+
+double Timer() { return S().clock; }
+
+void SleepPlainMs(int ms) {
+  if (ms <= 0) return;
+  S().clock += ms / 1000.0;
+  headless::CountIdle(ms);
+}
+
+std::string ExecutableDir() { return S().options.root; }
+
+void SetScreenName(const char* name) { S().screen = name; }
+
+}  // namespace plat

@@ -1,0 +1,259 @@
+// The window backend: SDL2 window with a compatibility-profile GL context.
+#include <SDL2/SDL.h>
+#include <unistd.h>
+
+#include <GL/gl.h>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/scancodes.h"
+#include "platform/text_codec.h"
+
+namespace plat {
+namespace {
+
+struct SdlState {
+  bool videoReady = false;
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  std::string title;
+  KeyBuffer keys;
+  bool pauseSince = false;
+  bool escapeSince = false;
+  bool pointerVisible = true;
+  std::string screen;
+};
+
+SdlState& S() {
+  static SdlState state;
+  return state;
+}
+
+void EnsureVideo() {
+  if (S().videoReady) return;
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) S().videoReady = true;
+}
+
+void PushExtended(int set1) {
+  std::string key(2, '\0');
+  key[0] = static_cast<char>(255);
+  key[1] = static_cast<char>(set1);
+  S().keys.Push(key);
+}
+
+void HandleKeyDown(const SDL_KeyboardEvent& e) {
+  const int hid = static_cast<int>(e.keysym.scancode);
+  switch (e.keysym.sym) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+      S().keys.Push(std::string(1, '\r'));
+      return;
+    case SDLK_ESCAPE:
+      S().keys.Push(std::string(1, '\x1b'));
+      S().escapeSince = true;
+      return;
+    case SDLK_BACKSPACE:
+      S().keys.Push(std::string(1, '\b'));
+      return;
+    case SDLK_TAB:
+      S().keys.Push(std::string(1, '\t'));
+      return;
+    case SDLK_PAUSE:
+      S().pauseSince = true;
+      break;
+    default:
+      break;
+  }
+  // Character keys arrive through text input (the layout decides them);
+  // keys without a character arrive as byte 255 + their scancode.
+  if (IsExtendedHid(hid)) PushExtended(Set1FromHid(hid));
+}
+
+void HandleText(const char* utf8) {
+  for (const unsigned char byte : Cp1252FromUtf8(utf8)) {
+    if (byte == '\t' || byte == '\r' || byte == '\n') continue;  // come as keys
+    S().keys.Push(std::string(1, static_cast<char>(byte)));
+  }
+}
+
+void Pump() {
+  if (!S().videoReady) return;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    switch (e.type) {
+      case SDL_QUIT:
+        S().keys.Push(kKeyClose);
+        break;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) S().keys.Push(kKeyClose);
+        break;
+      case SDL_KEYDOWN:
+        HandleKeyDown(e.key);
+        break;
+      case SDL_TEXTINPUT:
+        HandleText(e.text.text);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+void SetWindowTitle(const std::string& title) {
+  S().title = title;
+  if (S().window) SDL_SetWindowTitle(S().window, title.c_str());
+}
+
+std::string WindowTitle() { return S().title; }
+
+void DesktopSize(int& width, int& height) {
+  EnsureVideo();
+  SDL_DisplayMode mode;
+  if (S().videoReady && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    width = mode.w;
+    height = mode.h;
+  } else {
+    width = 1280;
+    height = 800;
+  }
+}
+
+bool OpenScreen(int width, int height, int bits, bool fullscreen) {
+  EnsureVideo();
+  if (!S().videoReady || width <= 0 || height <= 0) return false;
+  const int channel = bits >= 24 ? 8 : 5;
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+  if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
+  S().window = SDL_CreateWindow(S().title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                width, height, flags);
+  if (!S().window) return false;
+  if (fullscreen) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+      mode.w = width;
+      mode.h = height;
+      SDL_SetWindowDisplayMode(S().window, &mode);
+    }
+  }
+  S().context = SDL_GL_CreateContext(S().window);
+  if (!S().context) return false;
+  SDL_GL_MakeCurrent(S().window, S().context);
+  // Vsync keeps a frame loop from burning a core; adaptive first.
+  if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
+  SDL_StartTextInput();
+  SDL_ShowCursor(S().pointerVisible ? SDL_ENABLE : SDL_DISABLE);
+  return true;
+}
+
+void ClearScreen() {
+  if (!S().context) return;
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void Present() {
+  if (S().window) SDL_GL_SwapWindow(S().window);
+  Pump();
+}
+
+std::string PollKey() {
+  Pump();
+  S().keys.arrived = false;
+  return S().keys.Poll();
+}
+
+bool KeyArrivedAndClear() {
+  Pump();
+  const bool arrived = S().keys.arrived;
+  S().keys.arrived = false;
+  return arrived;
+}
+
+bool KeyDown(int scancode) {
+  Pump();
+  int count = 0;
+  const Uint8* state = SDL_GetKeyboardState(&count);
+  if (!state) return false;
+  for (int hid = 0; hid < count; ++hid) {
+    if (state[hid] && Set1FromHid(hid) == scancode) return true;
+  }
+  return false;
+}
+
+int AsyncKeyState(int virtualKey) {
+  Pump();
+  const Uint8* state = SDL_GetKeyboardState(nullptr);
+  bool* since = nullptr;
+  SDL_Scancode code = SDL_SCANCODE_UNKNOWN;
+  if (virtualKey == kVkPause) {
+    since = &S().pauseSince;
+    code = SDL_SCANCODE_PAUSE;
+  } else if (virtualKey == kVkEscape) {
+    since = &S().escapeSince;
+    code = SDL_SCANCODE_ESCAPE;
+  } else {
+    return 0;
+  }
+  const bool down = state && state[code];
+  const bool result = down || *since;
+  *since = false;
+  return result ? 1 : 0;
+}
+
+Pointer ReadPointer() {
+  Pump();
+  Pointer p;
+  if (!S().window) return p;
+  const Uint32 flags = SDL_GetWindowFlags(S().window);
+  if (!(flags & SDL_WINDOW_INPUT_FOCUS) || SDL_GetMouseFocus() != S().window) return p;
+  int x = 0, y = 0;
+  const Uint32 buttons = SDL_GetMouseState(&x, &y);
+  int w = 0, h = 0;
+  SDL_GetWindowSize(S().window, &w, &h);
+  if (x < 0 || y < 0 || x >= w || y >= h) return p;
+  p.x = x;
+  p.y = y;
+  p.buttons = ((buttons & SDL_BUTTON_LMASK) ? 1 : 0) | ((buttons & SDL_BUTTON_RMASK) ? 2 : 0) |
+              ((buttons & SDL_BUTTON_MMASK) ? 4 : 0);
+  return p;
+}
+
+void SetPointerVisible(bool visible) {
+  S().pointerVisible = visible;
+  if (S().videoReady) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool PointerVisible() { return S().pointerVisible; }
+
+double Timer() {
+  static const Uint64 frequency = SDL_GetPerformanceFrequency();
+  return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(frequency);
+}
+
+void SleepPlainMs(int ms) {
+  if (ms > 0) SDL_Delay(static_cast<Uint32>(ms));
+  Pump();
+}
+
+std::string ExecutableDir() {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  std::string path(buf, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+void SetScreenName(const char* name) { S().screen = name; }
+
+}  // namespace plat

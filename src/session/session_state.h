@@ -1,0 +1,39 @@
+// State of a game session: camera, controls, rules, leaderboard and HUD.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SessionState {
+  std::uint8_t CameraPhase = 0;  // 0 start zoom, 1 play
+  float ZoomCameraX = 0.0f, ZoomCameraY = 0.0f, ZoomCameraZ = 0.0f;
+  float ZoomDirectionX = 0.0f, ZoomDirectionY = 0.0f, ZoomDirectionZ = 0.0f;
+  float ZoomPrevDistance = 500.0f;
+  float Energy = 5.0f;
+  std::uint8_t ControlsEnabled = 1;
+  std::uint8_t InfoOverlay = 0;
+  std::uint8_t Wireframe = 0;
+  float SessionStartTime = 0.0f;  // timer seconds at which play began
+  float BurnTime = 0.0f;          // seconds burnt
+  std::uint8_t RunLost = 0;
+  int SurvivalEnded = 0;
+  std::string SurvivalTimeText = "0";
+  int RecordStored = 0;
+  float BestTime = 0.0f;
+  int StartPositionX = 0, StartPositionY = 1;
+  std::int64_t FrameCounter = 0;
+  bool quit = false;  // the session loop is to be left
+};
+
+struct Leaderboard {
+  std::vector<std::string> lines{std::string()};  // 1-based, [0] unused
+  int LeaderboardLineCount = 0;
+};
+
+struct HudState {
+  int FpsCounter = 0;
+  int ShownRate = 0;
+  float WindowStart = 0.0f;
+  std::string FpsText = "FPS: 0";
+};

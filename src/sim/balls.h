@@ -1,0 +1,11 @@
+// Ball physics: the shared scene step of the menu, the credits and play.
+#pragma once
+
+#include "sim/sim_state.h"
+#include "world/map.h"
+
+// One frame of the scene: platform scan, gravity and integration per ball,
+// ball-ball exchange, the static goal's sphere entry, ball-sphere glancing.
+// dt is the frame time in seconds, now the timer in seconds (for damping).
+// May rewrite map when destructible platforms break.
+void StepBalls(SimState& sim, MapText& map, double dt, double now);

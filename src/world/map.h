@@ -1,0 +1,108 @@
+// Map text: the loaded map held as 1-based text lines, the parameter-line
+// conversions, and the parsed-object cache the scene consumers share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Point {
+  float x = 0.0f;
+  float y = 0.0f;
+};
+struct Triple {
+  float x = 0.0f;
+  float y = 0.0f;
+  float z = 0.0f;
+};
+
+// ---- parsed objects ----------------------------------------------------
+// The objects the scene step and the scene drawing interpret, parsed from
+// the text once per revision of the map instead of once per consumer.
+
+enum class PlatformKind : std::uint8_t {
+  Fixed,         // "Plattform.static"
+  Intact,        // "Plattform.static.destructible"
+  RightBroken,   // "Plattform.static.destructible.left"
+  LeftBroken,    // "Plattform.static.destructible.right"
+  BothBroken,    // "Plattform.static.destructible.both"
+};
+
+enum class ColourWord : std::uint8_t { Other, White, Blue, Red };
+
+struct MapPlatform {
+  int line = 0;  // the type line k
+  PlatformKind kind = PlatformKind::Fixed;
+  ColourWord colour = ColourWord::Other;
+  bool usable = false;  // ends differ and every coordinate is finite
+  Point a, b;           // as written in lines k+1 and k+2
+  // Ends ordered by x (left first), and the vertical extent, for the
+  // broad test of the collision scan.
+  float leftX = 0.0f, leftY = 0.0f, rightX = 0.0f, rightY = 0.0f;
+  float yLo = 0.0f, yHi = 0.0f;
+};
+
+struct MapSphere {
+  int line = 0;
+  ColourWord colour = ColourWord::Other;
+  bool usable = false;  // every number finite
+  Point centre;
+  float radius = 0.0f;
+};
+
+struct MapObjectCache {
+  std::uint64_t revision = 0;
+  bool valid = false;
+  // Set by the benchmark: parse the whole text again at every request, as a
+  // map without a cache would be read.
+  bool literalReparse = false;
+  std::vector<MapPlatform> platforms;  // in line order
+  std::vector<MapSphere> spheres;      // in line order
+};
+
+// The current map, exactly as read (no trimming). Index 0 is unused; lines
+// beyond MapLineCount read as empty strings. Change lines only through
+// SetLine, AppendMapLines and LoadMap, so the object cache sees every change.
+struct MapText {
+  std::vector<std::string> MapLines{std::string()};  // [0] unused
+  int MapLineCount = 0;
+  // Bumped by every change of MapLines, so caches of parsed objects can tell
+  // they are stale before any later consumer in the same frame looks.
+  std::uint64_t revision = 0;
+  mutable MapObjectCache cache;
+
+  const std::string& Line(int k) const;  // "" outside 1..MapLineCount
+  void SetLine(int k, const std::string& text);  // ignored outside 1..MapLineCount
+};
+
+// Reads the file into MapLines; a missing or unreadable file (or a
+// directory) gives an empty map.
+void LoadMap(MapText& map, const std::string& path);
+// Adds four lines at the end (a split platform's second piece).
+void AppendMapLines(MapText& map, const std::string& a, const std::string& b,
+                    const std::string& c, const std::string& d);
+
+// The parsed platforms and static spheres of the current text, rebuilt when
+// the map's revision moved on since the last request.
+const MapObjectCache& MapObjects(const MapText& map);
+// Index of the first cached platform whose type line lies after line k.
+std::size_t FirstPlatformAfter(const MapObjectCache& cache, int k);
+
+// Type words of the platform kinds and the colour words.
+const char* PlatformTypeName(PlatformKind kind);
+bool PlatformKindOf(const std::string& line, PlatformKind& kind);
+ColourWord ColourWordOf(const std::string& word);
+
+// "[x,y]": drops the first and last character, splits at the first comma.
+Point ParsePoint(const std::string& line);
+Triple ParseTriple(const std::string& line);
+// Leading blanks, sign, digits, fraction, exponent (e/E/d/D), &H/&O/&B
+// integers; trailing text ignored; no number gives 0.
+double ParseNumber(const std::string& text);
+// "[x,y]" with each value in the "%.7g" form of a 32-bit float.
+std::string FormatPoint(float x, float y);
+// The "%.7g" form of a 32-bit float without a trailing point.
+std::string FormatFloat7(float value);
+// The "%.16g" form of a double.
+std::string FormatDouble16(double value);

@@ -1,0 +1,101 @@
+// The settings grammar and the "Display" value.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+SettingsStore LoadText(const std::string& text) {
+  std::string templ = (fs::temp_directory_path() / "zirpel-settings-XXXXXX").string();
+  const std::string dir = ::mkdtemp(templ.data());
+  std::ofstream(dir + "/settings.ini", std::ios::binary) << text;
+  SettingsStore store;
+  SettingsLoad(store, dir + "/settings.ini");
+  fs::remove_all(dir);
+  return store;
+}
+
+TEST(Settings, LineGrammar) {
+  SettingsStore s = LoadText("[Options]\r\n\r\nDisplay=Auto\r\n");
+  EXPECT_EQ(s.count, 1);
+  EXPECT_EQ(SettingsGet(s, "Display"), "Auto");
+
+  s = LoadText("   PlayIntro=Enabled   \n");
+  EXPECT_EQ(SettingsGet(s, "PlayIntro"), "Enabled");
+
+  s = LoadText("Display=800x600=1\n=Enabled\nno equals sign\n");
+  EXPECT_EQ(s.count, 1);
+  EXPECT_EQ(SettingsGet(s, "Display"), "800x600=1");
+
+  // Blanks next to "=" belong to key and value.
+  s = LoadText("Display = Auto\n");
+  EXPECT_EQ(SettingsGet(s, "Display"), "");
+  EXPECT_EQ(SettingsGet(s, "Display "), " Auto");
+
+  s = LoadText("Fullscreen=Enabled\nFullscreen=Disabled\n");
+  EXPECT_EQ(SettingsGet(s, "Fullscreen"), "Enabled");
+  EXPECT_EQ(SettingsGet(s, "fullscreen"), "");
+
+  s = LoadText("");
+  EXPECT_EQ(s.count, 0);
+  SettingsStore missing;
+  EXPECT_EQ(SettingsLoad(missing, "/no/such/settings.ini"), 0);
+}
+
+TEST(Settings, TableHoldsElevenEntriesAndIgnoresTheRest) {
+  std::string text;
+  for (int i = 0; i < 14; ++i) text += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  SettingsStore s = LoadText(text);
+  EXPECT_EQ(s.count, 11);
+  EXPECT_EQ(SettingsGet(s, "Key10"), "10");
+  EXPECT_EQ(SettingsGet(s, "Key11"), "");
+  EXPECT_EQ(SettingsSet(s, "Key12", "x"), 11);  // full: not added
+  EXPECT_EQ(SettingsSet(s, "Key3", "y"), 11);
+  EXPECT_EQ(SettingsGet(s, "Key3"), "y");
+}
+
+TEST(Settings, SaveWritesEveryEntryAndLoadsBack) {
+  std::string templ = (fs::temp_directory_path() / "zirpel-settings-XXXXXX").string();
+  const std::string dir = ::mkdtemp(templ.data());
+  SettingsStore s;
+  SettingsSet(s, "Display", "Auto");
+  SettingsSet(s, "Particle", "Enabled");
+  EXPECT_EQ(SettingsSave(s, dir + "/out.ini"), 2);
+  std::ifstream in(dir + "/out.ini", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "Display=Auto\r\nParticle=Enabled\r\n");
+  fs::remove_all(dir);
+}
+
+TEST(Settings, DisplayValues) {
+  int w = -1, h = -1;
+  ParseDisplay("1280x1024", w, h);
+  EXPECT_EQ(w, 1280);
+  EXPECT_EQ(h, 1024);
+  ParseDisplay("1024", w, h);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 1024);
+  ParseDisplay("800x600=1", w, h);
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  ParseDisplay("1280 x 1024", w, h);
+  EXPECT_EQ(w, 1280);
+  EXPECT_EQ(h, 1024);
+  ParseDisplay("1280X1024", w, h);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 1280);
+  ParseDisplay("", w, h);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+  ParseDisplay("640.5x480.5", w, h);  // halves round to even
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 480);
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// Runs the headless game as a child process on a scratch resource tree and
+// reads back what it wrote: the end-to-end tests' one entry point.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A fresh directory under the system's temp dir with Res/settings.ini (the
+// given text), Res/maps/Mainmenu.startmap copied from the repo and res/gfx
+// linked to the repo's textures. Removed by the destructor.
+class ScratchRoot {
+ public:
+  explicit ScratchRoot(const std::string& settings = DefaultSettings());
+  ~ScratchRoot();
+  ScratchRoot(const ScratchRoot&) = delete;
+  ScratchRoot& operator=(const ScratchRoot&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& relative) const { return path_ + "/" + relative; }
+  void Write(const std::string& relative, const std::string& text) const;
+  std::string Read(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+
+  // Settings without the intro, for tests that want the menu at once.
+  static std::string DefaultSettings();
+
+ private:
+  std::string path_;
+};
+
+struct RunResult {
+  int exitCode = -1;    // the runner's exit code (-1: killed by a signal)
+  std::string output;   // standard output (the banner)
+  std::string errors;   // standard error
+};
+
+// Runs zirpel-headless with --root root and the script text; extra holds
+// further options (e.g. {"--size", "1920x1080"}). Gives up after timeoutS.
+RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
+                      const std::vector<std::string>& extra = {}, int timeoutS = 120);
+
+// One dump line parsed shallowly: the top-level fields as raw JSON text.
+using Dump = std::map<std::string, std::string>;
+Dump ParseDump(const std::string& line);
+// Every line of a dump file.
+std::vector<Dump> ReadDumps(const std::string& file);
+double Num(const Dump& d, const std::string& key);
+std::string Str(const Dump& d, const std::string& key);  // a JSON string's bytes
+// The i-th element (0-based) of a top-level JSON array field, raw.
+std::string Element(const Dump& d, const std::string& key, size_t i);
+// A field of a JSON object given as raw text.
+double ObjNum(const std::string& object, const std::string& key);
+
+// Decodes a PNG the runner wrote (RGB or RGBA, 8 bit) to RGBA rows top first.
+bool ReadShot(const std::string& file, int& width, int& height, std::vector<unsigned char>& rgba);
+
+}  // namespace e2e

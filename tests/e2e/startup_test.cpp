@@ -1,0 +1,113 @@
+// Start-up and the program's end, played through the headless runner.
+#include <gtest/gtest.h>
+
+#include "e2e/runner_harness.h"
+
+namespace {
+
+using e2e::Num;
+using e2e::ScratchRoot;
+
+TEST(Startup, ReachesTheMenuAndPrintsTheBanner) {
+  ScratchRoot root;
+  const auto r = e2e::RunHeadless(root, "until menu 5\nframes 2\ndump " + root.File("d.json") + "\n");
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_NE(r.output.find("------------------------------------\nQuobbes Zirpel\n"
+                          "------------------------------------\n\n"),
+            std::string::npos);
+  EXPECT_NE(r.output.find("Build Time: 06-25-2012 19:45:00\n"), std::string::npos);
+  const auto dumps = e2e::ReadDumps(root.File("d.json"));
+  ASSERT_EQ(dumps.size(), 1u);
+  EXPECT_EQ(e2e::Str(dumps[0], "screen"), "menu");
+  EXPECT_EQ(Num(dumps[0], "ScreenWidth"), 640);
+  EXPECT_EQ(Num(dumps[0], "ScreenHeight"), 400);
+  EXPECT_EQ(Num(dumps[0], "TextUnit"), 520);
+  EXPECT_EQ(Num(dumps[0], "PixelsPerUnitX"), 80);
+  EXPECT_EQ(e2e::Str(dumps[0], "WindowTitle"), "Quobbes Zirpel");
+  EXPECT_EQ(Num(dumps[0], "MenuSelection"), 3);
+  EXPECT_EQ(Num(dumps[0], "SceneMode"), 1);
+  EXPECT_EQ(Num(dumps[0], "BallCount"), 4);
+  // The clock starts at 100 s and moves 15 ms per frame plus the sleeps.
+  EXPECT_GT(Num(dumps[0], "time"), 100.0);
+  EXPECT_LT(Num(dumps[0], "time"), 101.0);
+}
+
+TEST(Startup, EscOrCloseInTheFirstMenuFrameEndsTheProgram) {
+  for (const char* key : {"ESC", "CLOSE"}) {
+    ScratchRoot root;
+    const auto r = e2e::RunHeadless(root, std::string("key ") + key + "\nframes 5\ndump " +
+                                              root.File("d.json") + "\n");
+    EXPECT_EQ(r.exitCode, 0) << key;
+    // The game ended before the script's dump could run.
+    EXPECT_FALSE(root.Exists("d.json")) << key;
+  }
+}
+
+TEST(Startup, DisplaySizeFromTheSettingsOrTheDesktop) {
+  struct Case {
+    const char* display;
+    int width, height;
+  } cases[] = {
+      {"Display=Auto", 1366, 768},   // the desktop the runner reports
+      {"Display=", 1366, 768},       // no usable size: the desktop, not 0 pixels
+      {"Display=1024", 1366, 768},   // width 0
+      {"Display=800x600", 800, 600},
+  };
+  for (const Case& c : cases) {
+    ScratchRoot root(std::string(c.display) + "\r\nPlayIntro=Disabled\r\n");
+    const auto r = e2e::RunHeadless(root, "until menu 5\ndump " + root.File("d.json") + "\n",
+                                    {"--size", "1366x768"});
+    ASSERT_EQ(r.exitCode, 0) << c.display << r.errors;
+    const auto dumps = e2e::ReadDumps(root.File("d.json"));
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_EQ(Num(dumps[0], "ScreenWidth"), c.width) << c.display;
+    EXPECT_EQ(Num(dumps[0], "ScreenHeight"), c.height) << c.display;
+  }
+}
+
+TEST(Runner, ScriptErrorsAndFailedWaits) {
+  ScratchRoot root;
+  EXPECT_EQ(e2e::RunHeadless(root, "frames\n").exitCode, 2);
+  EXPECT_EQ(e2e::RunHeadless(root, "jump 3\n").exitCode, 2);
+  EXPECT_EQ(e2e::RunHeadless(root, "until nowhere\n").exitCode, 2);
+  EXPECT_EQ(e2e::RunHeadless(root, "key NOPE\n").exitCode, 2);
+  EXPECT_EQ(e2e::RunHeadless(root, "# only a comment\n\n").exitCode, 0);
+  EXPECT_EQ(e2e::RunHeadless(root, "until credits 20\n").exitCode, 3);
+}
+
+TEST(Runner, DumpEveryFollowsTheFramesAndTheClock) {
+  ScratchRoot root;
+  const auto r = e2e::RunHeadless(root, "until menu 5\nframe-ms 20\ndump-every " + root.File("e.json") +
+                                            "\nframes 3\ndump-every off\nframes 2\n");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const auto dumps = e2e::ReadDumps(root.File("e.json"));
+  ASSERT_EQ(dumps.size(), 3u);
+  for (size_t i = 1; i < dumps.size(); ++i) {
+    EXPECT_EQ(Num(dumps[i], "frame"), Num(dumps[i - 1], "frame") + 1);
+    // 20 ms per present plus the menu's 1 ms sleep.
+    EXPECT_NEAR(Num(dumps[i], "time") - Num(dumps[i - 1], "time"), 0.021, 1e-9);
+    EXPECT_NEAR(Num(dumps[i], "FrameTime"), 0.021, 1e-9);
+  }
+}
+
+TEST(Runner, ShotShowsTheMenuEntries) {
+  ScratchRoot root;
+  const auto r = e2e::RunHeadless(root, "until menu 5\nframes 2\nshot " + root.File("s.png") + "\n");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  int w = 0, h = 0;
+  std::vector<unsigned char> px;
+  ASSERT_TRUE(e2e::ReadShot(root.File("s.png"), w, h, px));
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 400);
+  // The entry texts are blue and stand in the left half.
+  int blue = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w / 2; ++x) {
+      const unsigned char* p = &px[(static_cast<size_t>(y) * w + x) * 4];
+      if (p[2] > 200 && p[0] < 60 && p[1] < 60) ++blue;
+    }
+  }
+  EXPECT_GT(blue, 50);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// The platform layer's shared parts: key buffer, paths, listings, files.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/platform.h"
+#include "platform/scancodes.h"
+#include "platform/text_codec.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string templ = (fs::temp_directory_path() / "zirpel-plat-XXXXXX").string();
+    path = ::mkdtemp(templ.data());
+  }
+  ~TempDir() { fs::remove_all(path); }
+  void Write(const std::string& rel, const std::string& text) const {
+    fs::create_directories((fs::path(path) / rel).parent_path());
+    std::ofstream(fs::path(path) / rel, std::ios::binary) << text;
+  }
+  std::string path;
+};
+
+TEST(KeyBuffer, KeepsTheFifteenNewestAndSignalsArrival) {
+  plat::KeyBuffer keys;
+  EXPECT_EQ(keys.Poll(), "");
+  for (int i = 0; i < 16; ++i) keys.Push(std::string(1, static_cast<char>('a' + i)));
+  EXPECT_TRUE(keys.arrived);
+  EXPECT_EQ(keys.count, 15);
+  // The oldest ("a") made room for the sixteenth.
+  for (int i = 1; i < 16; ++i) EXPECT_EQ(keys.Poll(), std::string(1, static_cast<char>('a' + i)));
+  EXPECT_EQ(keys.Poll(), "");
+  // Auto-repeat adds entries of the same key; extended keys stay whole.
+  keys.Push(plat::kKeyDown);
+  keys.Push(plat::kKeyDown);
+  keys.Push(plat::kKeyClose);
+  EXPECT_EQ(keys.Poll(), std::string("\xff" "P", 2));
+  EXPECT_EQ(keys.Poll(), plat::kKeyDown);
+  EXPECT_EQ(keys.Poll(), std::string("\xff" "k", 2));
+}
+
+TEST(Scancodes, StandardKeyboardUsesSetOneCodes) {
+  EXPECT_EQ(plat::Set1FromHid(79), 77);  // cursor right
+  EXPECT_EQ(plat::Set1FromHid(80), 75);  // cursor left
+  EXPECT_EQ(plat::Set1FromHid(82), 0x48);  // cursor up
+  EXPECT_EQ(plat::Set1FromHid(81), 0x50);  // cursor down
+  EXPECT_EQ(plat::Set1FromHid(44), 57);  // space
+  EXPECT_EQ(plat::Set1FromHid(28), 21);  // the Y position (z on a German layout)
+  EXPECT_EQ(plat::Set1FromHid(17), 49);  // N
+  EXPECT_EQ(plat::Set1FromHid(41), 1);   // Esc
+  EXPECT_TRUE(plat::IsExtendedHid(82));
+  EXPECT_TRUE(plat::IsExtendedHid(58));  // F1
+  EXPECT_FALSE(plat::IsExtendedHid(4));  // a character key
+}
+
+TEST(TextCodec, Utf8BecomesWindows1252) {
+  EXPECT_EQ(plat::Cp1252FromUtf8("t"), "t");
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xc3\xb6\xc3\xa4"), "\xf6\xe4");  // ö ä
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xe2\x82\xac"), "\x80");        // euro sign
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xe4\xb8\xad"), "");            // not in the code page
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xc3"), "");                    // truncated
+  EXPECT_EQ(plat::UnicodeFromCp1252(0x80), 0x20ACu);
+  EXPECT_EQ(plat::UnicodeFromCp1252(0xE4), 0xE4u);
+}
+
+TEST(Paths, ResDirectoryMatchesWithoutRegardToCase) {
+  TempDir dir;
+  dir.Write("res/maps/Level.mapGame1", "x");
+  dir.Write("res/settings.ini", "Display=Auto");
+  EXPECT_EQ(plat::ResolvePath(dir.path + "\\Res\\settings.ini"), dir.path + "/res/settings.ini");
+  EXPECT_EQ(plat::ResolvePath(dir.path + "/Res/maps/level.MAPGAME1"),
+            dir.path + "/res/maps/Level.mapGame1");
+  // An exact name wins over a case-insensitive one.
+  dir.Write("Res/settings.ini", "Display=1x1");
+  EXPECT_EQ(plat::ResolvePath(dir.path + "/Res/settings.ini"), dir.path + "/Res/settings.ini");
+  EXPECT_EQ(plat::ResolvePath(dir.path + "/nothing/here"), dir.path + "/nothing/here");
+}
+
+TEST(Listing, PlainFilesOnlyInNameOrder) {
+  TempDir dir;
+  dir.Write("maps/b.mapGame1", "");
+  dir.Write("maps/A.mapGame1", "");
+  dir.Write("maps/c.mapGame2", "");
+  dir.Write("maps/x.mapGame1.bak", "");
+  dir.Write("maps/.hidden.mapGame1", "");
+  fs::create_directories(dir.path + "/maps/d.mapGame1");
+  const auto names = plat::ListFiles(dir.path + "/Maps/*.mapGame1");
+  ASSERT_EQ(names.size(), 2u);
+  EXPECT_EQ(names[0], "A.mapGame1");
+  EXPECT_EQ(names[1], "b.mapGame1");
+  EXPECT_TRUE(plat::ListFiles(dir.path + "/none/*.mapGame1").empty());
+}
+
+TEST(TextFiles, LinesWithEitherEndingAndMissingFilesAsEmpty) {
+  TempDir dir;
+  dir.Write("a.txt", "one\r\ntwo\nthree");
+  const auto lines = plat::ReadTextLines(dir.path + "/a.txt");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "one");
+  EXPECT_EQ(lines[1], "two");
+  EXPECT_EQ(lines[2], "three");
+  EXPECT_TRUE(plat::ReadTextLines(dir.path + "/missing.txt").empty());
+  EXPECT_TRUE(plat::ReadTextLines(dir.path).empty());  // a directory
+  dir.Write("b.txt", "a,b\nc\n");
+  EXPECT_EQ(plat::CountCommaItems(dir.path + "/b.txt"), 3);
+}
+
+TEST(TextFiles, AtomicWriteReplacesWholeOrNothing) {
+  TempDir dir;
+  dir.Write("board.dat", "old\r\n");
+  ASSERT_TRUE(plat::WriteFileAtomically(dir.path + "/board.dat", "new\r\n"));
+  EXPECT_EQ(plat::ReadTextLines(dir.path + "/board.dat").at(0), "new");
+  EXPECT_FALSE(fs::exists(dir.path + "/board.dat.tmp"));
+  // A directory that cannot be written keeps the old file.
+  EXPECT_FALSE(plat::WriteFileAtomically(dir.path + "/no/such/dir/board.dat", "x"));
+}
+
+TEST(Random, UniformInUnitInterval) {
+  plat::SeedRandom(100.0);
+  double lo = 1.0, hi = 0.0, sum = 0.0;
+  for (int i = 0; i < 10000; ++i) {
+    const double r = plat::Random();
+    ASSERT_GE(r, 0.0);
+    ASSERT_LT(r, 1.0);
+    lo = std::min(lo, r);
+    hi = std::max(hi, r);
+    sum += r;
+  }
+  EXPECT_LT(lo, 0.01);
+  EXPECT_GT(hi, 0.99);
+  EXPECT_NEAR(sum / 10000.0, 0.5, 0.02);
+}
+
+}  // namespace
