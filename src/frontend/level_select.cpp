@@ -1,0 +1,171 @@
+// Level selection screen and the start of a level.
+#include "frontend/level_select.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "app/game.h"
+#include "frontend/menu.h"
+#include "platform/platform.h"
+#include "session/leaderboard.h"
+#include "session/session.h"
+#include "sim/level_objects.h"
+
+namespace {
+
+constexpr float kBoxDepth = -6.0f;
+constexpr float kTextPlane = -5.9f;
+
+float RowBottom(int row) {
+  return static_cast<float>(1.64 - row / 3.0);
+}
+float RowTop(int row) {
+  return static_cast<float>(1.9 - row / 3.0);
+}
+
+void DrawBox(float x0, float x1, int row, float grey) {
+  glColor3f(grey, grey, grey);
+  glBegin(GL_QUADS);
+  glVertex3f(x0, RowBottom(row), kBoxDepth);
+  glVertex3f(x1, RowBottom(row), kBoxDepth);
+  glVertex3f(x1, RowTop(row), kBoxDepth);
+  glVertex3f(x0, RowTop(row), kBoxDepth);
+  glEnd();
+  glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void Label(const Game& game, const std::string& text, float x, float y, float r, float g, float b) {
+  glTranslatef(0.0f, 0.0f, kTextPlane);
+  DrawText(game.video, text, x, y, r, g, b);
+  glTranslatef(0.0f, 0.0f, -kTextPlane);
+}
+
+bool IsChoiceKey(const Game& game) {
+  return game.frame.LastKey == plat::kKeyEnter || game.menu.ClickReleased == 1.0f;
+}
+
+// One frame of the selection; returns whether a choice was made.
+bool SelectionFrame(Game& game) {
+  LevelSelectState& sel = game.select;
+  MenuState& menu = game.menu;
+  glPushMatrix();
+  PollKeyInto(game);
+  const plat::Pointer ptr = plat::ReadPointer();
+  TrackPointerButtons(menu, ptr.buttons);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glBlendFunc(GL_ONE, GL_ZERO);
+
+  for (int mode = 1; mode <= 2; ++mode) {
+    DrawBox(-2.2f, -0.8f, mode, mode == sel.SelectedMode ? 0.4f : 0.15f);
+  }
+  // The level boxes test the pointer of the previous frame: it is converted
+  // only after them.
+  {
+    const std::vector<std::string> files = ListLevels(sel.SelectedMode);
+    const int rows = files.empty() ? 1 : static_cast<int>(files.size());
+    for (int i = 1; i <= rows; ++i) {
+      DrawBox(-0.5f, 1.6f, i, i == sel.HighlightedLevel ? 0.4f : 0.15f);
+      if (InsideLevelBox(i, menu.PointerWorldX, menu.PointerWorldY)) sel.HighlightedLevel = i;
+    }
+  }
+  PointerToWorld(game.video, ptr.x, ptr.y, menu.PointerWorldX, menu.PointerWorldY);
+  const int pointed = ModeAt(menu.PointerWorldX, menu.PointerWorldY);
+  if (pointed != 0) sel.SelectedMode = pointed;
+
+  Label(game, sel.SelectedMode == 1 ? "vorhandene Level (Rennen)" : "vorhandene Level (Ueberleben)",
+        -0.4f, 1.7f, 1.0f, 1.0f, 1.0f);
+  Label(game, "Spielmodi", -2.0f, 1.7f, 1.0f, 1.0f, 1.0f);
+  Label(game, "Rennen", -2.0f, static_cast<float>(1.7 - 1.0 / 3.0), 1.0f, 1.0f, 1.0f);
+  Label(game, "Ueberleben", -2.0f, static_cast<float>(1.7 - 2.0 / 3.0), 1.0f, 1.0f, 1.0f);
+
+  std::vector<std::string> files = ListLevels(sel.SelectedMode);
+  if (files.empty()) files.emplace_back();  // one empty row
+  const int rows = static_cast<int>(files.size());
+  for (int i = 1; i <= rows; ++i) {
+    const std::string& file = files[static_cast<std::size_t>(i - 1)];
+    const bool held = i == sel.HighlightedLevel && menu.LeftButtonHeld == 1.0f;
+    Label(game, DisplayName(file), -0.4f, static_cast<float>(1.7 - i / 3.0), 1.0f,
+          held ? 0.0f : 1.0f, held ? 0.0f : 1.0f);
+    if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
+  }
+
+  // The cursor keys move the highlighted row, so the keyboard alone plays.
+  if (game.frame.LastKey == plat::kKeyUp) {
+    sel.HighlightedLevel = WrapRow(sel.HighlightedLevel, -1, rows);
+    sel.KeyboardCursor = sel.HighlightedLevel;
+  } else if (game.frame.LastKey == plat::kKeyDown) {
+    sel.HighlightedLevel = WrapRow(sel.HighlightedLevel, +1, rows);
+    sel.KeyboardCursor = sel.HighlightedLevel;
+  }
+
+  if (IsChoiceKey(game)) {
+    glPopMatrix();
+    return true;
+  }
+  glPopMatrix();
+  plat::Present();
+  plat::SleepMs(10);
+  return false;
+}
+
+}  // namespace
+
+bool InsideLevelBox(int row, float x, float y) {
+  return y > RowBottom(row) && y < RowTop(row) && x > -0.5f && x < 1.6f;
+}
+
+int ModeAt(float x, float y) {
+  if (!(x > -2.2f && x < -0.8f)) return 0;
+  if (y > RowBottom(1) && y < RowTop(1)) return 1;
+  if (y > RowBottom(2) && y < RowTop(2)) return 2;
+  return 0;
+}
+
+int WrapRow(int row, int delta, int rows) {
+  if (rows < 1) rows = 1;
+  row += delta;
+  if (row < 1) row = rows;
+  if (row > rows) row = 1;
+  return row;
+}
+
+std::vector<std::string> ListLevels(int mode) {
+  return plat::ListFiles(mode == 2 ? "Res/maps/*.mapGame2" : "Res/maps/*.mapGame1");
+}
+
+std::string DisplayName(const std::string& fileName) {
+  return fileName.size() >= 9 ? fileName.substr(0, fileName.size() - 9) : std::string();
+}
+
+void RunLevelSelection(Game& game) {
+  LevelSelectState& sel = game.select;
+  game.sim.BallCount = 1;
+  sel.SelectedMode = 1;
+  sel.HighlightedLevel = 1;
+  sel.KeyboardCursor = 1;
+  sel.ChosenLevelFile.clear();
+  for (;;) {
+    plat::SetScreenName("levelselect");
+    if (SelectionFrame(game)) break;
+  }
+  StartLevel(game);
+}
+
+void StartLevel(Game& game) {
+  LevelSelectState& sel = game.select;
+  const std::string path = "Res/maps/" + sel.ChosenLevelFile;
+  game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
+  LoadMap(game.map, path);
+  game.session.BestTime = LookUpBestTime(game.board, sel.ChosenLevelFile);
+  DrainKeys(game);
+  plat::SetPointerVisible(false);
+  const double now = plat::Timer();
+  game.frame.LastFrameStamp = now;
+  game.hud.WindowStart = static_cast<float>(now);
+  game.session.SessionStartTime = static_cast<float>(now);
+  game.session.SurvivalTimeText = "0";
+  game.sim.SceneMode = 0;
+  SetUpLevelObjects(game.sim, game.session, game.map);
+  RunSession(game);
+}

@@ -1,0 +1,206 @@
+// HUD: overlay, triggers, frame rate, energy bar, panels and info lines.
+#include "session/hud.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/game.h"
+#include "platform/platform.h"
+#include "session/session.h"
+
+namespace {
+
+constexpr float kPanelDepth = -5.95f;
+constexpr float kTextPlane = -5.9f;
+
+}  // namespace
+
+bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, float br) {
+  if (x1 > x2) {
+    std::swap(x1, x2);
+    std::swap(y1, y2);
+  }
+  const double dx = std::fabs(static_cast<double>(x1) - x2);
+  const double dy = std::fabs(static_cast<double>(y1) - y2);
+  double s = 0.0;
+  if (dx != 0.0 && dy != 0.0)
+    s = dy / dx;
+  else if (dx == 0.0 && dy != 0.0)
+    s = 1.0e9;
+  if (y1 > y2) s = -s;
+  const double x = bx, y = by, r = br;
+  if (s > -0.01 && s < 0.01) {
+    const double ym = (static_cast<double>(y1) + y2) / 2.0;
+    return y + r >= ym && y - r <= ym && x + r >= x1 && x - r <= x2;
+  }
+  if (s >= -1.0e6 && s <= 1.0e6) {
+    const double q = y2 - x2 * s;
+    const double yl = q + x * s;
+    const double xl = (y - q) / s;
+    if (s > -1.0 && s < 1.0) return y + r > yl && y - r < yl && x + r > x1 && x - r < x2;
+    if (y1 > y2) std::swap(y1, y2);
+    return x + r > xl && x - r < xl && y + r > y1 && y - r < y2;
+  }
+  if (y1 > y2) std::swap(y1, y2);
+  const double xm = (static_cast<double>(x1) + x2) / 2.0;
+  return x + r >= xm && x - r <= xm && y + r >= y1 && y - r <= y2;
+}
+
+std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt) {
+  std::vector<TriggerText> shown;
+  for (int i = 1; i <= map.MapLineCount; ++i) {
+    if (map.Line(i) == "Output.text") {
+      const Point a = ParsePoint(map.Line(i + 1));
+      const Point b = ParsePoint(map.Line(i + 2));
+      if (TriggerFires(a.x, a.y, b.x, b.y, ball1.x, ball1.y, ball1.radius)) {
+        map.SetLine(i, "FontEvent.static.Activ");
+      }
+    }
+    if (map.Line(i) == "FontEvent.static.Activ") {
+      const double counter = ParseNumber(map.Line(i + 4));
+      if (counter > 20.0) {
+        map.SetLine(i + 4, FormatDouble16(counter - 1000.0 * dt));
+        TriggerText t;
+        t.text = map.Line(i + 3);
+        t.x = static_cast<float>(static_cast<double>(t.text.size()) / -16.0);
+        shown.push_back(std::move(t));
+      }
+    }
+  }
+  return shown;
+}
+
+void CountFrame(HudState& hud, double now) {
+  hud.FpsCounter += 1;
+  if (now - static_cast<double>(hud.WindowStart) >= 1.0) {
+    hud.WindowStart = static_cast<float>(now);
+    hud.ShownRate = hud.FpsCounter;
+    hud.FpsCounter = 0;
+  }
+  hud.FpsText = ("FPS: " + std::to_string(hud.ShownRate)).substr(0, 10);
+}
+
+std::string ShortTime(const std::string& secondsText) {
+  const double t = ParseNumber(secondsText);
+  std::size_t n = 0;
+  if (t < 10.0)
+    n = 3;
+  else if (t < 100.0)
+    n = 4;
+  else if (t < 1000.0)
+    n = 5;
+  else if (t < 10000.0)
+    n = 6;
+  return secondsText.substr(0, std::min(n, secondsText.size()));
+}
+
+int DangerMargin(int screenWidth, float burnTime) {
+  const double left = std::max(0.0, 30.0 - static_cast<double>(burnTime));
+  return static_cast<int>(std::nearbyint(screenWidth / 4.0 * left));
+}
+
+void RoundedPanel(float cy, float hx, float hy, float r) {
+  glBegin(GL_TRIANGLE_FAN);
+  glVertex3f(0.0f, cy, kPanelDepth);
+  double theta = 0.0;
+  for (int k = 0; k <= 64; ++k) {
+    double px = r * std::cos(theta);
+    double py = r * std::sin(theta);
+    px += px >= 0.0 ? hx : -hx;
+    py += py >= 0.0 ? hy : -hy;
+    glVertex3f(static_cast<float>(px), static_cast<float>(cy + py), kPanelDepth);
+    theta += 0.09973310011396169;
+  }
+  glEnd();
+}
+
+void DrawPanel(float cy, float hx, float hy, float r, float alpha) {
+  glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
+  glColor4f(0.0f, 0.3f, 0.7f, alpha);
+  RoundedPanel(cy, hx, hy, r);
+  glBlendFunc(GL_ONE, GL_ZERO);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void HudText(const VideoState& video, const std::string& text, float x, float y, float r, float g,
+             float b) {
+  glTranslatef(0.0f, 0.0f, kTextPlane);
+  DrawText(video, text, x, y, r, g, b);
+  glTranslatef(0.0f, 0.0f, -kTextPlane);
+}
+
+void HudTitle(const VideoState& video, const std::string& text, float x, float y, float r, float g,
+              float b) {
+  glTranslatef(0.0f, 0.0f, kTextPlane);
+  DrawTitle(video, text, x, y, r, g, b);
+  glTranslatef(0.0f, 0.0f, -kTextPlane);
+}
+
+void DrawDangerOverlay(Game& game) {
+  const VideoState& v = game.video;
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0.0, v.ScreenWidth, 0.0, v.ScreenHeight, -10.0, 2.0);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  const float m = static_cast<float>(DangerMargin(v.ScreenWidth, game.session.BurnTime));
+  const float w = static_cast<float>(v.ScreenWidth), h = static_cast<float>(v.ScreenHeight);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+  glBindTexture(GL_TEXTURE_2D, v.tex.ScreenTexture);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex2f(-m, h + m);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex2f(-m, -m);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex2f(w + m, -m);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex2f(w + m, h + m);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  glBlendFunc(GL_ONE, GL_ZERO);
+  SetPerspective(v);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+void TextTriggers(Game& game) {
+  const std::vector<TriggerText> texts =
+      StepTextTriggers(game.map, game.sim.Balls[1], game.frame.FrameTime);
+  for (const TriggerText& t : texts) HudTitle(game.video, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void DrawHudBars(Game& game) {
+  glLoadIdentity();
+  const float e = game.session.Energy;
+  glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
+  glBegin(GL_QUADS);
+  glColor4f(1.0f, 0.0f, 0.0f, 0.3f);
+  glVertex3f(-0.3f, 2.2f, kPanelDepth);
+  glColor4f(1.0f - e / 5.0f, e / 5.0f, 0.0f, 0.3f);
+  glVertex3f(e / 4.0f - 0.3f, 2.2f, kPanelDepth);
+  glVertex3f(e / 4.0f - 0.3f, 2.35f, kPanelDepth);
+  glColor4f(1.0f, 0.0f, 0.0f, 0.3f);
+  glVertex3f(-0.3f, 2.35f, kPanelDepth);
+  glEnd();
+  DrawPanel(2.4f, 1.0f, 0.14f, 0.2f, 0.3f);
+  if (game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f) {
+    DrawPanel(0.9f, 1.25f, 0.25f, 0.1f, 0.3f);
+  }
+  glBlendFunc(GL_ONE, GL_ZERO);
+  HudText(game.video, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
+}
+
+void DrawInfoLines(Game& game, double now) {
+  if (game.session.InfoOverlay != 1) return;
+  const double elapsed = ElapsedTime(game.session, now);
+  HudText(game.video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
+  HudText(game.video, "Bestzeit: " + FormatFloat7(game.session.BestTime) + " s", 1.4f, 2.0f, 1.0f,
+          1.0f, 1.0f);
+  HudText(game.video, game.hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
+}

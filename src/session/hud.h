@@ -1,0 +1,59 @@
+// HUD and on-screen text of a play frame: the danger overlay, the map's text
+// triggers, the frame-rate count, the energy bar, the panels and the info
+// lines. Drawn with the scene projection and an identity model-view: panels
+// at z = -5.95, texts on the plane z = -5.9.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/video.h"
+#include "session/session_state.h"
+#include "sim/sim_state.h"
+#include "world/map.h"
+
+struct Game;
+
+// Whether ball (bx, by, radius br) touches the trigger line (x1, y1)-(x2, y2):
+// horizontal and vertical lines include their boundaries, sloped ones not.
+bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, float br);
+// A text to show this frame: the map line index of its trigger's type line.
+struct TriggerText {
+  std::string text;
+  float x = 0.0f;  // raster x on the text plane: length / -16
+};
+// Fires every "Output.text" that ball 1 touches (rewriting its type line to
+// "FontEvent.static.Activ"), counts the active ones down by 1000 per second of
+// dt and returns the texts still to show (counter above 20 before this frame).
+std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt);
+
+// Frame-rate count: one more frame; after a full second the count is shown.
+void CountFrame(HudState& hud, double now);
+
+// "Zeit: " times: the first 3, 4, 5 or 6 characters of a seconds text for
+// values under 10, 100, 1000 and 10000, nothing from 10000 on.
+std::string ShortTime(const std::string& secondsText);
+
+// Overlay margin in pixels: a quarter screen width per second short of 30.
+int DangerMargin(int screenWidth, float burnTime);
+
+// ---- drawing ---------------------------------------------------------------
+// A rectangle of half-extents (hx + r, hy + r) with rounded corners, centred
+// on (0, cy) at z = -5.95, in the current colour and blending.
+void RoundedPanel(float cy, float hx, float hy, float r);
+// Panel with its colour and the translucent blending, then (one, zero) again.
+void DrawPanel(float cy, float hx, float hy, float r, float alpha);
+// Text on the HUD's text plane (the model-view must be identity).
+void HudText(const VideoState& video, const std::string& text, float x, float y, float r, float g,
+             float b);
+void HudTitle(const VideoState& video, const std::string& text, float x, float y, float r, float g,
+              float b);
+// The burn overlay: ScreenTexture stretched by the margin, added behind the
+// scene objects; leaves the scene projection and an identity model-view.
+void DrawDangerOverlay(Game& game);
+// Text triggers of this frame, drawn at the bottom of the screen.
+void TextTriggers(Game& game);
+// Energy bar, HUD panel, race-won panel and the "Energie: " label.
+void DrawHudBars(Game& game);
+// "Zeit: ", "Bestzeit: " and the frame rate when the info overlay is on.
+void DrawInfoLines(Game& game, double now);

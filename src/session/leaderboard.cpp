@@ -1,0 +1,83 @@
+// Leaderboard: read once, looked up at level start, rewritten on a record.
+#include "session/leaderboard.h"
+
+#include "platform/platform.h"
+#include "world/map.h"
+
+namespace {
+
+const std::string& BoardLine(const Leaderboard& board, int i) {
+  static const std::string kEmpty;
+  if (i < 1 || i >= static_cast<int>(board.lines.size())) return kEmpty;
+  return board.lines[static_cast<std::size_t>(i)];
+}
+
+}  // namespace
+
+void ReadLeaderboard(Leaderboard& board, const std::string& path) {
+  std::vector<std::string> fileLines = plat::ReadTextLines(path);
+  board.lines.assign(1, std::string());  // [0] unused
+  board.lines.reserve(fileLines.size() + 2);
+  for (std::string& line : fileLines) board.lines.push_back(std::move(line));
+  board.LeaderboardLineCount = static_cast<int>(board.lines.size()) - 1;
+  board.lines.emplace_back();  // the spare line after the last one reads as empty
+}
+
+float LookUpBestTime(const Leaderboard& board, const std::string& key) {
+  float best = 0.0f;
+  // No early exit: the last matching line wins.
+  for (int i = 1; i <= board.LeaderboardLineCount; ++i) {
+    if (BoardLine(board, i) == key) best = static_cast<float>(ParseNumber(BoardLine(board, i + 1)));
+  }
+  return best;
+}
+
+bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path) {
+  const std::string timeText = FormatFloat7(time);
+  bool found = false;
+  for (int i = 1; i <= board.LeaderboardLineCount; ++i) {
+    if (BoardLine(board, i) != key) continue;
+    const std::size_t next = static_cast<std::size_t>(i) + 1;
+    if (next >= board.lines.size()) board.lines.resize(next + 1);
+    board.lines[next] = timeText;
+    found = true;
+  }
+  if (!found) {
+    board.LeaderboardLineCount += 2;
+    board.lines.resize(static_cast<std::size_t>(board.LeaderboardLineCount) + 2);
+    board.lines[static_cast<std::size_t>(board.LeaderboardLineCount) - 1] = key;
+    board.lines[static_cast<std::size_t>(board.LeaderboardLineCount)] = timeText;
+  }
+  // A time written after a key on the very last line lands on the spare
+  // line; keep one spare beyond the count in every case.
+  if (board.lines.size() < static_cast<std::size_t>(board.LeaderboardLineCount) + 2) {
+    board.lines.resize(static_cast<std::size_t>(board.LeaderboardLineCount) + 2);
+  }
+  std::string text;
+  for (int i = 1; i <= board.LeaderboardLineCount; ++i) {
+    text += BoardLine(board, i);
+    text += "\r\n";
+  }
+  // Beside the old file, flushed, renamed over it: a failed write or a kill
+  // at any moment leaves either the old or the new complete file.
+  return plat::WriteFileAtomically(path, text);
+}
+
+bool IsRecord(std::uint8_t gameMode, double t, float best) {
+  if (gameMode == 1 && t < best) return true;
+  if (gameMode == 2 && t > best) return true;
+  return best < 1.0f;
+}
+
+void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t gameMode, double now,
+                 Leaderboard& board, const std::string& key, const std::string& path) {
+  if (!(goal.GoalReached == 1.0f || session.SurvivalEnded == 1)) return;
+  if (session.RecordStored != 0) return;
+  double t = now - static_cast<double>(session.SessionStartTime);
+  // The time judged in survival is the time the end screen shows.
+  if (gameMode == 2 && session.SurvivalTimeText != "0") t = ParseNumber(session.SurvivalTimeText);
+  if (!IsRecord(gameMode, t, session.BestTime)) return;
+  session.BestTime = static_cast<float>(t);
+  session.RecordStored = 1;
+  StoreRecord(board, key, session.BestTime, path);
+}

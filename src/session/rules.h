@@ -1,0 +1,34 @@
+// Race and survival rules of a play frame: loss and win, the end screens with
+// their restart question, restart and quit, the survival clock and the burn.
+#pragma once
+
+#include <cstdint>
+
+#include "session/session_state.h"
+#include "sim/sim_state.h"
+
+struct Game;
+
+constexpr float kFallLimit = -25.0f;  // ball 1 strictly below it is lost
+constexpr float kBurnLimit = 30.0f;   // seconds of burning that lose the run
+
+// Ball 1 below the fall limit or burnt out: lost unless the race is won; a
+// survival run ends.
+void LossTest(SessionState& session, const SimState& sim);
+// Seconds of burning grow while RedContact is "true"; they never shrink.
+void AccumulateBurn(SessionState& session, const SimState& sim, double frameTime);
+
+// Steps 2 to 5 of the rules (loss, win, failure screens, end keys, record).
+// now is this frame's timer reading. May restart the level or set
+// session.quit (the rest of the frame is then skipped).
+void ApplyRules(Game& game, double now);
+// Burn accumulation and the texts after the HUD bars: race-won texts or the
+// survival clock with the freezing of SurvivalTimeText.
+void AccumulateBurnStep(Game& game);
+void DrawModeTexts(Game& game, double now);
+
+// Reloads the map and sets the level up again; the best time, the camera
+// phase, the toggles and the particles stay.
+void RestartLevel(Game& game);
+// The run's state back to its start and the session loop is to be left.
+void QuitSession(Game& game);

@@ -1,0 +1,216 @@
+// Game session loop: start zoom, play step, pause, camera and end.
+#include "session/session.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "app/game.h"
+#include "platform/platform.h"
+#include "session/hud.h"
+#include "session/rules.h"
+#include "sim/balls.h"
+#include "sim/level_objects.h"
+#include "sim/particles.h"
+#include "world/scene_draw.h"
+
+namespace {
+
+constexpr double kZoomSpeed = 10.0;     // world units per second
+constexpr double kSteer = 4.0;          // units/s^2 on vx
+constexpr double kBoost = 15.0;         // units/s^2 on vy
+constexpr double kBoostCost = 15.0;     // energy per second
+constexpr float kEnergyMax = 5.0f;      // regaining stops here
+constexpr float kCameraFloor = -25.0f;  // the camera stops following below
+const char* const kTitle = "Quobbes Zirpel";
+
+// The Pause key held: nothing runs until Pause or Esc; the pause does not
+// count towards the level time.
+void PauseIfAsked(Game& game) {
+  if (plat::AsyncKeyState(plat::kVkPause) == 0) return;
+  plat::SetWindowTitle("Quobbes Zirpel (Pause)");
+  const double pauseStart = plat::Timer();
+  plat::SleepPlainMs(200);
+  for (;;) {
+    // Both keys are queried every time, so neither keeps a stale press.
+    const int pause = plat::AsyncKeyState(plat::kVkPause);
+    const int esc = plat::AsyncKeyState(plat::kVkEscape);
+    if (pause != 0 || esc != 0) break;
+    plat::SleepMs(2);
+  }
+  plat::SleepPlainMs(200);
+  plat::SetWindowTitle(kTitle);
+  const double now = plat::Timer();
+  game.frame.LastFrameStamp = now;
+  game.session.SessionStartTime =
+      static_cast<float>(static_cast<double>(game.session.SessionStartTime) + (now - pauseStart));
+}
+
+void DrawSceneStill(Game& game) {
+  DrawBalls(game.sim, game.video, game.session.BurnTime);
+  DrawGoalDisk(game.sim, game.video, game.frame.FrameTime);
+  DrawMapObjects(game.sim, game.map, game.video);
+}
+
+// Returns whether the zoom is still running (nothing else to do this frame).
+bool ZoomStep(Game& game) {
+  SessionState& s = game.session;
+  const Ball& b1 = game.sim.Balls[1];
+  game.sim.Break.mx = b1.vx;
+  game.sim.Break.my = b1.vy;
+  const bool ended = StepZoom(s, b1, game.frame.FrameTime, game.frame.LastKey == plat::kKeyEnter);
+  // The frame that ends the zoom shows the play step alone, not both.
+  if (ended) return false;
+  glTranslatef(-s.ZoomCameraX, -s.ZoomCameraY, -s.ZoomCameraZ);
+  DrawSceneStill(game);
+  return true;
+}
+
+void PlayStep(Game& game) {
+  SessionState& s = game.session;
+  Ball& b1 = game.sim.Balls[1];
+  game.sim.Break.mx = b1.vx;
+  game.sim.Break.my = b1.vy;
+  PauseIfAsked(game);
+  const double dt = game.frame.FrameTime;
+  if (s.ControlsEnabled == 1) {
+    ApplyControls(s, b1, dt, plat::KeyDown(plat::kScanRight), plat::KeyDown(plat::kScanLeft),
+                  plat::KeyDown(plat::kScanSpace));
+  }
+  if (ApplyToggles(s, game.frame.LastKey)) {
+    glPolygonMode(GL_FRONT_AND_BACK, s.Wireframe ? GL_LINE : GL_FILL);
+  }
+  if (b1.y > kCameraFloor) {
+    glTranslatef(-b1.x, -b1.y, 0.0f);
+    game.GridCentreX = b1.x;
+    game.GridCentreY = b1.y;
+  } else {
+    glTranslatef(-b1.x, -kCameraFloor, 0.0f);
+    game.GridCentreX = b1.x;
+    game.GridCentreY = kCameraFloor;
+  }
+  StepBalls(game.sim, game.map, dt, plat::Timer());
+  DrawBalls(game.sim, game.video, s.BurnTime);
+  DrawGoalDisk(game.sim, game.video, dt);
+  DrawGrid(game.GridCentreX, game.GridCentreY);
+  UpdateAndDrawParticles(game);
+  DrawMapObjects(game.sim, game.map, game.video);
+
+  // Rules and HUD, in their fixed order.
+  const double now = plat::Timer();
+  DrawDangerOverlay(game);
+  ApplyRules(game, now);
+  if (s.quit) return;
+  TextTriggers(game);
+  CountFrame(game.hud, now);
+  AccumulateBurnStep(game);
+  DrawHudBars(game);
+  DrawModeTexts(game, now);
+  DrawInfoLines(game, now);
+}
+
+}  // namespace
+
+double ElapsedTime(const SessionState& session, double now) {
+  const double t = now - static_cast<double>(session.SessionStartTime);
+  return t > 0.0 ? t : 0.0;
+}
+
+void ApplyControls(SessionState& s, Ball& b1, double dt, bool right, bool left, bool boost) {
+  if (right) b1.vx = static_cast<float>(b1.vx + kSteer * dt);
+  if (left) b1.vx = static_cast<float>(b1.vx - kSteer * dt);
+  if (s.Energy > 0.0f && boost) {
+    s.Energy = static_cast<float>(s.Energy - kBoostCost * dt);
+    // The boost always pushes away from zero, in the current direction.
+    b1.vy = static_cast<float>(b1.vy >= 0.0f ? b1.vy + kBoost * dt : b1.vy - kBoost * dt);
+  }
+  if (s.Energy < kEnergyMax && b1.vy <= 0.0f && b1.vy > -4.0f) {
+    s.Energy = static_cast<float>(s.Energy + dt);
+  }
+  if (s.Energy < 0.0f) s.Energy = 0.0f;
+}
+
+bool ApplyToggles(SessionState& s, const std::string& key) {
+  if (key == "t" || key == "T") s.InfoOverlay = s.InfoOverlay ? 0 : 1;
+  if (key == "z" || key == "Z") {
+    s.Wireframe = s.Wireframe ? 0 : 1;
+    return true;
+  }
+  return false;
+}
+
+bool StepZoom(SessionState& s, const Ball& b1, double dt, bool enter) {
+  const double dx = static_cast<double>(s.ZoomCameraX) - b1.x;
+  const double dy = static_cast<double>(s.ZoomCameraY) - b1.y;
+  const float d = static_cast<float>(std::sqrt(dx * dx + dy * dy));
+  if (d > s.ZoomPrevDistance || enter) s.CameraPhase = 1;
+  s.ZoomPrevDistance = d;
+  s.ZoomCameraX = static_cast<float>(s.ZoomCameraX + dt * kZoomSpeed * s.ZoomDirectionX);
+  s.ZoomCameraY = static_cast<float>(s.ZoomCameraY + dt * kZoomSpeed * s.ZoomDirectionY);
+  s.ZoomCameraZ = static_cast<float>(s.ZoomCameraZ + dt * kZoomSpeed * s.ZoomDirectionZ);
+  return s.CameraPhase == 1;
+}
+
+void RunSession(Game& game) {
+  SessionState& s = game.session;
+  s.quit = false;
+  for (;;) {
+    plat::SetScreenName("session");
+    glLoadIdentity();
+    PollKeyInto(game);
+    if (game.frame.LastKey == plat::kKeyEsc || game.frame.LastKey == plat::kKeyClose) break;
+    MeasureFrameTime(game);
+    s.FrameCounter += 1;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    bool zooming = false;
+    if (s.CameraPhase == 0) zooming = ZoomStep(game);
+    if (!zooming && s.CameraPhase == 1) {
+      glLoadIdentity();
+      PlayStep(game);
+      if (s.quit) break;  // the rest of the frame is not drawn
+    }
+    glFlush();
+    plat::Present();
+    plat::SleepPlainMs(1);
+  }
+  EndSession(game);
+}
+
+void EndSession(Game& game) {
+  SessionState& s = game.session;
+  SimState& sim = game.sim;
+  s.SessionStartTime = 0.0f;
+  s.BurnTime = 0.0f;
+  sim.RedContact = "false";
+  s.ControlsEnabled = 1;
+  s.Energy = 5.0f;
+  s.RunLost = 0;
+
+  sim.Goal.PendingGoalX = 19000.0f;
+  sim.Goal.PendingGoalY = 19000.0f;
+  sim.Goal.PendingGoalRadius = 0.001f;
+  sim.Goal.GoalPresent = 0.0f;
+  sim.Goal.GoalReached = 0.0f;
+  s.SurvivalEnded = 0;
+
+  s.CameraPhase = 0;
+  s.ZoomPrevDistance = 500.0f;
+  s.RecordStored = 0;
+  s.InfoOverlay = 0;
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  s.Wireframe = 0;
+  s.quit = false;
+
+  for (int i = 1; i <= 4; ++i) game.menu.BallDropped[i] = 0;
+  game.frame.MenuStartTime = plat::Timer();
+  for (int i = 1; i <= 30; ++i) {
+    sim.Balls[static_cast<std::size_t>(i)].radius = 0.18f;
+    sim.Balls[static_cast<std::size_t>(i)].vx = 0.0f;
+    sim.Balls[static_cast<std::size_t>(i)].vy = 0.0f;
+  }
+  LoadMap(game.map, "Res/maps/Mainmenu.startmap");
+  sim.BallCount = 4;
+  for (int i = 1; i <= 4; ++i) sim.Balls[static_cast<std::size_t>(i)].x = 30.0f;
+  sim.SceneMode = 1;
+  DrainKeys(game);
+}

@@ -1,0 +1,138 @@
+// Level objects: set-up at level start, the goal disk and the goal test.
+#include "sim/level_objects.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+
+namespace {
+
+int ClampedGoalIndex(const GoalState& goal) {
+  const int i = goal.BallIndex();
+  if (i < 1) return 1;
+  if (i > kMaxBalls) return kMaxBalls;
+  return i;
+}
+
+}  // namespace
+
+void SetUpLevelObjects(SimState& sim, SessionState& session, const MapText& map) {
+  GoalState& goal = sim.Goal;
+  goal.PendingGoalX = 19000.0f;
+  goal.PendingGoalY = 19000.0f;
+  goal.PendingGoalRadius = 0.0f;
+
+  if (map.Line(1) == "BallPosition") {
+    const Point p = ParsePoint(map.Line(2));
+    session.StartPositionX = static_cast<int>(std::nearbyint(p.x));
+    session.StartPositionY = static_cast<int>(std::nearbyint(p.y));
+  } else {
+    session.StartPositionX = 0;
+    session.StartPositionY = 1;
+  }
+  Ball& b1 = sim.Balls[1];
+  b1.x = static_cast<float>(session.StartPositionX);
+  b1.y = static_cast<float>(session.StartPositionY);
+  b1.vx = 0.0f;
+  b1.vy = 0.0f;
+
+  sim.BallCount = 1;
+  session.RecordStored = 0;
+
+  bool zoomDegenerate = false;
+  for (int k = 1; k <= map.MapLineCount; ++k) {
+    const std::string& type = map.Line(k);
+    const bool isGoal = type == "Goal.static" || type == "Goal.ragdoll";
+    if (isGoal || type == "Sphere.ragdoll") {
+      // The ball table holds 50 balls: the first 49 objects get one.
+      if (sim.BallCount >= kMaxBalls) continue;
+      sim.BallCount += 1;
+      Ball& b = sim.Balls[static_cast<std::size_t>(sim.BallCount)];
+      const Point c = ParsePoint(map.Line(k + 1));
+      b.x = c.x;
+      b.y = c.y;
+      b.vx = 0.0f;
+      b.vy = 0.0f;
+      b.radius = static_cast<float>(ParseNumber(map.Line(k + 2)));
+      if (isGoal) {
+        // Every goal entry holds its own object, so none keeps stale values
+        // from an earlier scene; only the last goal is the goal.
+        b.colour = "white";
+        goal.GoalIsRagdoll = type == "Goal.ragdoll" ? 1.0f : 0.0f;
+        goal.GoalPresent = 1.0f;
+        goal.GoalBallIndex = static_cast<float>(sim.BallCount);
+        goal.PendingGoalRadius = b.radius;
+        goal.PendingGoalX = c.x;
+        goal.PendingGoalY = c.y;
+      } else {
+        b.colour = map.Line(k + 3);
+      }
+    } else if (type == "Startgame.zoomin") {
+      const Triple cam = ParseTriple(map.Line(k + 1));
+      session.ZoomCameraX = cam.x;
+      session.ZoomCameraY = cam.y;
+      session.ZoomCameraZ = cam.z;
+      const double dx = static_cast<double>(b1.x) - cam.x;
+      const double dy = static_cast<double>(b1.y) - cam.y;
+      const double dz = -static_cast<double>(cam.z);
+      const double len = std::sqrt(dx * dx + dy * dy + dz * dz);
+      zoomDegenerate = !(len > 0.0) || !std::isfinite(len);
+      if (zoomDegenerate) {
+        session.ZoomDirectionX = session.ZoomDirectionY = session.ZoomDirectionZ = 0.0f;
+      } else {
+        session.ZoomDirectionX = static_cast<float>(dx / len);
+        session.ZoomDirectionY = static_cast<float>(dy / len);
+        session.ZoomDirectionZ = static_cast<float>(dz / len);
+      }
+    }
+  }
+  // A flight of zero length has no direction: the camera is already there.
+  if (zoomDegenerate) session.CameraPhase = 1;
+
+  if (sim.GameMode == 1 && goal.GoalPresent == 1.0f) {
+    Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(goal))];
+    g.radius = goal.PendingGoalRadius;
+    g.x = goal.PendingGoalX;
+    g.y = goal.PendingGoalY;
+    g.vx = 0.0f;
+    g.vy = 0.0f;
+  }
+}
+
+void StepGoalColour(GoalState& goal, double dt) {
+  static constexpr double kRise[3] = {2.0, 2.5, 1.5};
+  static constexpr double kFall[3] = {1.5, 2.0, 2.5};
+  for (int c = 0; c < 3; ++c) {
+    if (goal.GoalColour[c] >= 1.0f) goal.GoalColourFalling[c] = 1;
+    if (goal.GoalColour[c] <= 0.0f) goal.GoalColourFalling[c] = 0;
+    const double v = goal.GoalColour[c];
+    goal.GoalColour[c] =
+        static_cast<float>(goal.GoalColourFalling[c] ? v - dt / kFall[c] : v + dt / kRise[c]);
+  }
+}
+
+void DrawGoalDisk(SimState& sim, const VideoState& video, double dt) {
+  if (sim.GameMode != 1 || sim.SceneMode != 0 || sim.Goal.GoalPresent != 1.0f) return;
+  StepGoalColour(sim.Goal, dt);
+  const Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(sim.Goal))];
+  glColor3f(sim.Goal.GoalColour[0], sim.Goal.GoalColour[1], sim.Goal.GoalColour[2]);
+  glTranslatef(g.x, g.y, kSceneDepth);
+  const int slices = static_cast<int>(std::nearbyint(g.radius * 40.0f));
+  if (video.DiskQuadric != nullptr) {
+    gluDisk(video.DiskQuadric, 0.0, g.radius, slices < 3 ? 3 : slices, 1);
+  }
+  glTranslatef(-g.x, -g.y, -kSceneDepth);
+  glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void GoalReachedTest(SimState& sim) {
+  if (sim.GameMode != 1 || sim.Goal.GoalPresent != 1.0f) return;
+  const Ball& b1 = sim.Balls[1];
+  const Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(sim.Goal))];
+  const double dx = static_cast<double>(b1.x) - g.x;
+  const double dy = static_cast<double>(b1.y) - g.y;
+  if (std::sqrt(dx * dx + dy * dy) < static_cast<double>(b1.radius) + g.radius) {
+    sim.Goal.GoalReached = 1.0f;
+  }
+}

@@ -1,0 +1,125 @@
+// Particles: emission from the pending break, per-frame motion, drawing.
+#include "sim/particles.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "app/game.h"
+#include "platform/platform.h"
+#include "world/map.h"
+
+namespace {
+
+// One break adds at most this many sparks, whatever the settings file says.
+constexpr double kMaxSparksPerBreak = 10000.0;
+
+}  // namespace
+
+void EmitBreakParticles(ParticleList& list, BreakEvent& event,
+                        const std::string& particleNumberValue, RandomFn random) {
+  const double px = event.leftX, py = event.leftY;
+  const double gx = static_cast<double>(event.leftX) - event.rightX;
+  const double gy = static_cast<double>(event.leftY) - event.rightY;
+  const float length = static_cast<float>(std::sqrt(gx * gx + gy * gy));
+  const double n = std::nearbyint(ParseNumber(particleNumberValue));
+  double kd = n * static_cast<double>(length);
+  if (!std::isfinite(kd) || kd < 0.0) kd = 0.0;
+  if (kd > kMaxSparksPerBreak) kd = kMaxSparksPerBreak;
+  const float k = static_cast<float>(kd);
+
+  const double count = static_cast<double>(list.items.size());
+  const long newTotal = static_cast<long>(std::nearbyint(count + k));
+  if (newTotal > static_cast<long>(list.items.size())) {
+    list.items.resize(static_cast<std::size_t>(newTotal));
+  }
+  long first = static_cast<long>(std::nearbyint(static_cast<double>(newTotal) - k + 1.0));
+  if (first < 1) first = 1;
+  const double a = event.angle;
+  const double ca = std::cos(std::fabs(a)), sa = std::sin(std::fabs(a));
+  const double side = a >= 0.0 ? 1.0 : -1.0;
+  for (long i = first; i <= newTotal; ++i) {
+    ParticleRecord& p = list.items[static_cast<std::size_t>(i - 1)];
+    const double u1 = random(), u2 = random(), u3 = random(), u4 = random(), u5 = random();
+    p.x = static_cast<float>(px + side * u1 * length * ca);
+    p.y = static_cast<float>(py + side * u2 * length * sa);
+    p.vx = static_cast<float>((u3 / 4.0 + 0.875) * event.mx);
+    p.vy = static_cast<float>((u4 / 4.0 + 0.875) * event.my);
+    p.alpha = 1.0f;
+    p.sprite = static_cast<float>(4.0 * u5);
+    p.size = 0.1f;
+    p.colour = event.colour;
+  }
+  event.pending = 0;
+}
+
+void StepParticles(ParticleList& list) {
+  std::size_t i = 0;
+  while (i < list.items.size()) {
+    ParticleRecord& p = list.items[i];
+    if (p.alpha <= 0.0f) {
+      p = list.items.back();
+      list.items.pop_back();
+      continue;  // the moved spark is looked at in this same frame
+    }
+    p.x += p.vx;
+    p.y += p.vy;
+    p.vx *= 1.001f;
+    p.vy *= 1.001f;
+    p.alpha -= 0.002f;
+    ++i;
+  }
+}
+
+void DrawParticles(const ParticleList& list, const VideoState& video) {
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  for (const ParticleRecord& p : list.items) {
+    if (p.colour == "white")
+      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleWhiteTexture);
+    else if (p.colour == "blue")
+      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleBlueTexture);
+    else if (p.colour == "red")
+      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleRedTexture);
+    float qs = 0.0f, qt = 0.0f;
+    if (p.sprite > 3.0f) {
+      qs = 0.5f;
+      qt = 0.5f;
+    } else if (p.sprite > 2.0f) {
+      qt = 0.5f;
+    } else if (p.sprite > 1.0f) {
+      qs = 0.5f;
+    }
+    const float h = p.size / 2.0f;
+    glPushMatrix();
+    glTranslatef(p.x, p.y, kSceneDepth);
+    glColor4f(0.0f, 0.0f, 0.0f, p.alpha);
+    glBegin(GL_QUADS);
+    glTexCoord2f(qs, qt + 0.5f);
+    glVertex2f(-h, h);
+    glTexCoord2f(qs, qt);
+    glVertex2f(-h, -h);
+    glTexCoord2f(qs + 0.5f, qt);
+    glVertex2f(h, -h);
+    glTexCoord2f(qs + 0.5f, qt + 0.5f);
+    glVertex2f(h, h);
+    glEnd();
+    glPopMatrix();
+  }
+  glBlendFunc(GL_ONE, GL_ZERO);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_DEPTH_TEST);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+}
+
+void UpdateAndDrawParticles(Game& game) {
+  if (SettingsGet(game.settings, "Particle") != "Enabled") return;
+  if (game.sim.Break.pending != 0) {
+    EmitBreakParticles(game.particles, game.sim.Break, SettingsGet(game.settings, "ParticleNumber"),
+                       &plat::Random);
+  }
+  StepParticles(game.particles);
+  DrawParticles(game.particles, game.video);
+}

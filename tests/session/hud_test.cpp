@@ -1,0 +1,111 @@
+// HUD: the trigger geometries with their boundary rules, the counter, the
+// frame-rate count and the overlay margin.
+#include "session/hud.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr float kR = 0.18f;
+
+TEST(TextTriggerGeometry, HorizontalIncludesItsBoundaries) {
+  // Line y = 1 from x = 0 to 2; ball radius 0.18.
+  EXPECT_TRUE(TriggerFires(0, 1, 2, 1, 1.0f, 0.75f, 0.25f));   // touches from below
+  EXPECT_TRUE(TriggerFires(2, 1, 0, 1, -0.25f, 1.0f, 0.25f));  // end included, any order
+  EXPECT_FALSE(TriggerFires(0, 1, 2, 1, 1.0f, 0.74f, 0.25f));
+  EXPECT_FALSE(TriggerFires(0, 1, 2, 1, -0.26f, 1.0f, 0.25f));
+  // Both ends equal: treated as horizontal.
+  EXPECT_TRUE(TriggerFires(1, 1, 1, 1, 1.25f, 1.0f, 0.25f));
+}
+
+TEST(TextTriggerGeometry, ShallowSlopeExcludesItsBoundaries) {
+  // From (0, 0) to (4, 2): slope 0.5; at x = 2 the line is at y = 1.
+  EXPECT_TRUE(TriggerFires(0, 0, 4, 2, 2.0f, 1.1f, kR));
+  EXPECT_FALSE(TriggerFires(0, 0, 4, 2, 2.0f, 1.0f + 0.25f, 0.25f));  // exactly touching
+  EXPECT_FALSE(TriggerFires(0, 0, 4, 2, -0.25f, -0.1f, 0.25f));       // at the left end
+  EXPECT_TRUE(TriggerFires(0, 0, 4, 2, -0.2f, -0.1f, 0.25f));
+  // Falling to the right: negative slope.
+  EXPECT_TRUE(TriggerFires(0, 2, 4, 0, 2.0f, 0.9f, kR));
+  EXPECT_FALSE(TriggerFires(0, 2, 4, 0, 2.0f, 0.5f, kR));
+}
+
+TEST(TextTriggerGeometry, SteepSlopeUsesTheLinesX) {
+  // From (0, 0) to (1, 4): slope 4; at y = 2 the line is at x = 0.5.
+  EXPECT_TRUE(TriggerFires(0, 0, 1, 4, 0.6f, 2.0f, kR));
+  EXPECT_FALSE(TriggerFires(0, 0, 1, 4, 0.5f + 0.25f, 2.0f, 0.25f));  // exactly touching
+  EXPECT_FALSE(TriggerFires(0, 0, 1, 4, 0.0f, -0.25f, 0.25f));        // below the lower end
+  EXPECT_TRUE(TriggerFires(1, 4, 0, 0, 0.9f, 3.9f, kR));
+}
+
+TEST(TextTriggerGeometry, VerticalIncludesItsBoundaries) {
+  EXPECT_TRUE(TriggerFires(1, 0, 1, 3, 1.25f, 1.5f, 0.25f));
+  EXPECT_TRUE(TriggerFires(1, 3, 1, 0, 1.0f, 3.25f, 0.25f));
+  EXPECT_FALSE(TriggerFires(1, 0, 1, 3, 1.0f + 0.19f, 1.5f, kR));
+  EXPECT_FALSE(TriggerFires(1, 0, 1, 3, 1.0f, -0.19f, kR));
+}
+
+MapText TriggerMap(const std::string& type, const std::string& counter) {
+  MapText map;
+  for (const char* l : {"BallPosition", "[0,0]"}) map.MapLines.push_back(l);
+  map.MapLines.push_back(type);
+  map.MapLines.push_back("[-1,0]");
+  map.MapLines.push_back("[1,0]");
+  map.MapLines.push_back("Leertaste: Schub!");
+  map.MapLines.push_back(counter);
+  map.MapLineCount = 7;
+  return map;
+}
+
+TEST(TextTriggerCounter, FiresOnceCountsDownAndStops) {
+  Ball away;
+  away.x = 5.0f;
+  away.radius = kR;
+  Ball on = away;
+  on.x = 0.0f;
+  MapText map = TriggerMap("Output.text", "1000");
+  EXPECT_TRUE(StepTextTriggers(map, away, 0.1).empty());
+  EXPECT_EQ(map.Line(3), "Output.text");
+  std::vector<TriggerText> shown = StepTextTriggers(map, on, 0.25);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "Leertaste: Schub!");
+  EXPECT_FLOAT_EQ(shown[0].x, 17.0f / -16.0f);
+  EXPECT_EQ(map.Line(3), "FontEvent.static.Activ");
+  EXPECT_EQ(map.Line(7), "750");
+  // Away from the line the active text keeps counting down.
+  EXPECT_EQ(StepTextTriggers(map, away, 0.5).size(), 1u);
+  EXPECT_EQ(map.Line(7), "250");
+  EXPECT_EQ(StepTextTriggers(map, away, 0.25).size(), 1u);
+  EXPECT_EQ(map.Line(7), "0");
+  EXPECT_TRUE(StepTextTriggers(map, away, 0.1).empty());
+  EXPECT_TRUE(StepTextTriggers(map, on, 0.1).empty());  // never fires again
+
+  // Written active in the map: shows from the first frame, wherever ball 1 is.
+  MapText active = TriggerMap("FontEvent.static.Activ", "3000");
+  EXPECT_EQ(StepTextTriggers(active, away, 0.015).size(), 1u);
+  EXPECT_EQ(active.Line(7), "2985");
+  // A counter of exactly 20 never shows; a non-number reads as 0.
+  MapText twenty = TriggerMap("FontEvent.static.Activ", "20");
+  EXPECT_TRUE(StepTextTriggers(twenty, away, 0.015).empty());
+  MapText text = TriggerMap("Output.text", "lang");
+  EXPECT_TRUE(StepTextTriggers(text, on, 0.015).empty());
+}
+
+TEST(HudCounters, FrameRateShowsTheLastCompleteSecond) {
+  HudState hud;
+  hud.WindowStart = 100.0f;
+  for (int i = 0; i < 59; ++i) CountFrame(hud, 100.0 + i / 60.0);
+  EXPECT_EQ(hud.FpsText, "FPS: 0");
+  CountFrame(hud, 101.0);
+  EXPECT_EQ(hud.FpsText, "FPS: 60");
+  CountFrame(hud, 101.5);
+  EXPECT_EQ(hud.FpsText, "FPS: 60");
+}
+
+TEST(HudCounters, DangerMarginClosesInAndStopsAtZero) {
+  EXPECT_EQ(DangerMargin(1280, 0.0f), 9600);  // 7.5 screen widths each side
+  EXPECT_EQ(DangerMargin(1280, 29.0f), 320);
+  EXPECT_EQ(DangerMargin(1280, 30.0f), 0);
+  EXPECT_EQ(DangerMargin(1280, 45.0f), 0);
+}
+
+}  // namespace

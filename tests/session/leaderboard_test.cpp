@@ -1,0 +1,177 @@
+// Leaderboard: reading, lookup, the record rules and safe rewriting.
+#include "session/leaderboard.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class LeaderboardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zirpel-board-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "Leaderboard.dat").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+  std::string Read() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  fs::path dir_;
+  std::string path_;
+};
+
+TEST_F(LeaderboardTest, ReadsPairsAndLastMatchWins) {
+  Write("a.mapGame1\r\n12.5\nb.mapGame2\r\n40\r\na.mapGame1\r\n11\r\n");
+  Leaderboard board;
+  ReadLeaderboard(board, path_);
+  EXPECT_EQ(board.LeaderboardLineCount, 6);
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 11.0f);
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "b.mapGame2"), 40.0f);
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "c.mapGame1"), 0.0f);
+  // Keys compare exactly: no case folding.
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "A.mapGame1"), 0.0f);
+  // A key on the last line reads the spare empty line: 0.
+  Write("a.mapGame1\r\n12.5\r\nz.mapGame1\r\n");
+  ReadLeaderboard(board, path_);
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "z.mapGame1"), 0.0f);
+}
+
+TEST_F(LeaderboardTest, NoFileGivesNoEntriesAndFirstRecordCreatesIt) {
+  Leaderboard board;
+  ReadLeaderboard(board, path_);
+  EXPECT_EQ(board.LeaderboardLineCount, 0);
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 0.0f);
+  EXPECT_TRUE(StoreRecord(board, "a.mapGame1", 12.25f, path_));
+  EXPECT_EQ(Read(), "a.mapGame1\r\n12.25\r\n");
+}
+
+TEST_F(LeaderboardTest, StoreUpdatesInPlaceOrAppends) {
+  Write("a.mapGame1\r\n14\r\nb.mapGame1\r\n20\r\na.mapGame1\r\n15\r\n");
+  Leaderboard board;
+  ReadLeaderboard(board, path_);
+  // Every matching pair is updated in place; the others keep their places.
+  EXPECT_TRUE(StoreRecord(board, "a.mapGame1", 12.5f, path_));
+  EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\nb.mapGame1\r\n20\r\na.mapGame1\r\n12.5\r\n");
+  // A new key goes to the end.
+  EXPECT_TRUE(StoreRecord(board, "c.mapGame2", 1.0f / 3.0f, path_));
+  EXPECT_EQ(Read(),
+            "a.mapGame1\r\n12.5\r\nb.mapGame1\r\n20\r\na.mapGame1\r\n12.5\r\n"
+            "c.mapGame2\r\n0.3333333\r\n");
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "c.mapGame2"), 0.3333333f);
+}
+
+TEST(LeaderboardRules, RecordRulesPerMode) {
+  EXPECT_TRUE(IsRecord(1, 12.5, 14.0f));   // faster race
+  EXPECT_FALSE(IsRecord(1, 15.0, 14.0f));  // slower race
+  EXPECT_TRUE(IsRecord(1, 50.0, 0.0f));    // no record yet
+  EXPECT_TRUE(IsRecord(1, 50.0, 0.9f));    // under one second is always beaten
+  EXPECT_TRUE(IsRecord(2, 41.0, 40.0f));   // survival: longer wins
+  EXPECT_FALSE(IsRecord(2, 39.0, 40.0f));
+}
+
+TEST_F(LeaderboardTest, RecordCheckStoresOncePerRun) {
+  Leaderboard board;
+  ReadLeaderboard(board, path_);
+  SessionState s;
+  GoalState goal;
+  s.SessionStartTime = 100.0f;
+  s.BestTime = 14.0f;
+  // Nothing before the goal.
+  RecordCheck(s, goal, 1, 112.5, board, "a.mapGame1", path_);
+  EXPECT_EQ(s.RecordStored, 0);
+  EXPECT_FALSE(fs::exists(path_));
+  // Slower than the best: nothing, now or later.
+  goal.GoalReached = 1.0f;
+  RecordCheck(s, goal, 1, 115.0, board, "a.mapGame1", path_);
+  EXPECT_EQ(s.RecordStored, 0);
+  EXPECT_FALSE(fs::exists(path_));
+  // Faster: stored once.
+  s.BestTime = 20.0f;
+  RecordCheck(s, goal, 1, 112.5, board, "a.mapGame1", path_);
+  EXPECT_EQ(s.RecordStored, 1);
+  EXPECT_FLOAT_EQ(s.BestTime, 12.5f);
+  EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\n");
+  RecordCheck(s, goal, 1, 110.0, board, "a.mapGame1", path_);
+  EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\n");
+
+  // Survival judges the frozen time once it is shown.
+  SessionState v;
+  GoalState none;
+  v.SessionStartTime = 100.0f;
+  v.BestTime = 30.0f;
+  v.SurvivalEnded = 1;
+  v.SurvivalTimeText = "31.25";
+  RecordCheck(v, none, 2, 200.0, board, "s.mapGame2", path_);
+  EXPECT_FLOAT_EQ(v.BestTime, 31.25f);
+  EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\ns.mapGame2\r\n31.25\r\n");
+}
+
+TEST_F(LeaderboardTest, FailedWriteKeepsOldFileAndUpdatesMemory) {
+  Write("a.mapGame1\r\n14\r\n");
+  Leaderboard board;
+  ReadLeaderboard(board, path_);
+  // The temporary file cannot be made: the write fails before touching the
+  // old file.
+  fs::create_directories(path_ + ".tmp");
+  EXPECT_FALSE(StoreRecord(board, "a.mapGame1", 9.0f, path_));
+  EXPECT_EQ(Read(), "a.mapGame1\r\n14\r\n");
+  EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 9.0f);
+}
+
+TEST_F(LeaderboardTest, KillDuringWriteLeavesOldOrNewFile) {
+  // Two complete versions of a large board; a writer alternates them until
+  // it is killed at an arbitrary moment.
+  std::string oldText, newText;
+  Leaderboard a, b;
+  for (int i = 0; i < 4000; ++i) {
+    const std::string key = "level" + std::to_string(i) + ".mapGame1";
+    a.lines.push_back(key);
+    a.lines.push_back("10");
+    b.lines.push_back(key);
+    b.lines.push_back("10");
+  }
+  a.LeaderboardLineCount = b.LeaderboardLineCount = 8000;
+  a.lines.emplace_back();
+  b.lines.emplace_back();
+  ASSERT_TRUE(StoreRecord(a, "level0.mapGame1", 1.5f, path_));
+  oldText = Read();
+  ASSERT_TRUE(StoreRecord(b, "level0.mapGame1", 2.5f, path_));
+  newText = Read();
+  ASSERT_NE(oldText, newText);
+
+  for (int round = 0; round < 12; ++round) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      for (int i = 0;; ++i)
+        StoreRecord(i % 2 ? a : b, "level0.mapGame1", i % 2 ? 1.5f : 2.5f, path_);
+    }
+    ::usleep(static_cast<useconds_t>(2000 + 1500 * round));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const std::string now = Read();
+    EXPECT_TRUE(now == oldText || now == newText) << "round " << round << ", size " << now.size();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// Particles: emission from a break, per-frame motion and fading, settings.
+#include "sim/particles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+double g_values[5] = {0.5, 0.5, 0.5, 0.5, 0.5};
+int g_calls = 0;
+double Scripted() {
+  return g_values[g_calls++ % 5];
+}
+
+BreakEvent HorizontalBreak() {
+  // A ball of radius 0.18 punched a 0.56 gap from x = 1.72 to 2.28.
+  BreakEvent e;
+  e.pending = 1;
+  e.leftX = 1.72f;
+  e.leftY = 0.0f;
+  e.rightX = 2.28f;
+  e.rightY = 0.0f;
+  e.angle = 0.0f;
+  e.mx = 0.1f;
+  e.my = -0.2f;
+  e.colour = "red";
+  return e;
+}
+
+TEST(Particles, DefaultSettingsGiveAboutTwentySparksInTheGap) {
+  ParticleList list;
+  BreakEvent e = HorizontalBreak();
+  g_calls = 0;
+  EmitBreakParticles(list, e, "35", &Scripted);
+  EXPECT_EQ(list.items.size(), 20u);  // round(35 * 0.56) = round(19.6)
+  EXPECT_EQ(g_calls, 100);            // five numbers per spark
+  EXPECT_EQ(e.pending, 0);
+  for (const ParticleRecord& p : list.items) {
+    EXPECT_NEAR(p.x, 1.72f + 0.5f * 0.56f, 1e-5);
+    EXPECT_NEAR(p.y, 0.0f, 1e-6);
+    EXPECT_NEAR(p.vx, 0.1f * 1.0, 1e-6);  // (0.5/4 + 0.875) = 1
+    EXPECT_NEAR(p.vy, -0.2f, 1e-6);
+    EXPECT_EQ(p.alpha, 1.0f);
+    EXPECT_EQ(p.sprite, 2.0f);
+    EXPECT_EQ(p.colour, "red");
+  }
+  // A second break adds to the list; a negative angle spreads left and down.
+  e = HorizontalBreak();
+  e.angle = -0.5f;
+  EmitBreakParticles(list, e, "35", &Scripted);
+  EXPECT_EQ(list.items.size(), 40u);
+  EXPECT_LT(list.items.back().x, 1.72f);
+  EXPECT_LT(list.items.back().y, 0.0f);
+}
+
+TEST(Particles, MissingOrBadNumbersGiveNoSparksButClearTheEvent) {
+  for (const char* value : {"", "0", "abc", "-35"}) {
+    ParticleList list;
+    list.items.resize(3);  // sparks already flying stay
+    BreakEvent e = HorizontalBreak();
+    EmitBreakParticles(list, e, value, &Scripted);
+    EXPECT_EQ(list.items.size(), 3u) << value;
+    EXPECT_EQ(e.pending, 0) << value;
+  }
+  // An absurd number is bounded.
+  ParticleList list;
+  BreakEvent e = HorizontalBreak();
+  EmitBreakParticles(list, e, "1e30", &Scripted);
+  EXPECT_LE(list.items.size(), 10000u);
+}
+
+TEST(Particles, SparksMoveFadeAndDieByFrames) {
+  ParticleList list;
+  ParticleRecord p;
+  p.vx = 1.0f;
+  p.vy = -1.0f;
+  list.items.push_back(p);
+  StepParticles(list);
+  EXPECT_FLOAT_EQ(list.items[0].x, 1.0f);
+  EXPECT_FLOAT_EQ(list.items[0].y, -1.0f);
+  EXPECT_FLOAT_EQ(list.items[0].vx, 1.001f);
+  EXPECT_FLOAT_EQ(list.items[0].alpha, 0.998f);
+  int frames = 1;
+  while (!list.items.empty() && frames < 1000) {
+    StepParticles(list);
+    ++frames;
+  }
+  EXPECT_NEAR(frames, 501, 2);  // about 500 frames of life
+  // A dead spark's slot goes to the last one, which moves this same frame.
+  ParticleList two;
+  ParticleRecord dead;
+  dead.alpha = 0.0f;
+  ParticleRecord alive;
+  alive.vx = 2.0f;
+  two.items = {dead, alive};
+  StepParticles(two);
+  ASSERT_EQ(two.items.size(), 1u);
+  EXPECT_FLOAT_EQ(two.items[0].x, 2.0f);
+}
+
+}  // namespace
