@@ -1,0 +1,173 @@
+// The credits: four pages fade in and out one after the other while the
+// menu's balls keep rolling over the menu map.
+#include "frontend/credits.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "app/game.h"
+#include "frontend/menu.h"
+#include "platform/platform.h"
+#include "sim/balls.h"
+#include "world/scene_draw.h"
+
+namespace {
+
+constexpr int kMenuBalls = 4;
+// Seconds after entering the credits at which undropped balls 1 to 4 drop.
+constexpr double kCreditsDropTimes[kMenuBalls + 1] = {0.0, 1.0, 4.0, 7.0, 10.0};
+// A ball that fell off the map comes back this high, straight above.
+constexpr float kPutBackY = 3.0f;
+constexpr float kFadeStep = 0.003f;
+constexpr float kTextDepth = -5.9f;
+
+// Pages 1 and 3 stand at the upper left, pages 2 and 4 below the centre.
+constexpr CreditLine kPage1[] = {
+    {true, -2.5f, 1.35f, "Quobbes Zirpel"},
+    {false, -2.5f, 1.05f, "\xA9 2026 Das Quobbes-Zirpel-Team"},
+};
+constexpr CreditLine kPage2[] = {
+    {true, -0.5f, -0.25f, "Editor Programmer:"},
+    {false, -0.5f, -0.5f, "Das Quobbes-Zirpel-Team"},
+};
+constexpr CreditLine kPage3[] = {
+    {true, -2.5f, 1.35f, "Game Programmer:"},
+    {false, -2.5f, 1.05f, "Das Quobbes-Zirpel-Team"},
+};
+constexpr CreditLine kPage4[] = {
+    {true, -0.5f, -0.25f, "C++20, SDL2, OpenGL, FreeType, fontconfig, zlib"},
+    {false, -0.5f, -0.5f, "www.libsdl.org"},
+    {false, -0.5f, -0.75f, "www.zlib.net"},
+};
+
+void SetBallAt(Ball& ball, float x, float y) {
+  ball.x = x;
+  ball.y = y;
+  ball.vx = 0.0f;
+  ball.vy = 0.0f;
+}
+
+}  // namespace
+
+void ResetCredits(CreditsState& credits) {
+  credits.CreditsPage = 0;
+  for (int i = 0; i < 3; ++i) {
+    credits.CreditsFade[i] = 0.0f;
+    credits.FadeFalling[i] = "false";
+  }
+}
+
+void StepCreditsFade(CreditsState& credits) {
+  if (!(credits.CreditsFade[0] > 0.0f)) credits.CreditsPage += 1;
+  for (int i = 0; i < 3; ++i) {
+    if (credits.CreditsFade[i] >= 1.0f) credits.FadeFalling[i] = "true";
+    if (!(credits.CreditsFade[i] > 0.0f)) credits.FadeFalling[i] = "false";
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (credits.FadeFalling[i] == "false") {
+      credits.CreditsFade[i] = credits.CreditsFade[i] + kFadeStep;
+    } else {
+      credits.CreditsFade[i] = credits.CreditsFade[i] - kFadeStep;
+    }
+  }
+}
+
+void ApplyCreditsSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, double now,
+                            double creditsStart) {
+  const int count = std::clamp(sim.BallCount, 0, kMaxBalls);
+  for (int i = 1; i <= count; ++i) {
+    Ball& ball = sim.Balls[i];
+    if (!(ball.y >= kFallenBelowY) || !std::isfinite(ball.x)) {
+      // Straight above where it fell; a position that broke down has no
+      // "above", so such a ball comes back over the drop point.
+      SetBallAt(ball, std::isfinite(ball.x) ? ball.x : kDropPointX, kPutBackY);
+    }
+  }
+  if (dropsEnabled) {
+    const double elapsed = now - creditsStart;
+    for (int i = 1; i <= kMenuBalls; ++i) {
+      if (elapsed > kCreditsDropTimes[i] && menu.BallDropped[i] == 0) {
+        sim.Balls[i].x = kDropPointX;
+        sim.Balls[i].y = kDropPointY;
+        menu.BallDropped[i] = 1;
+      }
+    }
+  }
+  for (int i = 1; i <= kMenuBalls; ++i) {
+    if (menu.BallDropped[i] == 0) SetBallAt(sim.Balls[i], MenuHoldX(i), kMenuHoldY);
+  }
+}
+
+int CreditPageLines(int page, const CreditLine** lines) {
+  switch (page) {
+    case 1:
+      *lines = kPage1;
+      return static_cast<int>(std::size(kPage1));
+    case 2:
+      *lines = kPage2;
+      return static_cast<int>(std::size(kPage2));
+    case 3:
+      *lines = kPage3;
+      return static_cast<int>(std::size(kPage3));
+    case 4:
+      *lines = kPage4;
+      return static_cast<int>(std::size(kPage4));
+    default:
+      *lines = nullptr;
+      return 0;
+  }
+}
+
+void DrawCreditPage(const VideoState& video, const CreditsState& credits) {
+  const CreditLine* lines = nullptr;
+  const int count = CreditPageLines(credits.CreditsPage, &lines);
+  const float* fade = credits.CreditsFade;
+  for (int i = 0; i < count; ++i) {
+    const CreditLine& line = lines[i];
+    if (line.title) {
+      DrawTitle(video, line.text, line.x, line.y, fade[0], fade[1], fade[2]);
+    } else {
+      DrawText(video, line.text, line.x, line.y, fade[0], fade[1], fade[2]);
+    }
+  }
+}
+
+void RunCredits(Game& game) {
+  plat::SetPointerVisible(false);
+  game.frame.LastFrameStamp = plat::Timer();
+  game.frame.MenuStartTime = plat::Timer();
+  ResetCredits(game.credits);
+
+  for (;;) {
+    plat::SetScreenName("credits");
+    PollKeyInto(game);
+    if (IsLeaveKey(game.frame.LastKey)) break;
+    glPushMatrix();
+    MeasureFrameTime(game);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
+    DrawBalls(game.sim, game.video, game.session.BurnTime);
+    DrawMapObjects(game.sim, game.map, game.video);
+    ApplyCreditsSceneRules(game.sim, game.menu,
+                           SettingsGet(game.settings, "Menu_DroppBalls") == "Enabled",
+                           plat::Timer(), game.frame.MenuStartTime);
+    StepCreditsFade(game.credits);
+
+    glTranslatef(0.0f, 0.0f, kTextDepth);
+    DrawCreditPage(game.video, game.credits);
+    if (game.credits.CreditsPage >= kCreditsEndPage) {
+      // The last page has faded out: this frame is not shown.
+      glPopMatrix();
+      break;
+    }
+    glTranslatef(0.0f, 0.0f, -kTextDepth);
+    plat::Present();
+    glPopMatrix();
+    plat::SleepMs(10);
+  }
+  DrainKeys(game);
+}

@@ -1,0 +1,257 @@
+// The main menu: three entries over a live scene of balls dropping onto the
+// menu map. The menu loop is the program's main loop; the level selection
+// (and play behind it) and the credits run inside one of its frames.
+#include "frontend/menu.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/game.h"
+#include "frontend/credits.h"
+#include "frontend/level_select.h"
+#include "platform/platform.h"
+#include "sim/balls.h"
+#include "world/scene_draw.h"
+
+namespace {
+
+constexpr int kSelectionMin = -2;
+constexpr int kSelectionMax = 3;
+constexpr int kEntryStart = 2;    // "Spiel starten"
+constexpr int kEntryCredits = 1;  // "Entwickler"
+constexpr int kEntryQuit = 0;     // "Beenden"
+
+constexpr int kMenuBalls = 4;
+// Seconds after entering the menu at which balls 1 to 4 drop.
+constexpr double kMenuDropTimes[kMenuBalls + 1] = {0.0, 1.0, 8.0, 15.0, 22.0};
+// Balls 2 to 4 lose speed in the air every 0.15 s; ball 1 only on contact.
+constexpr double kDampInterval = 0.15;
+constexpr float kDampFactor = 0.85f;
+
+// The entries' texts are drawn this far in front of the scene plane.
+constexpr float kTextDepth = -5.9f;
+
+struct Entry {
+  int value;
+  const char* text;
+  float y;
+};
+constexpr Entry kEntries[] = {
+    {kEntryStart, "Spiel starten", 1.12f},
+    {kEntryCredits, "Entwickler", 0.52f},
+    {kEntryQuit, "Beenden", -0.05f},
+};
+
+// Open bands of the pointer's world y, top to bottom, and the selection
+// each one asks for. Bands 2, 1 and 0 lie on the entry bars.
+struct Band {
+  float low, high;
+  int selection;
+};
+constexpr Band kBands[] = {
+    {1.55f, 2.05f, 3},  {0.95f, 1.45f, 2},    {0.35f, 0.85f, 1},
+    {-0.25f, 0.25f, 0}, {-0.85f, -0.35f, -1}, {-1.45f, -0.95f, -2},
+};
+constexpr float kPointerLeftOf = -1.0f;
+
+void SetBallAt(Ball& ball, float x, float y) {
+  ball.x = x;
+  ball.y = y;
+  ball.vx = 0.0f;
+  ball.vy = 0.0f;
+}
+
+// Shows the pointer, reads it and lets it move the selection.
+void HandlePointer(Game& game) {
+  MenuState& menu = game.menu;
+  plat::SetPointerVisible(true);
+  const plat::Pointer pointer = plat::ReadPointer();
+  TrackPointerButtons(menu, pointer.buttons);
+  PointerToWorld(game.video, pointer.x, pointer.y, menu.PointerWorldX, menu.PointerWorldY);
+  menu.MenuSelection =
+      SelectionFromPointer(menu.MenuSelection, menu.PointerWorldX, menu.PointerWorldY);
+}
+
+void RunSceneStep(Game& game) {
+  StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
+  DrawBalls(game.sim, game.video, game.session.BurnTime);
+  DrawMapObjects(game.sim, game.map, game.video);
+}
+
+// Draws the three entry texts, each followed by its choice test; a chosen
+// sub-screen runs right here. Returns false when "Beenden" ends the program.
+bool DrawEntriesAndChoose(Game& game) {
+  glTranslatef(0.0f, 0.0f, kTextDepth);
+  for (const Entry& entry : kEntries) {
+    const bool highlighted = game.menu.MenuSelection == entry.value;
+    DrawText(game.video, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
+    if (!highlighted) continue;
+    if (game.frame.LastKey != plat::kKeyEnter && game.menu.ClickReleased != 1.0f) continue;
+    if (entry.value == kEntryQuit) {
+      game.exitCode = 0;
+      return false;
+    }
+    glTranslatef(0.0f, 0.0f, -kTextDepth);
+    if (entry.value == kEntryStart) {
+      RunLevelSelection(game);
+    } else {
+      RunCredits(game);  // drains the key buffer on its way out
+    }
+    // Back from the sub-screen: finish this frame where it was interrupted,
+    // with the menu's own view (a game session leaves its camera behind).
+    plat::SetScreenName("menu");
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, kTextDepth);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsLeaveKey(const std::string& key) {
+  return key == plat::kKeyEsc || key == plat::kKeyClose;
+}
+
+int MoveMenuCursor(int selection, const std::string& key) {
+  if (key == plat::kKeyDown) {
+    selection -= 1;
+    if (selection < kSelectionMin) selection = kSelectionMax;
+  } else if (key == plat::kKeyUp) {
+    selection += 1;
+    if (selection > kSelectionMax) selection = kSelectionMin;
+  }
+  return selection;
+}
+
+void TrackPointerButtons(MenuState& menu, int buttons) {
+  const bool leftAlone = buttons == 1;
+  menu.ClickReleased = (menu.LeftButtonHeld == 1.0f && !leftAlone) ? 1.0f : 0.0f;
+  menu.LeftButtonHeld = leftAlone ? 1.0f : 0.0f;
+}
+
+void PointerToWorld(const VideoState& video, int px, int py, float& mx, float& my) {
+  if (video.PixelsPerUnitX == 0.0f || video.PixelsPerUnitY == 0.0f) {
+    mx = 0.0f;
+    my = 0.0f;
+    return;
+  }
+  const double xPixels = std::nearbyint(px - video.ScreenWidth / 2.0);
+  const double yPixels = std::nearbyint(video.ScreenHeight / 2.0 - py);
+  mx = static_cast<float>(xPixels / video.PixelsPerUnitX);
+  my = static_cast<float>(yPixels / video.PixelsPerUnitY);
+}
+
+int SelectionFromPointer(int selection, float mx, float my) {
+  if (!(mx < kPointerLeftOf)) return selection;
+  for (const Band& band : kBands) {
+    if (my > band.low && my < band.high) return band.selection;
+  }
+  return selection;
+}
+
+void ApplyMenuSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, double now,
+                         double menuStart) {
+  // A ball that left the map (or whose position broke down) starts over.
+  const int count = std::clamp(sim.BallCount, 0, kMaxBalls);
+  for (int i = 1; i <= count; ++i) {
+    Ball& ball = sim.Balls[i];
+    if (!(ball.y >= kFallenBelowY) || !std::isfinite(ball.x)) {
+      SetBallAt(ball, kDropPointX, kDropPointY);
+    }
+  }
+  for (int i = 1; i <= kMenuBalls; ++i) {
+    if (menu.BallDropped[i] == 0) SetBallAt(sim.Balls[i], MenuHoldX(i), kMenuHoldY);
+  }
+  if (dropsEnabled) {
+    const double elapsed = now - menuStart;
+    for (int i = 1; i <= kMenuBalls; ++i) {
+      if (elapsed > kMenuDropTimes[i] && menu.BallDropped[i] == 0) {
+        SetBallAt(sim.Balls[i], kDropPointX, kDropPointY);
+        menu.BallDropped[i] = 1;
+      }
+    }
+  }
+  for (int i = 2; i <= kMenuBalls; ++i) {
+    Ball& ball = sim.Balls[i];
+    if (now - ball.lastDampTime > kDampInterval) {
+      ball.lastDampTime = static_cast<float>(now);
+      ball.vx *= kDampFactor;
+      ball.vy *= kDampFactor;
+    }
+  }
+}
+
+void DrawTitleImage(const VideoState& video) {
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+  glBindTexture(GL_TEXTURE_2D, video.tex.MascotTexture);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0.0f, 1.0f);
+  glVertex3f(-1.0f, 0.0f, -6.1f);
+  glTexCoord2f(0.0f, 0.0f);
+  glVertex3f(-1.0f, -1.2f, -6.1f);
+  glTexCoord2f(1.0f, 0.0f);
+  glVertex3f(2.35f, -1.2f, -6.1f);
+  glTexCoord2f(1.0f, 1.0f);
+  glVertex3f(2.35f, 0.0f, -6.1f);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+}
+
+void DrawEntryBars(int selection) {
+  constexpr double kDegrees = 3.14159265358979323846 / 180.0;
+  glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
+  for (int k = 0; k <= 2; ++k) {
+    const bool highlighted = selection == k;
+    const float grey = highlighted ? 0.85f : 0.45f;
+    const float capX = highlighted ? -1.3f : -1.8f;
+    const float centreY = 0.6f * static_cast<float>(k);
+    glColor4f(grey, grey, grey, 0.3f);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3f(-4.4f, centreY - 0.25f, -5.95f);
+    for (int degrees = 270; degrees <= 450; degrees += 10) {
+      const double a = degrees * kDegrees;
+      glVertex3f(capX + static_cast<float>(0.25 * std::cos(a)),
+                 centreY + static_cast<float>(0.25 * std::sin(a)), -5.95f);
+    }
+    glVertex3f(-4.4f, centreY + 0.25f, -5.95f);
+    glEnd();
+  }
+  glBlendFunc(GL_ONE, GL_ZERO);
+}
+
+void RunMainMenu(Game& game) {
+  for (;;) {
+    plat::SetScreenName("menu");
+    glPushMatrix();
+    PollKeyInto(game);
+    if (IsLeaveKey(game.frame.LastKey)) {
+      glPopMatrix();
+      game.exitCode = 0;
+      return;
+    }
+    MeasureFrameTime(game);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    game.menu.MenuSelection = MoveMenuCursor(game.menu.MenuSelection, game.frame.LastKey);
+    HandlePointer(game);
+    DrawTitleImage(game.video);
+    RunSceneStep(game);
+    ApplyMenuSceneRules(game.sim, game.menu,
+                        SettingsGet(game.settings, "Menu_DroppBalls") == "Enabled", plat::Timer(),
+                        game.frame.MenuStartTime);
+    DrawEntryBars(game.menu.MenuSelection);
+    if (!DrawEntriesAndChoose(game)) {
+      glPopMatrix();
+      return;
+    }
+
+    glTranslatef(0.0f, 0.0f, -kTextDepth);
+    glFlush();
+    plat::Present();
+    glPopMatrix();
+    plat::SleepMs(1);
+  }
+}
