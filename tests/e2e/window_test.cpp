@@ -1,0 +1,157 @@
+// The real game in a real window under Xvfb: it starts, shows the menu and
+// ends with exit code 0 on Esc and on the window manager's close request.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "e2e/runner_harness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef ZIRPEL_XCLOSE_BIN
+
+using Clock = std::chrono::steady_clock;
+
+pid_t Spawn(const std::vector<std::string>& args, const std::string& dir, const std::string& display,
+            int outFd = -1) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(126);
+    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(outFd >= 0 ? outFd : null, 1);
+    ::dup2(null, 2);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Runs a command to its end and returns its standard output.
+std::string Capture(const std::string& command, const std::string& display) {
+  const std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+  std::string out;
+  if (FILE* p = ::popen(full.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p)) out += buf;
+    ::pclose(p);
+  }
+  return out;
+}
+
+int WaitExit(pid_t pid, double seconds) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+  int status = 0;
+  while (Clock::now() < deadline) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+  return -2;  // did not end in time
+}
+
+class Xvfb {
+ public:
+  Xvfb() {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
+                  "-nolisten", "tcp"},
+                 "", "");
+    ::close(fds[1]);
+    char buf[16] = {};
+    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ::close(fds[0]);
+    if (n > 0) display_ = ":" + std::string(buf, static_cast<size_t>(n - (buf[n - 1] == '\n')));
+  }
+  ~Xvfb() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& display() const { return display_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// Starts the game, waits for its window and skips the intro with a key.
+std::string StartGame(const Xvfb& x, pid_t& pid) {
+  const std::string bin = ZIRPEL_WINDOW_BIN;
+  pid = Spawn({bin}, fs::path(bin).parent_path().string(), x.display());
+  std::string id;
+  for (int i = 0; i < 300 && id.empty(); ++i) {
+    id = Capture("xdotool search --name '^Quobbes Zirpel$'", x.display());
+    if (id.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
+  if (id.find('\n') != std::string::npos) id = id.substr(0, id.find('\n'));
+  if (id.empty()) return id;
+  Capture("xdotool windowfocus --sync " + id, x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Capture("xdotool key --window " + id + " space", x.display());  // ends the intro
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  return id;
+}
+
+bool HaveTools() {
+  return ::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && "
+                  "command -v import >/dev/null") == 0;
+}
+
+TEST(RealWindow, ShowsTheMenuAndEndsOnEscape) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  pid_t pid = -1;
+  const std::string id = StartGame(x, pid);
+  ASSERT_FALSE(id.empty()) << "no window appeared";
+  const std::string shot = (fs::temp_directory_path() / ("zirpel-window-" + std::to_string(::getpid()) + ".png")).string();
+  Capture("import -window root " + shot, x.display());
+  int w = 0, h = 0;
+  std::vector<unsigned char> px;
+  ASSERT_TRUE(e2e::ReadShot(shot, w, h, px));
+  fs::remove(shot);
+  // The menu entries are blue text in the left part of the window.
+  int blue = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int xx = 0; xx < w / 2; ++xx) {
+      const unsigned char* p = &px[(static_cast<size_t>(y) * w + xx) * 4];
+      if (p[2] > 200 && p[0] < 60 && p[1] < 60) ++blue;
+    }
+  }
+  EXPECT_GT(blue, 100);
+  Capture("xdotool key --window " + id + " Escape", x.display());
+  EXPECT_EQ(WaitExit(pid, 20.0), 0);
+}
+
+TEST(RealWindow, EndsOnTheWindowManagersCloseRequest) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  pid_t pid = -1;
+  const std::string id = StartGame(x, pid);
+  ASSERT_FALSE(id.empty()) << "no window appeared";
+  Capture(std::string(ZIRPEL_XCLOSE_BIN) + " " + id, x.display());
+  EXPECT_EQ(WaitExit(pid, 20.0), 0);
+}
+
+#endif
+
+}  // namespace
