@@ -22,11 +22,11 @@ struct Triple {
 // the text once per revision of the map instead of once per consumer.
 
 enum class PlatformKind : std::uint8_t {
-  Fixed,         // "Plattform.static"
-  Intact,        // "Plattform.static.destructible"
-  RightBroken,   // "Plattform.static.destructible.left"
-  LeftBroken,    // "Plattform.static.destructible.right"
-  BothBroken,    // "Plattform.static.destructible.both"
+  Fixed,        // "Plattform.static"
+  Intact,       // "Plattform.static.destructible"
+  RightBroken,  // "Plattform.static.destructible.left"
+  LeftBroken,   // "Plattform.static.destructible.right"
+  BothBroken,   // "Plattform.static.destructible.both"
 };
 
 enum class ColourWord : std::uint8_t { Other, White, Blue, Red };
@@ -72,7 +72,7 @@ struct MapText {
   std::uint64_t revision = 0;
   mutable MapObjectCache cache;
 
-  const std::string& Line(int k) const;  // "" outside 1..MapLineCount
+  const std::string& Line(int k) const;          // "" outside 1..MapLineCount
   void SetLine(int k, const std::string& text);  // ignored outside 1..MapLineCount
 };
 
@@ -80,8 +80,8 @@ struct MapText {
 // directory) gives an empty map.
 void LoadMap(MapText& map, const std::string& path);
 // Adds four lines at the end (a split platform's second piece).
-void AppendMapLines(MapText& map, const std::string& a, const std::string& b,
-                    const std::string& c, const std::string& d);
+void AppendMapLines(MapText& map, const std::string& a, const std::string& b, const std::string& c,
+                    const std::string& d);
 
 // The parsed platforms and static spheres of the current text, rebuilt when
 // the map's revision moved on since the last request.

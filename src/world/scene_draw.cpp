@@ -1,0 +1,244 @@
+// Scene drawing: balls, platforms with round or jagged ends, textured static
+// spheres, and the guide grid of the play scene. Everything lies in the
+// plane z = -6 (kSceneDepth).
+#include "world/scene_draw.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr float kHalfThickness = 0.08f;
+constexpr float kJagDepth = 0.032f;
+constexpr float kJagWidth = 0.05f;
+constexpr float kMenuBallRadius = 0.18f;
+
+int DiscSlices(float radius) {
+  const double slices = std::nearbyint(static_cast<double>(radius) * 5.0 + 35.0);
+  // A radius from a map may be anything; keep the slice count drawable.
+  return static_cast<int>(std::clamp(slices, 3.0, 400.0));
+}
+
+unsigned SphereTexture(const VideoState& video, ColourWord colour) {
+  switch (colour) {
+    case ColourWord::White:
+      return video.tex.SphereWhiteTexture;
+    case ColourWord::Blue:
+      return video.tex.SphereBlueTexture;
+    case ColourWord::Red:
+      return video.tex.SphereRedTexture;
+    case ColourWord::Other:
+      break;
+  }
+  return 0;
+}
+
+// A disc with the sphere texture of the colour word; other words bind
+// nothing and show whatever texture is bound.
+void DrawTexturedDisc(const VideoState& video, ColourWord colour, float x, float y, float radius) {
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+  if (colour != ColourWord::Other) glBindTexture(GL_TEXTURE_2D, SphereTexture(video, colour));
+  glPushMatrix();
+  glTranslatef(x, y, kSceneDepth);
+  gluQuadricTexture(video.DiskQuadric, GL_TRUE);
+  gluDisk(video.DiskQuadric, 0.0, radius, DiscSlices(radius), 1);
+  glPopMatrix();
+  glDisable(GL_TEXTURE_2D);
+}
+
+void PlainDisc(const VideoState& video, float x, float y, float radius) {
+  glPushMatrix();
+  glTranslatef(x, y, kSceneDepth);
+  gluDisk(video.DiskQuadric, 0.0, radius, DiscSlices(radius), 1);
+  glPopMatrix();
+}
+
+void PlatformColour(PlatformKind kind, ColourWord colour) {
+  const float level = kind == PlatformKind::Fixed ? 0.75f : 1.0f;
+  switch (colour) {
+    case ColourWord::White:
+      glColor3f(level, level, level);
+      break;
+    case ColourWord::Blue:
+      glColor3f(0.0f, 0.0f, level);
+      break;
+    case ColourWord::Red:
+      glColor3f(level, 0.0f, 0.0f);
+      break;
+    case ColourWord::Other:
+      break;
+  }
+}
+
+// Rim point s (0..20) of a round end about the origin, running
+// counter-clockwise from the top over the left to the bottom.
+void CapVertex(int s, float offsetX) {
+  const double a = kPi / 2.0 + s * kPi / 10.0;
+  glVertex3f(static_cast<float>(offsetX + kHalfThickness * std::cos(a)),
+             static_cast<float>(kHalfThickness * std::sin(a)), 0.0f);
+}
+
+void V(float x, float y) {
+  glVertex3f(x, y, 0.0f);
+}
+
+// The outline of one platform from (0, 0) to (length, 0), as one fan.
+void PlatformFan(PlatformKind kind, float length) {
+  const float l = length;
+  glBegin(GL_TRIANGLE_FAN);
+  switch (kind) {
+    case PlatformKind::Fixed:
+    case PlatformKind::Intact:
+      for (int s = 0; s <= 10; ++s) CapVertex(s, 0.0f);
+      for (int s = 10; s <= 20; ++s) CapVertex(s, l);
+      break;
+    case PlatformKind::RightBroken:
+      for (int s = 0; s <= 10; ++s) CapVertex(s, 0.0f);
+      V(l, -kHalfThickness);
+      V(l - kJagWidth, -kJagDepth);
+      V(l + kJagWidth, kJagDepth);
+      V(l, kHalfThickness);
+      break;
+    case PlatformKind::LeftBroken:
+      V(l / 2.0f, -kHalfThickness);
+      V(0.0f, kHalfThickness);
+      V(kJagWidth, kJagDepth);
+      V(-kJagWidth, -kJagDepth);
+      V(0.0f, -kHalfThickness);
+      for (int s = 11; s <= 20; ++s) CapVertex(s, l);
+      V(0.0f, kHalfThickness);
+      break;
+    case PlatformKind::BothBroken:
+      V(l / 2.0f, kHalfThickness);
+      V(0.0f, kHalfThickness);
+      V(kJagWidth, kJagDepth);
+      V(-kJagWidth, -kJagDepth);
+      V(0.0f, -kHalfThickness);
+      V(l, -kHalfThickness);
+      V(l - kJagWidth, -kJagDepth);
+      V(l + kJagWidth, kJagDepth);
+      V(l, kHalfThickness);
+      break;
+  }
+  glEnd();
+}
+
+void DrawPlatform(const MapPlatform& p) {
+  const double ax = p.leftX, ay = p.leftY, bx = p.rightX, by = p.rightY;
+  const double dx = bx - ax, dy = by - ay;
+  const double length = std::sqrt(dx * dx + dy * dy);
+  double w = dx / length;
+  w = std::clamp(w, -1.0, 1.0);
+  double angle = std::atan2(std::sqrt(1.0 - w * w), w) * kDegreesPerRadian;
+  if (angle > 90.0) angle += -180.0;
+  if (ay > by) angle = -angle;
+
+  PlatformColour(p.kind, p.colour);
+  glPushMatrix();
+  glTranslatef(static_cast<float>(ax), static_cast<float>(ay), kSceneDepth);
+  glRotatef(static_cast<float>(angle), 0.0f, 0.0f, 1.0f);
+  PlatformFan(p.kind, static_cast<float>(length));
+  glPopMatrix();
+  glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+}  // namespace
+
+void DrawBalls(const SimState& sim, const VideoState& video, float burnTime) {
+  if (video.DiskQuadric == nullptr) return;
+  const int count = std::clamp(sim.BallCount, 0, kMaxBalls);
+  if (count >= 1) {
+    const Ball& player = sim.Balls[1];
+    glPushMatrix();
+    glTranslatef(player.x, player.y, kSceneDepth);
+    const int slices = DiscSlices(player.radius);
+    if (burnTime != 0.0f) {
+      // The burn pie grows by 12 degrees per second burnt.
+      glColor3f(0.0f, 0.55f, 0.65f);
+      gluPartialDisk(video.DiskQuadric, 0.0, player.radius, slices, 1, 0.0,
+                     12.0 * static_cast<double>(burnTime));
+    }
+    glColor3f(0.1f, 0.3f, 0.6f);
+    gluDisk(video.DiskQuadric, 0.0, player.radius, slices, 1);
+    glPopMatrix();
+  }
+
+  const GoalState& g = sim.Goal;
+  for (int i = 2; i <= count; ++i) {
+    // With a goal in a race, the goal ball is drawn as the goal disk instead.
+    const bool drawn = g.GoalPresent == 0.0f || sim.SceneMode == 1 || sim.GameMode == 2 ||
+                       (sim.GameMode == 1 && i != g.BallIndex());
+    if (!drawn) continue;
+    const Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
+    if (sim.SceneMode == 0) {
+      DrawTexturedDisc(video, ColourWordOf(ball.colour), ball.x, ball.y, ball.radius);
+    } else {
+      glColor3f(0.1f, 0.3f, 0.6f);
+      PlainDisc(video, ball.x, ball.y, kMenuBallRadius);
+    }
+  }
+}
+
+void RefillStaticSpheres(SimState& sim, const MapText& map) {
+  sim.StaticSphereCount = 0;
+  for (const MapSphere& sphere : MapObjects(map).spheres) {
+    // Spheres beyond the table's 50 entries are drawn but collide with nothing.
+    if (!sphere.usable || sim.StaticSphereCount >= kMaxStaticSpheres) continue;
+    ++sim.StaticSphereCount;
+    StaticSphere& entry = sim.Spheres[static_cast<std::size_t>(sim.StaticSphereCount)];
+    entry.x = sphere.centre.x;
+    entry.y = sphere.centre.y;
+    entry.radius = sphere.radius;
+    entry.colour = map.Line(sphere.line + 3);
+  }
+}
+
+void DrawMapObjects(SimState& sim, const MapText& map, const VideoState& video) {
+  RefillStaticSpheres(sim, map);
+  glBlendFunc(GL_ONE, GL_ZERO);
+  const MapObjectCache& objects = MapObjects(map);
+  // Platforms and spheres interleaved in line order, as the map lists them.
+  std::size_t p = 0, s = 0;
+  while (p < objects.platforms.size() || s < objects.spheres.size()) {
+    const bool platformNext =
+        s >= objects.spheres.size() ||
+        (p < objects.platforms.size() && objects.platforms[p].line < objects.spheres[s].line);
+    if (platformNext) {
+      const MapPlatform& platform = objects.platforms[p++];
+      if (platform.usable) DrawPlatform(platform);
+      continue;
+    }
+    const MapSphere& sphere = objects.spheres[s++];
+    if (sphere.usable && video.DiskQuadric != nullptr) {
+      DrawTexturedDisc(video, sphere.colour, sphere.centre.x, sphere.centre.y, sphere.radius);
+    }
+  }
+}
+
+void DrawGrid(float cx, float cy) {
+  // A camera far beyond any map has no grid near it worth drawing.
+  if (!(std::fabs(cx) < 1.0e8f && std::fabs(cy) < 1.0e8f)) return;
+  glColor3f(1.0f, 1.0f, 1.0f);
+  glBegin(GL_LINES);
+  const int x0 = static_cast<int>(std::nearbyint(static_cast<double>(cx) - 6.0));
+  const int x1 = static_cast<int>(std::nearbyint(static_cast<double>(cx) + 6.0));
+  for (int i = x0; i <= x1; ++i) {
+    if (i % 4 != 0) continue;
+    glVertex3f(static_cast<float>(i + 0.2), cy - 6.0f, -6.2f);
+    glVertex3f(static_cast<float>(i + 0.2), cy + 6.0f, -6.2f);
+  }
+  const int y0 = static_cast<int>(std::nearbyint(static_cast<double>(cy) - 6.0));
+  const int y1 = static_cast<int>(std::nearbyint(static_cast<double>(cy) + 6.0));
+  for (int i = y0; i <= y1; ++i) {
+    if (i % 4 != 0) continue;
+    glVertex3f(cx - 6.0f, static_cast<float>(i + 0.2), -6.2f);
+    glVertex3f(cx + 6.0f, static_cast<float>(i + 0.2), -6.2f);
+  }
+  glEnd();
+}

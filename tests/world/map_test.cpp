@@ -1,0 +1,218 @@
+// Map text: loading, the line accessors, parameter-line parsing, number
+// formatting and the parsed-object cache.
+#include "world/map.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+MapText MapOf(const std::vector<std::string>& lines) {
+  MapText map;
+  for (const std::string& line : lines) map.MapLines.push_back(line);
+  map.MapLineCount = static_cast<int>(lines.size());
+  ++map.revision;
+  return map;
+}
+
+fs::path TempDir() {
+  fs::path dir =
+      fs::temp_directory_path() /
+      ("zirpel-map-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+       "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(MapParse, NumbersFollowTheConversionRules) {
+  EXPECT_EQ(ParseNumber("1.5"), 1.5);
+  EXPECT_EQ(ParseNumber("   -2"), -2.0);
+  EXPECT_EQ(ParseNumber("\t+3.25xyz"), 3.25);
+  EXPECT_EQ(ParseNumber(" 4 "), 4.0);
+  EXPECT_EQ(ParseNumber(".5"), 0.5);
+  EXPECT_EQ(ParseNumber("-.25"), -0.25);
+  EXPECT_EQ(ParseNumber("7."), 7.0);
+  EXPECT_EQ(ParseNumber("1e3"), 1000.0);
+  EXPECT_EQ(ParseNumber("1E-2"), 0.01);
+  EXPECT_EQ(ParseNumber("2.5d2"), 250.0);
+  EXPECT_EQ(ParseNumber("-3D+1"), -30.0);
+  EXPECT_EQ(ParseNumber("1.5e"), 1.5);  // exponent without digits is trailing text
+  EXPECT_EQ(ParseNumber("1.5e+x"), 1.5);
+  EXPECT_EQ(ParseNumber("&HFF"), 255.0);
+  EXPECT_EQ(ParseNumber("  &h1a"), 26.0);
+  EXPECT_EQ(ParseNumber("&O17"), 15.0);
+  EXPECT_EQ(ParseNumber("&B101"), 5.0);
+  EXPECT_EQ(ParseNumber("&B102"), 2.0);  // the first digit the radix lacks ends it
+  EXPECT_EQ(ParseNumber("&X12"), 0.0);
+  EXPECT_EQ(ParseNumber(""), 0.0);
+  EXPECT_EQ(ParseNumber("abc"), 0.0);
+  EXPECT_EQ(ParseNumber("-"), 0.0);
+  EXPECT_EQ(ParseNumber("."), 0.0);
+  EXPECT_EQ(ParseNumber("e5"), 0.0);
+  EXPECT_EQ(ParseNumber("1e-999"), 0.0);
+  EXPECT_TRUE(std::isinf(ParseNumber("1e999")));
+  EXPECT_EQ(ParseNumber("&HFFFFFFFFFFFFFFFFFFFF"), 18446744073709551615.0);  // saturates
+}
+
+TEST(MapParse, PointsDropTheOuterCharactersAndSplitAtTheFirstComma) {
+  Point p = ParsePoint("[1.5,-2]");
+  EXPECT_EQ(p.x, 1.5f);
+  EXPECT_EQ(p.y, -2.0f);
+  p = ParsePoint("[ 3 , 4 ]");
+  EXPECT_EQ(p.x, 3.0f);
+  EXPECT_EQ(p.y, 4.0f);
+  p = ParsePoint("(3,4)");
+  EXPECT_EQ(p.x, 3.0f);
+  EXPECT_EQ(p.y, 4.0f);
+  p = ParsePoint("3,4");  // no brackets: the '3' and the '4' are lost
+  EXPECT_EQ(p.x, 0.0f);
+  EXPECT_EQ(p.y, 0.0f);
+  p = ParsePoint("[7]");  // no comma: x is 0, y the whole inner text
+  EXPECT_EQ(p.x, 0.0f);
+  EXPECT_EQ(p.y, 7.0f);
+  p = ParsePoint("[1,2,3]");
+  EXPECT_EQ(p.x, 1.0f);
+  EXPECT_EQ(p.y, 2.0f);
+  p = ParsePoint("");
+  EXPECT_EQ(p.x, 0.0f);
+  EXPECT_EQ(p.y, 0.0f);
+  p = ParsePoint("[");
+  EXPECT_EQ(p.y, 0.0f);
+
+  Triple t = ParseTriple("[0,2,12]");
+  EXPECT_EQ(t.x, 0.0f);
+  EXPECT_EQ(t.y, 2.0f);
+  EXPECT_EQ(t.z, 12.0f);
+  t = ParseTriple("[-1.5, 2d1 ,&H10]");
+  EXPECT_EQ(t.x, -1.5f);
+  EXPECT_EQ(t.y, 20.0f);
+  EXPECT_EQ(t.z, 16.0f);
+  t = ParseTriple("[1,2]");  // one comma: the rest has none, so y is 0
+  EXPECT_EQ(t.x, 1.0f);
+  EXPECT_EQ(t.y, 0.0f);
+  EXPECT_EQ(t.z, 2.0f);
+}
+
+TEST(MapParse, FormattingUsesSevenSignificantDigitsOfAFloat) {
+  EXPECT_EQ(FormatPoint(0.1f, 2.0f), "[0.1,2]");
+  EXPECT_EQ(FormatPoint(-0.000012f, 1234567.8f), "[-1.2e-05,1234568]");
+  EXPECT_EQ(FormatPoint(1.72f, 0.0f), "[1.72,0]");
+  EXPECT_EQ(FormatFloat7(-3.5f), "-3.5");
+  EXPECT_EQ(FormatFloat7(100.0f), "100");
+  EXPECT_EQ(FormatFloat7(1.0e10f), "1e+10");
+  EXPECT_EQ(FormatFloat7(0.3f), "0.3");
+  EXPECT_EQ(FormatFloat7(2.0f / 3.0f), "0.6666667");
+  EXPECT_EQ(FormatDouble16(0.1), "0.1");
+  EXPECT_EQ(FormatDouble16(1.0 / 3.0), "0.3333333333333333");
+  EXPECT_EQ(FormatDouble16(12.5), "12.5");
+  // Written points read back as the same floats.
+  for (float v : {1.72f, -0.000012f, 123.456f, 2.28f, -7.0f}) {
+    Point p = ParsePoint(FormatPoint(v, -v));
+    EXPECT_EQ(p.x, v);
+    EXPECT_EQ(p.y, -v);
+  }
+}
+
+TEST(MapText, LinesOutsideTheMapReadAsEmptyAndCannotBeWritten) {
+  MapText map = MapOf({"Plattform.static", "[0,0]", "[1,0]"});
+  EXPECT_EQ(map.Line(1), "Plattform.static");
+  EXPECT_EQ(map.Line(4), "");
+  EXPECT_EQ(map.Line(0), "");
+  EXPECT_EQ(map.Line(-3), "");
+  const std::uint64_t before = map.revision;
+  map.SetLine(4, "x");
+  map.SetLine(0, "x");
+  EXPECT_EQ(map.MapLineCount, 3);
+  EXPECT_EQ(map.MapLines.size(), 4u);
+  EXPECT_EQ(map.revision, before);
+  map.SetLine(2, "[5,5]");
+  EXPECT_EQ(map.Line(2), "[5,5]");
+  EXPECT_GT(map.revision, before);
+
+  AppendMapLines(map, "a", "b", "c", "d");
+  EXPECT_EQ(map.MapLineCount, 7);
+  EXPECT_EQ(map.Line(4), "a");
+  EXPECT_EQ(map.Line(7), "d");
+  EXPECT_EQ(map.Line(1), "Plattform.static");
+}
+
+TEST(MapText, LoadReadsEveryLineAndMissingFilesReadEmpty) {
+  const fs::path dir = TempDir();
+  {
+    std::ofstream out(dir / "a.startmap", std::ios::binary);
+    out << "Plattform.static\r\n[0,0]\r\n[ 2 ,1]\n white \n\n\n";
+  }
+  MapText map;
+  LoadMap(map, (dir / "a.startmap").string());
+  ASSERT_EQ(map.MapLineCount, 6);
+  EXPECT_EQ(map.Line(1), "Plattform.static");
+  EXPECT_EQ(map.Line(3), "[ 2 ,1]");
+  EXPECT_EQ(map.Line(4), " white ");  // lines stay exactly as read
+  EXPECT_EQ(map.Line(6), "");
+  const std::uint64_t loaded = map.revision;
+
+  LoadMap(map, (dir / "missing.startmap").string());
+  EXPECT_EQ(map.MapLineCount, 0);
+  EXPECT_EQ(map.Line(1), "");
+  EXPECT_GT(map.revision, loaded);
+
+  LoadMap(map, dir.string());  // a directory
+  EXPECT_EQ(map.MapLineCount, 0);
+  fs::remove_all(dir);
+}
+
+TEST(MapObjects, TheCacheParsesObjectsAndSeesEveryRewrite) {
+  MapText map =
+      MapOf({"note", "Plattform.static.destructible", "[4,1]", "[0,0]", "red", "Sphere.static",
+             "[1,2]", "0.5", "blue", "plattform.static", "[0,0]", "[1,1]", "white",
+             "Plattform.static", "[1,1]", "[1,1]", "white", "Plattform.static.destructible.left"});
+  const MapObjectCache* objects = &MapObjects(map);
+  ASSERT_EQ(objects->platforms.size(), 3u);  // wrong case is no type word
+  const MapPlatform& p = objects->platforms[0];
+  EXPECT_EQ(p.line, 2);
+  EXPECT_EQ(p.kind, PlatformKind::Intact);
+  EXPECT_EQ(p.colour, ColourWord::Red);
+  EXPECT_TRUE(p.usable);
+  EXPECT_EQ(p.leftX, 0.0f);  // ordered by x
+  EXPECT_EQ(p.rightX, 4.0f);
+  EXPECT_EQ(p.yLo, 0.0f);
+  EXPECT_EQ(p.yHi, 1.0f);
+  EXPECT_FALSE(objects->platforms[1].usable);  // both ends equal
+  // A type line among the last lines reads missing lines as empty.
+  const MapPlatform& last = objects->platforms[2];
+  EXPECT_EQ(last.line, 18);
+  EXPECT_EQ(last.kind, PlatformKind::RightBroken);
+  EXPECT_EQ(last.colour, ColourWord::Other);
+  EXPECT_FALSE(last.usable);  // (0,0) to (0,0)
+  ASSERT_EQ(objects->spheres.size(), 1u);
+  EXPECT_EQ(objects->spheres[0].centre.x, 1.0f);
+  EXPECT_EQ(objects->spheres[0].radius, 0.5f);
+  EXPECT_EQ(objects->spheres[0].colour, ColourWord::Blue);
+
+  EXPECT_EQ(&MapObjects(map), objects);
+  map.SetLine(3, "[8,1]");
+  objects = &MapObjects(map);
+  EXPECT_EQ(objects->platforms[0].rightX, 8.0f);
+  map.SetLine(2, "Plattform.static.destructible.destroyed");
+  EXPECT_EQ(MapObjects(map).platforms.size(), 2u);
+  AppendMapLines(map, "Plattform.static", "[0,5]", "[2,5]", "blue");
+  ASSERT_EQ(MapObjects(map).platforms.size(), 3u);
+  EXPECT_EQ(MapObjects(map).platforms[2].line, 19);
+  EXPECT_EQ(FirstPlatformAfter(MapObjects(map), 14), 1u);
+  EXPECT_EQ(FirstPlatformAfter(MapObjects(map), 18), 2u);
+  EXPECT_EQ(FirstPlatformAfter(MapObjects(map), 19), 3u);
+
+  // Numbers past the float range make an object unusable, never infinite.
+  MapText huge = MapOf(
+      {"Plattform.static", "[0,0]", "[1e39,0]", "white", "Sphere.static", "[0,0]", "1e40", "red"});
+  EXPECT_FALSE(MapObjects(huge).platforms[0].usable);
+  EXPECT_FALSE(MapObjects(huge).spheres[0].usable);
+}
+
+}  // namespace
