@@ -1,0 +1,72 @@
+// The menu scene over a long run: random frame times, the menu's own rules,
+// the sphere refill of the drawing pass. Nothing may become NaN or infinite,
+// and the map may grow only by the pieces its breaks append.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "frontend/frontend_state.h"
+#include "frontend/menu.h"
+#include "sim/balls.h"
+#include "world/scene_draw.h"
+
+namespace {
+
+double DestructibleLength(const MapText& map) {
+  double total = 0.0;
+  for (const MapPlatform& p : MapObjects(map).platforms) {
+    if (p.kind == PlatformKind::Fixed) continue;
+    total += std::hypot(p.rightX - p.leftX, p.rightY - p.leftY);
+  }
+  return total;
+}
+
+TEST(MenuSoak, HundredThousandRandomFramesStayFinite) {
+  MapText map;
+  LoadMap(map, ZIRPEL_SOURCE_DIR "/res/maps/Mainmenu.startmap");
+  ASSERT_GT(map.MapLineCount, 0);
+  const int initialLines = map.MapLineCount;
+  // Each split removes a hole of at least 0.56 from the breakable length.
+  const int maxSplits = static_cast<int>(DestructibleLength(map) / 0.56) + 1;
+  ASSERT_GT(DestructibleLength(map), 0.0);
+
+  SimState sim;
+  sim.BallCount = 4;
+  sim.SceneMode = 1;
+  for (int i = 1; i <= 20; ++i) sim.Balls[i].radius = 0.18f;
+  for (int i = 1; i <= 4; ++i) sim.Balls[i].x = 30.0f;
+  MenuState menu;
+  std::mt19937 rng(20261207);
+  std::uniform_real_distribution<double> frameTime(0.001, 0.050);
+  const double start = 100.0;
+  double now = start;
+  int respawns = 0, breakFrames = 0;
+  for (int frame = 0; frame < 100000; ++frame) {
+    const double dt = frameTime(rng);
+    now += dt;
+    const int linesBefore = map.MapLineCount;
+    sim.Break.pending = 0;
+    StepBalls(sim, map, dt, now);
+    RefillStaticSpheres(sim, map);
+    const int grown = map.MapLineCount - linesBefore;
+    ASSERT_EQ(grown % 4, 0);
+    if (grown > 0) {
+      ASSERT_EQ(sim.Break.pending, 1) << "lines appended without a break";
+    }
+    if (sim.Break.pending) ++breakFrames;
+    for (int i = 1; i <= 4; ++i) {
+      const Ball& b = sim.Balls[i];
+      ASSERT_TRUE(std::isfinite(b.x) && std::isfinite(b.y) && std::isfinite(b.vx) &&
+                  std::isfinite(b.vy))
+          << "frame " << frame << " ball " << i;
+      if (b.y < kFallenBelowY && menu.BallDropped[i]) ++respawns;
+    }
+    ApplyMenuSceneRules(sim, menu, true, now, start);
+  }
+  EXPECT_LE(map.MapLineCount, initialLines + 4 * maxSplits);
+  EXPECT_GT(breakFrames, 0);  // the balls do break the menu's platforms
+  EXPECT_GT(respawns, 20);    // and keep falling off and coming back
+}
+
+}  // namespace
