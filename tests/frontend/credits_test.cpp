@@ -43,22 +43,6 @@ TEST(CreditsFade, PagesStartEvery668FramesAndEndInFrame2673) {
   }
 }
 
-TEST(CreditsFade, TurnsAtOneAndAtZero) {
-  CreditsState credits;
-  ResetCredits(credits);
-  StepCreditsFade(credits);
-  EXPECT_EQ(credits.CreditsPage, 1);
-  EXPECT_EQ(credits.CreditsFade[0], 0.003f);
-  for (int frame = 2; frame <= 334; ++frame) StepCreditsFade(credits);
-  EXPECT_GE(credits.CreditsFade[0], 1.0f);  // rose in 334 frames
-  EXPECT_EQ(credits.FadeFalling[0], "false");
-  const float top = credits.CreditsFade[0];
-  StepCreditsFade(credits);
-  EXPECT_EQ(credits.FadeFalling[0], "true");
-  EXPECT_EQ(credits.CreditsFade[0], top - 0.003f);
-  EXPECT_EQ(credits.CreditsPage, 1);
-}
-
 SimState MenuBalls() {
   SimState sim;
   sim.BallCount = 4;

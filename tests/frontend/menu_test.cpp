@@ -1,38 +1,14 @@
-// The main menu's rules without a window: cursor, pointer, scene rules.
+// The main menu's rules without a window: pointer and scene rules (the keys
+// and the whole frame are played through the runner in menu_e2e_test.cpp).
 #include "frontend/menu.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "app/game.h"
-#include "platform/platform.h"
 
 namespace {
-
-TEST(MenuCursor, WrapsAroundOverMinusTwoToThree) {
-  EXPECT_EQ(MoveMenuCursor(3, plat::kKeyDown), 2);  // first press: "Spiel starten"
-  EXPECT_EQ(MoveMenuCursor(0, plat::kKeyDown), -1);
-  EXPECT_EQ(MoveMenuCursor(-2, plat::kKeyDown), 3);
-  EXPECT_EQ(MoveMenuCursor(3, plat::kKeyUp), -2);
-  EXPECT_EQ(MoveMenuCursor(1, plat::kKeyUp), 2);
-  // Other keys, the bare letters of the extended codes included, do nothing.
-  for (const std::string& key : {std::string(), std::string("P"), std::string("H"), plat::kKeyLeft,
-                                 plat::kKeyRight, plat::kKeyEnter}) {
-    EXPECT_EQ(MoveMenuCursor(1, key), 1);
-  }
-  // Six presses in either direction come back to the start.
-  int down = 3, up = 3;
-  for (int i = 0; i < 6; ++i) {
-    down = MoveMenuCursor(down, plat::kKeyDown);
-    up = MoveMenuCursor(up, plat::kKeyUp);
-    EXPECT_GE(down, -2);
-    EXPECT_LE(up, 3);
-  }
-  EXPECT_EQ(down, 3);
-  EXPECT_EQ(up, 3);
-}
 
 TEST(MenuPointer, ClickCountsOnReleaseOnly) {
   MenuState menu;
@@ -131,51 +107,6 @@ SimState ParkedBalls() {
   return sim;
 }
 
-TEST(MenuScene, HoldsUndroppedBallsInARowAtHeightThree) {
-  SimState sim = ParkedBalls();
-  MenuState menu;
-  sim.Balls[3].vx = 2.0f;
-  sim.Balls[3].vy = -1.0f;
-  ApplyMenuSceneRules(sim, menu, false, 100.0, 100.0);
-  for (int i = 1; i <= 4; ++i) {
-    EXPECT_EQ(sim.Balls[i].x, static_cast<float>(i - 2)) << i;
-    EXPECT_EQ(sim.Balls[i].y, 3.0f) << i;
-    EXPECT_EQ(sim.Balls[i].vx, 0.0f) << i;
-    EXPECT_EQ(sim.Balls[i].vy, 0.0f) << i;
-  }
-  // With drops disabled nothing ever falls, however long the menu runs.
-  ApplyMenuSceneRules(sim, menu, false, 1000.0, 100.0);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(menu.BallDropped[i], 0);
-}
-
-TEST(MenuScene, DropsBallsAtOneEightFifteenAndTwentyTwoSeconds) {
-  SimState sim = ParkedBalls();
-  MenuState menu;
-  const double start = 100.0;
-  struct Step {
-    double at;
-    int dropped;  // balls dropped after this frame
-  };
-  const Step steps[] = {{100.0, 0}, {101.0, 0},  {101.001, 1}, {108.0, 1},
-                        {108.5, 2}, {115.25, 3}, {122.0, 3},   {122.01, 4}};
-  int previous = 0;
-  for (const Step& step : steps) {
-    ApplyMenuSceneRules(sim, menu, true, step.at, start);
-    int dropped = 0;
-    for (int i = 1; i <= 4; ++i) dropped += menu.BallDropped[i];
-    EXPECT_EQ(dropped, step.dropped) << step.at;
-    if (dropped > previous) {  // the newly dropped ball sits at the drop point
-      EXPECT_EQ(sim.Balls[dropped].x, 0.0f);
-      EXPECT_EQ(sim.Balls[dropped].y, 2.5f);
-      EXPECT_EQ(sim.Balls[dropped].vy, 0.0f);
-    }
-    // Once dropped, a ball is left to the physics: move it and it stays.
-    if (dropped > 0) sim.Balls[1].x = 0.7f;
-    previous = dropped;
-  }
-  EXPECT_EQ(sim.Balls[1].x, 0.7f);
-}
-
 TEST(MenuScene, FallenBallsStartOverAtTheDropPoint) {
   SimState sim = ParkedBalls();
   MenuState menu;
@@ -224,14 +155,6 @@ TEST(MenuScene, AirDampingOfBallsTwoToFourEveryFifteenHundredths) {
   EXPECT_EQ(sim.Balls[2].vx, 2.0f * 0.85f);
   ApplyMenuSceneRules(sim, menu, true, 100.5, 0.0);
   EXPECT_EQ(sim.Balls[2].vx, 2.0f * 0.85f * 0.85f);
-}
-
-TEST(MenuKeys, EscAndWindowCloseLeave) {
-  EXPECT_TRUE(IsLeaveKey("\x1b"));
-  EXPECT_TRUE(IsLeaveKey("\xffk"));
-  for (const char* key : {"", "k", "\xff", "\xffK", "\r", "\x1b\x1b"}) {
-    EXPECT_FALSE(IsLeaveKey(key)) << key;
-  }
 }
 
 }  // namespace
