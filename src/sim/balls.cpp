@@ -205,19 +205,23 @@ void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double now) {
   const MapObjectCache* cache = &MapObjects(map);
   int rewrites = 0;
   std::size_t n = 0;
-  while (n < cache->platforms.size()) {
-    const MapPlatform& platform = cache->platforms[n];
-    // Broad test: far platforms are rejected before any square root.
+  while (n < cache->boxes.size()) {
+    // Broad test: far platforms are rejected before any square root. The
+    // ball moves only when it meets a platform, so its reach is computed
+    // once per stretch of misses.
     const double r = ball.radius;
     const double x = ball.x;
     const double y = ball.y;
-    if (!platform.usable || !(x + r + kBroadMargin > platform.leftX) ||
-        !(x - r - kBroadMargin < platform.rightX) || !(y + r + kBroadMargin > platform.yLo) ||
-        !(y - r - kBroadMargin < platform.yHi)) {
+    const double right = x + r + kBroadMargin, left = x - r - kBroadMargin;
+    const double up = y + r + kBroadMargin, down = y - r - kBroadMargin;
+    const PlatformBox* boxes = cache->boxes.data();
+    const std::size_t count = cache->boxes.size();
+    while (n < count && !(right > boxes[n].leftX && left < boxes[n].rightX && up > boxes[n].yLo &&
+                          down < boxes[n].yHi)) {
       ++n;
-      continue;
     }
-    const MapPlatform visited = platform;  // the collision may rebuild the cache
+    if (n == count) return;
+    const MapPlatform visited = cache->platforms[n];  // the collision may rebuild the cache
     CollidePlatform(sim, map, i, visited, dt, now);
     if (map.revision != cache->revision) {
       if (++rewrites > kMaxRewritesPerScan) return;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "platform/platform.h"
 
@@ -77,6 +78,7 @@ bool Finite(Point p) {
 
 void RebuildObjects(const MapText& map, MapObjectCache& cache) {
   cache.platforms.clear();
+  cache.boxes.clear();
   cache.spheres.clear();
   for (int k = 1; k <= map.MapLineCount; ++k) {
     const std::string& line = map.Line(k);
@@ -102,6 +104,9 @@ void RebuildObjects(const MapText& map, MapObjectCache& cache) {
       // number beyond the float range would only spread infinities.
       p.usable = Finite(p.a) && Finite(p.b) && !(p.a.x == p.b.x && p.a.y == p.b.y);
       cache.platforms.push_back(p);
+      const double nan = std::numeric_limits<double>::quiet_NaN();
+      cache.boxes.push_back(p.usable ? PlatformBox{p.leftX, p.rightX, p.yLo, p.yHi}
+                                     : PlatformBox{nan, nan, nan, nan});
     } else if (line == "Sphere.static") {
       MapSphere s;
       s.line = k;

@@ -51,6 +51,13 @@ struct MapSphere {
   float radius = 0.0f;
 };
 
+// The broad-test box of a platform in the collision's precision: the x
+// range of its ends and its y range; a platform nobody may use gets NaN bounds,
+// which fail every comparison.
+struct PlatformBox {
+  double leftX, rightX, yLo, yHi;
+};
+
 struct MapObjectCache {
   std::uint64_t revision = 0;
   bool valid = false;
@@ -58,6 +65,7 @@ struct MapObjectCache {
   // map without a cache would be read.
   bool literalReparse = false;
   std::vector<MapPlatform> platforms;  // in line order
+  std::vector<PlatformBox> boxes;      // one per platform, same order
   std::vector<MapSphere> spheres;      // in line order
 };
 
