@@ -202,6 +202,9 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
 // Every platform in line order, including pieces appended during the scan.
 void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double now) {
   const Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
+  // A radius beyond the float range (a map's "1e39") would push the ball to
+  // infinity; such a ball passes through the platforms instead.
+  if (!std::isfinite(ball.radius)) return;
   const MapObjectCache* cache = &MapObjects(map);
   int rewrites = 0;
   std::size_t n = 0;

@@ -433,6 +433,12 @@ TEST(StepBalls, TablesNeverOverflow) {
   for (int k = 0; k < 60; ++k) {
     for (const char* line : {"Sphere.static", "[1,1]", "0.2", "red"}) lines.push_back(line);
   }
+  // A ball whose radius overflowed the float range stays a number.
+  MapText floor = MapOfPlatforms({Platform("Plattform.static", -2.0f, 0.0f, 2.0f, 0.0f)});
+  SimState huge = OneBall(0.0f, 0.2f, 1.0f, -1.0f, static_cast<float>(ParseNumber("1e39")));
+  StepBalls(huge, floor, 0.01, kNow);
+  EXPECT_TRUE(std::isfinite(huge.Balls[2].x) && std::isfinite(huge.Balls[2].y));
+
   MapText many = MapOf(lines);
   RefillStaticSpheres(sim, many);
   EXPECT_EQ(sim.StaticSphereCount, kMaxStaticSpheres);
