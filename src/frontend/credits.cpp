@@ -38,7 +38,7 @@ constexpr CreditLine kPage3[] = {
     {false, -2.5f, 1.05f, "Das Quobbes-Zirpel-Team"},
 };
 constexpr CreditLine kPage4[] = {
-    {true, -0.5f, -0.25f, "C++20, SDL2, OpenGL, FreeType, fontconfig, zlib"},
+    {true, -0.5f, -0.25f, "C++20, SDL2, OpenGL, zlib"},
     {false, -0.5f, -0.5f, "www.libsdl.org"},
     {false, -0.5f, -0.75f, "www.zlib.net"},
 };

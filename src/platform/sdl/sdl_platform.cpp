@@ -236,8 +236,12 @@ void SetPointerVisible(bool visible) {
 bool PointerVisible() { return S().pointerVisible; }
 
 double Timer() {
+  // Counted from the first reading (as 100 s, like the headless clock), not
+  // from boot: times the game keeps in 32-bit floats stay fine-grained.
   static const Uint64 frequency = SDL_GetPerformanceFrequency();
-  return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(frequency);
+  static const Uint64 origin = SDL_GetPerformanceCounter();
+  return 100.0 + static_cast<double>(SDL_GetPerformanceCounter() - origin) /
+                     static_cast<double>(frequency);
 }
 
 void SleepPlainMs(int ms) {
