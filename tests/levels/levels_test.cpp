@@ -1,0 +1,148 @@
+// The game's own levels: every race level is won and every survival level
+// outlasts 20 seconds, played by its script through the headless runner from
+// the main menu on; and every level file has the objects a level needs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "e2e/runner_harness.h"
+#include "session/hud.h"
+#include "world/map.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSource = ZIRPEL_SOURCE_DIR;
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::vector<std::string> LevelFiles(const std::string& extension) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(kSource + "/res/maps")) {
+    if (e.path().extension() == extension) names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> Scripts() {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(kSource + "/tests/levels")) {
+    if (e.path().extension() == ".txt") names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// "# level: NAME" on the first line names the level a script plays.
+std::string ScriptLevel(const std::string& script) {
+  const std::string tag = "# level: ";
+  const std::string first = script.substr(0, script.find('\n'));
+  return first.rfind(tag, 0) == 0 ? first.substr(tag.size()) : std::string();
+}
+
+struct Played {
+  e2e::RunResult run;
+  e2e::Dump last;
+  std::string board;
+};
+
+// Plays one script with its level alone in the scratch tree.
+Played Play(const std::string& scriptName) {
+  const std::string script = Slurp(kSource + "/tests/levels/" + scriptName);
+  const std::string level = ScriptLevel(script);
+  // A small window: the scripts point at the mode boxes of a 320x200 screen.
+  e2e::ScratchRoot root(
+      "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n"
+      "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n");
+  root.Write("Res/maps/" + level, Slurp(kSource + "/res/maps/" + level));
+  std::string text = script;
+  const std::string dump = "dump result.json";
+  const size_t at = text.find(dump);
+  if (at != std::string::npos) text.replace(at, dump.size(), "dump " + root.File("result.json"));
+  Played p;
+  p.run = e2e::RunHeadless(root, text);
+  const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File("result.json"));
+  if (!dumps.empty()) p.last = dumps.back();
+  p.board = root.Read("Res/Leaderboard.dat");
+  return p;
+}
+
+TEST(Levels, EnoughLevelsAndEachHasItsObjects) {
+  const std::vector<std::string> race = LevelFiles(".mapGame1");
+  const std::vector<std::string> survival = LevelFiles(".mapGame2");
+  EXPECT_GE(race.size(), 8u);
+  EXPECT_GE(survival.size(), 4u);
+  std::vector<std::string> all = race;
+  all.insert(all.end(), survival.begin(), survival.end());
+  for (const std::string& name : all) {
+    SCOPED_TRACE(name);
+    // Names the player reads: a two-digit order prefix, plain ASCII.
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(name[0])) &&
+                std::isdigit(static_cast<unsigned char>(name[1])));
+    for (unsigned char c : name) EXPECT_LT(c, 0x80);
+    MapText map;
+    LoadMap(map, kSource + "/res/maps/" + name);
+    EXPECT_EQ(map.Line(1), "BallPosition");
+    int zooms = 0, goals = 0, texts = 0;
+    for (int k = 1; k <= map.MapLineCount; ++k) {
+      if (map.Line(k) == "Startgame.zoomin") ++zooms;
+      if (map.Line(k) == "Goal.static" || map.Line(k) == "Goal.ragdoll") ++goals;
+      if (map.Line(k) == "Output.text") ++texts;
+    }
+    EXPECT_EQ(zooms, 1);
+    EXPECT_GE(texts, 1);  // every level gives a hint
+    EXPECT_EQ(goals, name.ends_with(".mapGame1") ? 1 : 0);
+  }
+}
+
+TEST(Levels, EveryLevelHasAScript) {
+  std::set<std::string> played;
+  for (const std::string& s : Scripts())
+    played.insert(ScriptLevel(Slurp(kSource + "/tests/levels/" + s)));
+  for (const char* ext : {".mapGame1", ".mapGame2"}) {
+    for (const std::string& level : LevelFiles(ext)) EXPECT_TRUE(played.count(level)) << level;
+  }
+}
+
+class LevelScript : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
+  const std::string scriptName = GetParam();
+  const std::string level = ScriptLevel(Slurp(kSource + "/tests/levels/" + scriptName));
+  ASSERT_FALSE(level.empty()) << scriptName;
+  const Played p = Play(scriptName);
+  ASSERT_EQ(p.run.exitCode, 0) << p.run.errors;
+  ASSERT_FALSE(p.last.empty());
+  EXPECT_EQ(e2e::Str(p.last, "ChosenLevelFile"), level);
+  EXPECT_EQ(e2e::Num(p.last, "RecordStored"), 1.0);
+  if (level.ends_with(".mapGame1")) {
+    EXPECT_EQ(e2e::Num(p.last, "GameMode"), 1.0);
+    EXPECT_EQ(e2e::Num(p.last, "GoalReached"), 1.0);
+  } else {
+    EXPECT_EQ(e2e::Num(p.last, "GameMode"), 2.0);
+    EXPECT_EQ(e2e::Num(p.last, "SurvivalEnded"), 1.0);
+    EXPECT_GE(ParseNumber(e2e::Str(p.last, "SurvivalTimeText")), 20.0);
+  }
+  // The scratch leaderboard gained the level's record.
+  EXPECT_EQ(p.board.rfind(level + "\r\n", 0), 0u) << p.board;
+  EXPECT_NEAR(ParseNumber(p.board.substr(level.size() + 2)), e2e::Num(p.last, "BestTime"), 1e-3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, LevelScript, ::testing::ValuesIn(Scripts()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           return info.param.substr(0, info.param.size() - 4);
+                         });
+
+}  // namespace
