@@ -128,14 +128,22 @@ TEST(StepBalls, SlopedBouncesFollowTheSignRules) {
 
   // Steep (60 degrees): the horizontal direction turns back, the vertical stays.
   MapText steep = SlopeMap(60.0);
-  OnSlope(60.0, 2.0, 0.2, x, y);
-  sim = OneBall(x, y, 2.0f, 1.0f);  // from the right-hand side... moving right into it
-  OnSlope(60.0, 2.0, -0.2, x, y);   // the ball is left of and below the slope
+  OnSlope(60.0, 2.0, -0.2, x, y);  // right of and below the slope, moving into it
   sim = OneBall(x, y, 2.0f, 1.0f);
   StepBalls(sim, steep, dt, kNow);
   EXPECT_LT(sim.Balls[2].vx, 0.0f);
   EXPECT_GT(VyBeforeGravity(sim.Balls[2], dt), 0.0f);
   EXPECT_NEAR(std::hypot(sim.Balls[2].vx, VyBeforeGravity(sim.Balls[2], dt)), std::sqrt(5.0), 1e-4);
+
+  // At 45 degrees the signs come from the side the ball is on: above the
+  // slope it leaves up and to the left, though it came in moving right
+  // (the shallow rule would have kept it moving right).
+  MapText diagonal = SlopeMap(45.0);
+  OnSlope(45.0, 2.0, 0.2, x, y);
+  sim = OneBall(x, y, 2.0f, -1.0f);
+  StepBalls(sim, diagonal, dt, kNow);
+  EXPECT_NEAR(sim.Balls[2].vx / std::sqrt(5.0), -0.4472, 1e-3);
+  EXPECT_NEAR(VyBeforeGravity(sim.Balls[2], dt) / std::sqrt(5.0), 0.8944, 1e-3);
 }
 
 TEST(StepBalls, APlatformGivenRightToLeftActsTheSame) {
