@@ -20,9 +20,10 @@ constexpr double kSpeedInvalid = 300.0;  // faster than this after a bounce: sto
 constexpr double kSpeedCap = 30.0;
 constexpr double kSlopeRoll = 750.0;
 constexpr double kAngleTolerance = 0.001;
-// A scan revisits appended pieces; this bounds the splits one ball's scan
-// may cause, so a ball of absurd radius from a map cannot split forever.
-constexpr int kMaxRewritesPerScan = 4096;
+// A scan also visits the pieces it appends; this bounds the breaks of one
+// ball's scan, so a map stacking hundreds of breakable platforms on one spot
+// cannot stall a frame.
+constexpr int kMaxRewritesPerScan = 256;
 
 // The angle whose cosine is w, in [0, pi]. Rounding can push a cosine just
 // past +-1; it is held to the range so the angle stays a number.
