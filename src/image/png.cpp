@@ -4,6 +4,10 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -151,6 +155,16 @@ struct Decoder {
   Decoder() { std::memset(alphaTable, 255, sizeof alphaTable); }
 };
 
+// A buffer like PngImage::Allocate's, for callers that write every byte.
+PngImage AllocateUnfilled(std::size_t size) {
+  PngImage image;
+  void* memory = ::operator new (size, std::align_val_t{16}, std::nothrow);
+  if (memory == nullptr) return image;
+  image.data = static_cast<std::uint8_t*>(memory);
+  image.size = size;
+  return image;
+}
+
 bool Fail(Decoder& dec, const char* reason) {
   if (dec.reason == nullptr) dec.reason = reason;
   return false;
@@ -217,6 +231,261 @@ void UnfilterPaeth(std::uint8_t* row, const std::uint8_t* prev, std::size_t n) {
     }
   }
 }
+
+#if defined(__SSE2__)
+// Paeth over four scanlines at once, for 3 and 4 bytes per pixel. Each
+// pixel waits on the one left of it, so a single scanline is bound by the
+// latency of the predictor. Four scanlines run as a wavefront instead: the
+// 16 byte lanes hold pixel i of row 0, i - 1 of row 1, i - 2 of row 2 and
+// i - 3 of row 3 (4 lanes each), so every row's upper neighbours are already
+// restored, and the byte above row k is the result row k - 1 had one step
+// earlier, still in the register.
+
+inline __m128i AbsDiff(__m128i x, __m128i y) {
+  return _mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x));
+}
+inline __m128i LessEq(__m128i x, __m128i y) {  // unsigned x <= y
+  return _mm_cmpeq_epi8(_mm_min_epu8(x, y), x);
+}
+inline __m128i Select(__m128i mask, __m128i x, __m128i y) {
+  return _mm_or_si128(_mm_and_si128(mask, x), _mm_andnot_si128(mask, y));
+}
+
+// The predictor on 16 bytes. pc = |(a - c) + (b - c)| is pa + pb when both
+// differences have the same sign and |pa - pb| otherwise; the saturated sum
+// compares the same way, since it only saturates when it is larger than both.
+inline __m128i PaethSimd(__m128i a, __m128i b, __m128i c) {
+  const __m128i pa = AbsDiff(b, c);
+  const __m128i pb = AbsDiff(a, c);
+  const __m128i aAbove = _mm_cmpeq_epi8(_mm_max_epu8(a, c), a);  // a >= c
+  const __m128i bAbove = _mm_cmpeq_epi8(_mm_max_epu8(b, c), b);  // b >= c
+  const __m128i pc = Select(_mm_xor_si128(aAbove, bAbove), AbsDiff(pa, pb), _mm_adds_epu8(pa, pb));
+  const __m128i pickA = _mm_and_si128(LessEq(pa, pb), LessEq(pa, pc));
+  return Select(pickA, a, Select(LessEq(pb, pc), b, c));
+}
+
+inline __m128i Load32(const std::uint8_t* p) {
+  std::int32_t v;
+  std::memcpy(&v, p, 4);
+  return _mm_cvtsi32_si128(v);
+}
+inline void Store32(std::uint8_t* p, __m128i v) {
+  const std::int32_t w = _mm_cvtsi128_si32(v);
+  std::memcpy(p, &w, 4);
+}
+
+// rows[0 .. 4 * kGroups - 1] are consecutive Paeth scanlines of `pixels`
+// pixels, prev the restored scanline above rows[0]. With two groups, the
+// second register starts its first row one step behind the first register's
+// last row, so the two predictor chains of a step are independent. Every
+// load and store covers 4 bytes: with 3 bytes per pixel the fourth is the
+// next pixel's (or the next scanline's filter byte, or the spare byte after
+// the data) and is written back unchanged; prev must be readable one byte
+// past its end.
+template <int kUnit, int kGroups>
+void UnfilterPaethRows(std::uint8_t* const* rows, const std::uint8_t* prev, std::uint32_t pixels) {
+  static_assert(kUnit == 3 || kUnit == 4);
+  constexpr std::uint32_t kRows = 4 * kGroups;
+  // Lane 3 of each pixel is not part of a 3-byte pixel: its prediction is
+  // masked to zero, so the raw byte is stored back as it was.
+  const __m128i predicted =
+      kUnit == 3 ? _mm_set1_epi32(0x00FFFFFF) : _mm_set1_epi32(static_cast<std::int32_t>(~0u));
+  __m128i a[kGroups], c[kGroups];
+  for (int g = 0; g < kGroups; ++g) a[g] = c[g] = _mm_setzero_si128();
+  const std::uint32_t steps = pixels + kRows - 1;
+  for (std::uint32_t i = 0; i < steps; ++i) {
+    // Row k works on pixel i - k; in the first and last steps some rows
+    // have nothing to do: they load zeros (so their left byte stays zero
+    // until they start) and store nothing.
+    const bool edge = i < kRows - 1 || i >= pixels;
+    __m128i x[kGroups];
+    __m128i above = _mm_setzero_si128();
+    if (!edge) {
+      above = Load32(prev + std::size_t{i} * kUnit);
+      for (int g = 0; g < kGroups; ++g) {
+        std::uint8_t* const* r = rows + 4 * g;
+        const std::uint32_t p = i - 4 * static_cast<std::uint32_t>(g);
+        const __m128i x01 = _mm_unpacklo_epi32(Load32(r[0] + std::size_t{p} * kUnit),
+                                               Load32(r[1] + std::size_t{p - 1} * kUnit));
+        const __m128i x23 = _mm_unpacklo_epi32(Load32(r[2] + std::size_t{p - 2} * kUnit),
+                                               Load32(r[3] + std::size_t{p - 3} * kUnit));
+        x[g] = _mm_unpacklo_epi64(x01, x23);
+      }
+    } else {
+      alignas(16) std::uint8_t lanes[kGroups][16] = {};
+      for (std::uint32_t k = 0; k < kRows; ++k) {
+        if (i >= k && i - k < pixels) {
+          std::memcpy(&lanes[k / 4][4 * (k % 4)], rows[k] + std::size_t{i - k} * kUnit, 4);
+        }
+      }
+      if (i < pixels) above = Load32(prev + std::size_t{i} * kUnit);
+      for (int g = 0; g < kGroups; ++g) {
+        x[g] = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes[g]));
+      }
+    }
+    __m128i result[kGroups];
+    for (int g = 0; g < kGroups; ++g) {
+      // The byte above each row is the result of the row before it one
+      // step earlier: shift the groups' lanes on by one row.
+      const __m128i carried = g == 0 ? above : _mm_srli_si128(a[g - 1], 12);
+      const __m128i b = _mm_or_si128(_mm_slli_si128(a[g], 4), carried);
+      result[g] = _mm_add_epi8(x[g], _mm_and_si128(PaethSimd(a[g], b, c[g]), predicted));
+      c[g] = b;
+    }
+    if (!edge) {
+      for (int g = 0; g < kGroups; ++g) {
+        std::uint8_t* const* r = rows + 4 * g;
+        const std::uint32_t p = i - 4 * static_cast<std::uint32_t>(g);
+        Store32(r[0] + std::size_t{p} * kUnit, result[g]);
+        Store32(r[1] + std::size_t{p - 1} * kUnit, _mm_srli_si128(result[g], 4));
+        Store32(r[2] + std::size_t{p - 2} * kUnit, _mm_srli_si128(result[g], 8));
+        Store32(r[3] + std::size_t{p - 3} * kUnit, _mm_srli_si128(result[g], 12));
+      }
+    } else {
+      alignas(16) std::uint8_t lanes[kGroups][16];
+      for (int g = 0; g < kGroups; ++g) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[g]), result[g]);
+      }
+      for (std::uint32_t k = 0; k < kRows; ++k) {
+        if (i >= k && i - k < pixels) {
+          std::memcpy(rows[k] + std::size_t{i - k} * kUnit, &lanes[k / 4][4 * (k % 4)], 4);
+        }
+      }
+    }
+    for (int g = 0; g < kGroups; ++g) a[g] = result[g];
+  }
+}
+
+// The same wavefront eight rows wide in 32 byte lanes, for processors with
+// AVX2 (checked at run time; the build itself assumes only SSE2).
+#define ZIRPEL_AVX2 __attribute__((target("avx2")))
+
+ZIRPEL_AVX2 inline __m256i AbsDiff8(__m256i x, __m256i y) {
+  return _mm256_or_si256(_mm256_subs_epu8(x, y), _mm256_subs_epu8(y, x));
+}
+ZIRPEL_AVX2 inline __m256i LessEq8(__m256i x, __m256i y) {
+  return _mm256_cmpeq_epi8(_mm256_min_epu8(x, y), x);
+}
+
+ZIRPEL_AVX2 inline __m256i PaethAvx2(__m256i a, __m256i b, __m256i c) {
+  const __m256i pa = AbsDiff8(b, c);
+  const __m256i pb = AbsDiff8(a, c);
+  const __m256i aAbove = _mm256_cmpeq_epi8(_mm256_max_epu8(a, c), a);
+  const __m256i bAbove = _mm256_cmpeq_epi8(_mm256_max_epu8(b, c), b);
+  const __m256i pc = _mm256_blendv_epi8(_mm256_adds_epu8(pa, pb), AbsDiff8(pa, pb),
+                                        _mm256_xor_si256(aAbove, bAbove));
+  const __m256i pickA = _mm256_and_si256(LessEq8(pa, pb), LessEq8(pa, pc));
+  return _mm256_blendv_epi8(_mm256_blendv_epi8(c, b, LessEq8(pb, pc)), a, pickA);
+}
+
+// When out is given (R, G, B or R, G, B, A at depth 8 into layout 3), the
+// rows' pixels go straight to the output rows out[k] as R, G, B, A, and
+// only the last row is written back as the scanline above the next ones.
+template <int kUnit>
+ZIRPEL_AVX2 void UnfilterPaethEightRowsAvx2(std::uint8_t* const* rows, const std::uint8_t* prev,
+                                            std::uint32_t pixels, std::uint8_t* const* out) {
+  static_assert(kUnit == 3 || kUnit == 4);
+  constexpr std::uint32_t kRows = 8;
+  const __m256i predicted = kUnit == 3 ? _mm256_set1_epi32(0x00FFFFFF) : _mm256_set1_epi32(-1);
+  const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+  const __m256i opaque = kUnit == 3 ? _mm256_set1_epi32(static_cast<std::int32_t>(0xFF000000u))
+                                    : _mm256_setzero_si256();
+  __m256i a = _mm256_setzero_si256(), c = _mm256_setzero_si256();
+  // Row k's upper byte is row k - 1's result of the step before: rotate the
+  // rows on by one and put the scanline above into row 0.
+  auto predict = [&](__m256i x, __m256i above) ZIRPEL_AVX2 {
+    const __m256i b = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(a, rotate), above, 0x01);
+    const __m256i result = _mm256_add_epi8(x, _mm256_and_si256(PaethAvx2(a, b, c), predicted));
+    c = b;
+    a = result;
+    return result;
+  };
+  // The first and last steps, where some rows have nothing to do: they
+  // load zeros (so their left byte stays zero until they start) and store
+  // nothing.
+  auto edgeStep = [&](std::uint32_t i) ZIRPEL_AVX2 {
+    alignas(32) std::uint8_t lanes[32] = {};
+    for (std::uint32_t k = 0; k < kRows; ++k) {
+      if (i >= k && i - k < pixels)
+        std::memcpy(lanes + 4 * k, rows[k] + std::size_t{i - k} * kUnit, 4);
+    }
+    __m256i above = _mm256_setzero_si256();
+    if (i < pixels) above = _mm256_castsi128_si256(Load32(prev + std::size_t{i} * kUnit));
+    const __m256i result =
+        predict(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes)), above);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), result);
+    for (std::uint32_t k = 0; k < kRows; ++k) {
+      if (i >= k && i - k < pixels)
+        std::memcpy(rows[k] + std::size_t{i - k} * kUnit, lanes + 4 * k, 4);
+    }
+    if (out != nullptr) {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_or_si256(result, opaque));
+      for (std::uint32_t k = 0; k < kRows; ++k) {
+        if (i >= k && i - k < pixels)
+          std::memcpy(out[k] + std::size_t{i - k} * 4, lanes + 4 * k, 4);
+      }
+    }
+  };
+  auto gather = [&](std::uint32_t i) ZIRPEL_AVX2 {
+    const __m128i x01 = _mm_unpacklo_epi32(Load32(rows[0] + std::size_t{i} * kUnit),
+                                           Load32(rows[1] + std::size_t{i - 1} * kUnit));
+    const __m128i x23 = _mm_unpacklo_epi32(Load32(rows[2] + std::size_t{i - 2} * kUnit),
+                                           Load32(rows[3] + std::size_t{i - 3} * kUnit));
+    const __m128i x45 = _mm_unpacklo_epi32(Load32(rows[4] + std::size_t{i - 4} * kUnit),
+                                           Load32(rows[5] + std::size_t{i - 5} * kUnit));
+    const __m128i x67 = _mm_unpacklo_epi32(Load32(rows[6] + std::size_t{i - 6} * kUnit),
+                                           Load32(rows[7] + std::size_t{i - 7} * kUnit));
+    return _mm256_set_m128i(_mm_unpacklo_epi64(x45, x67), _mm_unpacklo_epi64(x01, x23));
+  };
+
+  const std::uint32_t steps = pixels + kRows - 1;
+  std::uint32_t i = 0;
+  for (; i < kRows - 1; ++i) edgeStep(i);
+  if (pixels > kRows - 1) {
+    // The next step's bytes are loaded before this step's stores: with 3
+    // bytes per pixel a store's fourth byte is the next load's first, and a
+    // load behind such a store would wait for it.
+    __m256i x = gather(i);
+    for (; i < pixels; ++i) {
+      const __m256i result =
+          predict(x, _mm256_castsi128_si256(Load32(prev + std::size_t{i} * kUnit)));
+      if (i + 1 < pixels) x = gather(i + 1);
+      if (out != nullptr) {
+        const __m256i px = _mm256_or_si256(result, opaque);
+        const __m128i lo = _mm256_castsi256_si128(px);
+        const __m128i hi = _mm256_extracti128_si256(px, 1);
+        Store32(out[0] + std::size_t{i} * 4, lo);
+        Store32(out[1] + std::size_t{i - 1} * 4, _mm_srli_si128(lo, 4));
+        Store32(out[2] + std::size_t{i - 2} * 4, _mm_srli_si128(lo, 8));
+        Store32(out[3] + std::size_t{i - 3} * 4, _mm_srli_si128(lo, 12));
+        Store32(out[4] + std::size_t{i - 4} * 4, hi);
+        Store32(out[5] + std::size_t{i - 5} * 4, _mm_srli_si128(hi, 4));
+        Store32(out[6] + std::size_t{i - 6} * 4, _mm_srli_si128(hi, 8));
+        Store32(out[7] + std::size_t{i - 7} * 4, _mm_srli_si128(hi, 12));
+        Store32(rows[7] + std::size_t{i - 7} * kUnit,
+                _mm_srli_si128(_mm256_extracti128_si256(result, 1), 12));
+        continue;
+      }
+      const __m128i lo = _mm256_castsi256_si128(result);
+      const __m128i hi = _mm256_extracti128_si256(result, 1);
+      Store32(rows[0] + std::size_t{i} * kUnit, lo);
+      Store32(rows[1] + std::size_t{i - 1} * kUnit, _mm_srli_si128(lo, 4));
+      Store32(rows[2] + std::size_t{i - 2} * kUnit, _mm_srli_si128(lo, 8));
+      Store32(rows[3] + std::size_t{i - 3} * kUnit, _mm_srli_si128(lo, 12));
+      Store32(rows[4] + std::size_t{i - 4} * kUnit, hi);
+      Store32(rows[5] + std::size_t{i - 5} * kUnit, _mm_srli_si128(hi, 4));
+      Store32(rows[6] + std::size_t{i - 6} * kUnit, _mm_srli_si128(hi, 8));
+      Store32(rows[7] + std::size_t{i - 7} * kUnit, _mm_srli_si128(hi, 12));
+    }
+  }
+  for (; i < steps; ++i) edgeStep(i);
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
 
 using FilterFn = void (*)(std::uint8_t*, const std::uint8_t*, std::size_t);
 
@@ -354,7 +623,28 @@ void ConvertRgb8(const Decoder& dec, const std::uint8_t* src, std::uint32_t coun
     // the inflated buffer (the next scanline's filter byte, or the spare
     // byte after the image data).
     if (dec.rgbaOrder) {
-      for (std::uint32_t i = 0; i < count; ++i, src += 3, dst += step) {
+      std::uint32_t i = 0;
+#if defined(__SSE2__)
+      // Four pixels per step while 16 bytes can be read inside the scanline.
+      if (step == 4) {
+        const __m128i alpha = _mm_set1_epi32(static_cast<std::int32_t>(0xFF000000u));
+        // The picture is not read again here: on aligned rows it goes
+        // straight to memory without first pulling the lines into the cache.
+        const bool aligned = (reinterpret_cast<std::uintptr_t>(dst) & 15) == 0;
+        for (; i + 6 <= count; i += 4, src += 12, dst += 16) {
+          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+          const __m128i lo = _mm_unpacklo_epi32(v, _mm_srli_si128(v, 3));
+          const __m128i hi = _mm_unpacklo_epi32(_mm_srli_si128(v, 6), _mm_srli_si128(v, 9));
+          const __m128i pixels = _mm_or_si128(_mm_unpacklo_epi64(lo, hi), alpha);
+          if (aligned) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(dst), pixels);
+          } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), pixels);
+          }
+        }
+      }
+#endif
+      for (; i < count; ++i, src += 3, dst += step) {
         std::uint32_t v;
         std::memcpy(&v, src, 4);
         v |= 0xFF000000u;
@@ -581,9 +871,12 @@ std::uint64_t OutputSize(const PngHeader& h, int layout) {
     case kPngCompact:
       if (w > 0x1FFF || hgt > 0xFFFF) return 0;
       return 4 + w * hgt * 4;
-    case kPngFullHeader: return 32 + ((w * 4 + 31) & ~std::uint64_t{31}) * hgt;
-    case kPngOpenGl: return w * hgt * 4;
-    default: return 0;
+    case kPngFullHeader:
+      return 32 + ((w * 4 + 31) & ~std::uint64_t{31}) * hgt;
+    case kPngOpenGl:
+      return w * hgt * 4;
+    default:
+      return 0;
   }
 }
 
@@ -598,7 +891,8 @@ bool DecodeScanlines(Decoder& dec, std::uint8_t* inflated, PngImage& out, int la
   }
   const FilterSet filters = FiltersFor(dec.filterUnit);
   const ConvertFn convert = ConverterFor(h.colourType, h.bitDepth);
-  std::vector<std::uint8_t> zeroRow(static_cast<std::size_t>(RowBytes(dec, h.width)), 0);
+  // Zeros above the first scanline of a pass, with room for 4-byte loads.
+  std::vector<std::uint8_t> zeroRow(static_cast<std::size_t>(RowBytes(dec, h.width)) + 8, 0);
 
   int passCount = 0;
   const Pass* passes = PassesOf(dec, passCount);
@@ -610,18 +904,68 @@ bool DecodeScanlines(Decoder& dec, std::uint8_t* inflated, PngImage& out, int la
     if (columns == 0 || rows == 0) continue;
     const std::size_t rowBytes = static_cast<std::size_t>(RowBytes(dec, columns));
     const std::uint8_t* prev = zeroRow.data();
-    for (std::uint32_t r = 0; r < rows; ++r) {
+    auto target = [&](std::uint32_t r) {
+      const std::uint32_t y = pass.y0 + r * pass.dy;
+      const std::size_t outRow = layout == kPngOpenGl ? h.height - 1 - y : y;
+      return out.data + headerBytes + outRow * pitch + std::size_t{pass.x0} * 4;
+    };
+    auto store = [&](std::uint32_t r, const std::uint8_t* row) {
+      convert(dec, row, columns, target(r), std::size_t{pass.dx} * 4);
+    };
+    // RGB and RGBA at depth 8 without a key are R, G, B(, A) bytes already:
+    // layout 3 takes them as they come out of the filter.
+    const bool direct = layout == kPngOpenGl && pass.dx == 1 && h.bitDepth == 8 &&
+                        (h.colourType == 2 || h.colourType == 6) && !dec.hasTrns;
+    for (std::uint32_t r = 0; r < rows;) {
+#if defined(__SSE2__)
+      const std::size_t stride = rowBytes + 1;
+      // Runs of Paeth scanlines go through the wavefront, 8 or 4 at a time.
+      int run = 0;
+      if (dec.filterUnit == 3 || dec.filterUnit == 4) {
+        while (run < 8 && r + static_cast<std::uint32_t>(run) < rows &&
+               scan[static_cast<std::size_t>(run) * stride] == 4) {
+          ++run;
+        }
+      }
+      if (run >= 4) {
+        run = run >= 8 ? 8 : 4;
+        std::uint8_t* group[8];
+        for (int k = 0; k < run; ++k) group[k] = scan + 1 + static_cast<std::size_t>(k) * stride;
+        if (run == 8 && HasAvx2()) {
+          std::uint8_t* targets[8];
+          for (int k = 0; k < 8; ++k) targets[k] = target(r + static_cast<std::uint32_t>(k));
+          std::uint8_t* const* direct8 = direct ? targets : nullptr;
+          dec.filterUnit == 3 ? UnfilterPaethEightRowsAvx2<3>(group, prev, columns, direct8)
+                              : UnfilterPaethEightRowsAvx2<4>(group, prev, columns, direct8);
+          if (direct) {
+            prev = group[7];
+            scan += 8 * stride;
+            r += 8;
+            continue;
+          }
+        } else if (dec.filterUnit == 3) {
+          run == 8 ? UnfilterPaethRows<3, 2>(group, prev, columns)
+                   : UnfilterPaethRows<3, 1>(group, prev, columns);
+        } else {
+          run == 8 ? UnfilterPaethRows<4, 2>(group, prev, columns)
+                   : UnfilterPaethRows<4, 1>(group, prev, columns);
+        }
+        for (int k = 0; k < run; ++k) store(r + static_cast<std::uint32_t>(k), group[k]);
+        prev = group[run - 1];
+        scan += static_cast<std::size_t>(run) * stride;
+        r += static_cast<std::uint32_t>(run);
+        continue;
+      }
+#endif
       std::uint8_t* row = scan + 1;
       if (!Unfilter(scan[0], filters, row, prev, rowBytes)) {
         Refuse(dec, "Filtertyp groesser als 4");
         return false;
       }
-      const std::uint32_t y = pass.y0 + r * pass.dy;
-      const std::size_t outRow = layout == kPngOpenGl ? h.height - 1 - y : y;
-      std::uint8_t* dst = out.data + headerBytes + outRow * pitch + std::size_t{pass.x0} * 4;
-      convert(dec, row, columns, dst, std::size_t{pass.dx} * 4);
+      store(r, row);
       prev = row;
       scan = row + rowBytes;
+      ++r;
     }
   }
   return true;
@@ -687,14 +1031,21 @@ PngImage Decode(Decoder& dec, const std::uint8_t* bytes, std::size_t length, int
 
   std::vector<std::uint8_t>().swap(joined);
 
-  PngImage out = PngImage::Allocate(static_cast<std::size_t>(outSize));
+  // Layouts 1 and 3 have every byte written below; only layout 2 has
+  // padding that must read as zero.
+  PngImage out = layout == kPngFullHeader ? PngImage::Allocate(static_cast<std::size_t>(outSize))
+                                          : AllocateUnfilled(static_cast<std::size_t>(outSize));
   if (!out) return Refuse(dec, "kein Speicher");
   out.width = dec.header.width;
   out.height = dec.header.height;
   dec.rgbaOrder = layout == kPngOpenGl;
   if (dec.channels == 1 && dec.header.bitDepth <= 8) BuildSampleLut(dec);
   WriteLayoutHeader(dec.header, out, layout);
-  if (!DecodeScanlines(dec, inflated.get(), out, layout)) return PngImage();
+  const bool decoded = DecodeScanlines(dec, inflated.get(), out, layout);
+#if defined(__SSE2__)
+  _mm_sfence();  // the streaming stores are visible before the buffer is handed on
+#endif
+  if (!decoded) return PngImage();
   return out;
 }
 
