@@ -201,6 +201,24 @@ TEST(SessionParticles, SparksFollowTheSettings) {
   EXPECT_EQ(Num(none.dumps.back(), "BreakEventPending"), 0.0);
 }
 
+TEST(LevelSelectPlay, CursorLeftAndRightPickTheMode) {
+  e2e::ScratchRoot root;
+  root.Write("Res/maps/a.mapGame1", kFlatRace);
+  root.Write("Res/maps/s.mapGame2", kFlatRace);
+  const std::string dump = root.File("dump.jsonl");
+  const e2e::RunResult res = e2e::RunHeadless(
+      root, "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey RIGHT\n" +
+                std::string("frames 2\ndump ") + dump + "\nkey LEFT\nframes 2\ndump " + dump +
+                "\nkey RIGHT\nframes 2\nkey ENTER\nuntil session\ndump " + dump + "\n");
+  ASSERT_EQ(res.exitCode, 0) << res.errors;
+  const std::vector<e2e::Dump> d = e2e::ReadDumps(dump);
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(Num(d[0], "SelectedMode"), 2.0);
+  EXPECT_EQ(Num(d[1], "SelectedMode"), 1.0);
+  EXPECT_EQ(Str(d[2], "ChosenLevelFile"), "s.mapGame2");
+  EXPECT_EQ(Num(d[2], "GameMode"), 2.0);
+}
+
 TEST(LevelSelectPlay, CursorKeysMoveTheHighlightWithWrapAround) {
   e2e::ScratchRoot root;
   root.Write("Res/maps/a.mapGame1", kFlatRace);
