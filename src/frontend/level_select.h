@@ -1,5 +1,8 @@
 // Level selection: the two modes on the left, the level files of the mode
 // under choice on the right; choosing a level prepares and plays it.
+//
+// Depends on: platform (keys, pointer, listing), frontend (menu pointer
+// helpers), session (leaderboard, session loop), sim (level objects).
 #pragma once
 
 #include <string>

@@ -2,6 +2,8 @@
 // triggers, the frame-rate count, the energy bar, the panels and the info
 // lines. Drawn with the scene projection and an identity model-view: panels
 // at z = -5.95, texts on the plane z = -5.9.
+//
+// Depends on: app (DrawText, DrawTitle, textures), world (map lines), session.
 #pragma once
 
 #include <string>

@@ -1,6 +1,10 @@
 // Leaderboard: read once, looked up at level start, rewritten on a record.
 #include "session/leaderboard.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/platform.h"
 #include "world/map.h"
 

@@ -1,5 +1,7 @@
 // Race and survival rules of a play frame: loss and win, the end screens with
 // their restart question, restart and quit, the survival clock and the burn.
+//
+// Depends on: session (HUD, leaderboard), sim (goal test), world (LoadMap).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,8 @@
 // The game session: the frame loop in which a chosen level is played, from
 // the start zoom through play to the return to the menu scene.
+//
+// Depends on: platform (keys, timer, title), sim (StepBalls, particles, level
+// objects), world (scene drawing), session (rules, HUD).
 #pragma once
 
 #include <string>

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -118,10 +119,11 @@ void DrawGoalDisk(SimState& sim, const VideoState& video, double dt) {
   const Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(sim.Goal))];
   glColor3f(sim.Goal.GoalColour[0], sim.Goal.GoalColour[1], sim.Goal.GoalColour[2]);
   glTranslatef(g.x, g.y, kSceneDepth);
-  const int slices = static_cast<int>(std::nearbyint(g.radius * 40.0f));
-  if (video.DiskQuadric != nullptr) {
-    gluDisk(video.DiskQuadric, 0.0, g.radius, slices < 3 ? 3 : slices, 1);
-  }
+  // Slices: the radius times 40, kept to what a disc can be drawn with (a map
+  // may give any radius, even one that overflows).
+  const double wanted = std::nearbyint(static_cast<double>(g.radius) * 40.0);
+  const int slices = std::isfinite(wanted) ? static_cast<int>(std::clamp(wanted, 3.0, 400.0)) : 3;
+  if (video.DiskQuadric != nullptr) gluDisk(video.DiskQuadric, 0.0, g.radius, slices, 1);
   glTranslatef(-g.x, -g.y, -kSceneDepth);
   glColor3f(1.0f, 1.0f, 1.0f);
 }

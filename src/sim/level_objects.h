@@ -1,6 +1,8 @@
 // Level objects: the start of ball 1, the goal, the ragdoll balls and the
 // start camera, read once when a level starts or restarts; the goal disk with
 // its colour animation and the test that ball 1 has reached the goal.
+//
+// Depends on: world (map lines and parsing), session (start and zoom state).
 #pragma once
 
 #include "app/video.h"

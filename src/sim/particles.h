@@ -1,5 +1,7 @@
 // Particles: the sparks a body break throws, counted per frame (not scaled by
 // the frame time), drawn as additive textured quads in play only.
+//
+// Depends on: app (settings, textures), world (number parsing), platform (random).
 #pragma once
 
 #include <string>
