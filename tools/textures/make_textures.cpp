@@ -514,7 +514,7 @@ Canvas Mascot() {
       if (x % 40 == 0 || y % 40 == 20) p = p + Rgb{0.004, 0.007, 0.018};
       // Darker towards the borders, so the picture melts into a black screen.
       const double border = std::min({x + 0.5, 799.5 - x, y + 0.5, 299.5 - y});
-      p = p * (0.25 + 0.75 * SmoothStep(0, 40, border));
+      p = p * SmoothStep(0, 50, border);
       canvas.At(x, y) = p;
     }
   }
@@ -527,6 +527,9 @@ Canvas Mascot() {
 // ---- the danger frame ----------------------------------------------------------------
 
 // Black in the middle, fire licking in from the edges (drawn additively).
+// The game stretches the quad far beyond the screen at first and pulls it
+// in as the burning goes on, so the screen's edge shows ever outer rings of
+// the picture: the glow has to grow all the way from near the middle.
 Canvas DangerFrame() {
   const int size = 2048;
   Canvas canvas(size, size);
@@ -535,11 +538,11 @@ Canvas DangerFrame() {
       const double u = (x + 0.5) / size * 2 - 1, v = (y + 0.5) / size * 2 - 1;
       // A rounded square distance: 1 at the edges, 0 in the middle.
       const double t = std::pow(std::pow(std::abs(u), 6) + std::pow(std::abs(v), 6), 1.0 / 6);
-      if (t < 0.6) continue;  // stays exactly black
+      if (t < 0.1) continue;  // stays exactly black
       const double flames = Fractal(u * 5, v * 5, 7) - 0.5;
       const double flicker = Fractal(u * 17, v * 17, 23);
-      const double heat = SmoothStep(0.72, 1.04, t + 0.3 * flames * SmoothStep(0.6, 0.85, t));
-      const double h = heat * heat * (0.7 + 0.45 * flicker);
+      const double heat = SmoothStep(0.1, 1.02, t + 0.25 * flames * SmoothStep(0.1, 0.45, t));
+      const double h = std::pow(heat, 1.6) * (0.75 + 0.4 * flicker);
       Rgb colour = Mix(Rgb{0.25, 0.0, 0.0}, Rgb{0.9, 0.08, 0.0}, SmoothStep(0.05, 0.45, h));
       colour = Mix(colour, Rgb{1.0, 0.35, 0.02}, SmoothStep(0.45, 0.95, h));
       canvas.At(x, y) = colour * h;
