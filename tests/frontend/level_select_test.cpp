@@ -8,9 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/video.h"
-#include "frontend/menu.h"
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,19 +26,7 @@ TEST(LevelSelectGeometry, BoxesAreOpen) {
   EXPECT_EQ(ModeAt(-1.5f, 0.5f), 0);
 }
 
-TEST(LevelSelectGeometry, PointerToWorldAndWrap) {
-  VideoState v;
-  v.ScreenWidth = 1280;
-  v.ScreenHeight = 800;
-  v.PixelsPerUnitX = 160.0f;
-  v.PixelsPerUnitY = 100.0f;
-  float x = 0.0f, y = 0.0f;
-  PointerToWorld(v, 640, 400, x, y);
-  EXPECT_EQ(x, 0.0f);
-  EXPECT_EQ(y, 0.0f);
-  PointerToWorld(v, 800, 300, x, y);
-  EXPECT_FLOAT_EQ(x, 1.0f);
-  EXPECT_FLOAT_EQ(y, 1.0f);
+TEST(LevelSelectGeometry, RowsWrapAround) {
   EXPECT_EQ(WrapRow(1, -1, 5), 5);
   EXPECT_EQ(WrapRow(5, +1, 5), 1);
   EXPECT_EQ(WrapRow(2, +1, 5), 3);

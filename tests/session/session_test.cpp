@@ -91,11 +91,4 @@ TEST(SessionZoom, FliesUntilItPassesBallOneOrEnter) {
   EXPECT_TRUE(StepZoom(e, b, 0.01, true));  // Enter skips it
 }
 
-TEST(SessionClock, ElapsedTimeIsNeverNegative) {
-  SessionState s;
-  s.SessionStartTime = 100.0f;
-  EXPECT_DOUBLE_EQ(ElapsedTime(s, 112.5), 12.5);
-  EXPECT_DOUBLE_EQ(ElapsedTime(s, 99.0), 0.0);
-}
-
 }  // namespace
