@@ -378,107 +378,121 @@ ZIRPEL_AVX2 inline __m256i PaethAvx2(__m256i a, __m256i b, __m256i c) {
   return _mm256_blendv_epi8(_mm256_blendv_epi8(c, b, LessEq8(pb, pc)), a, pickA);
 }
 
-// When out is given (R, G, B or R, G, B, A at depth 8 into layout 3), the
-// rows' pixels go straight to the output rows out[k] as R, G, B, A, and
-// only the last row is written back as the scanline above the next ones.
+// Bytes of eight rows for one step: row k's pixel is at q + k * d, where q
+// points at row 0's pixel and d leads from a pixel to the one left of it in
+// the row below.
+ZIRPEL_AVX2 inline __m256i GatherEight(const std::uint8_t* q, std::ptrdiff_t d) {
+  const __m128i x01 = _mm_unpacklo_epi32(Load32(q), Load32(q + d));
+  const __m128i x23 = _mm_unpacklo_epi32(Load32(q + 2 * d), Load32(q + 3 * d));
+  const __m128i x45 = _mm_unpacklo_epi32(Load32(q + 4 * d), Load32(q + 5 * d));
+  const __m128i x67 = _mm_unpacklo_epi32(Load32(q + 6 * d), Load32(q + 7 * d));
+  return _mm256_set_m128i(_mm_unpacklo_epi64(x45, x67), _mm_unpacklo_epi64(x01, x23));
+}
+
+ZIRPEL_AVX2 inline void ScatterEight(std::uint8_t* q, std::ptrdiff_t d, __m256i v) {
+  const __m128i lo = _mm256_castsi256_si128(v);
+  const __m128i hi = _mm256_extracti128_si256(v, 1);
+  Store32(q, lo);
+  Store32(q + d, _mm_srli_si128(lo, 4));
+  Store32(q + 2 * d, _mm_srli_si128(lo, 8));
+  Store32(q + 3 * d, _mm_srli_si128(lo, 12));
+  Store32(q + 4 * d, hi);
+  Store32(q + 5 * d, _mm_srli_si128(hi, 4));
+  Store32(q + 6 * d, _mm_srli_si128(hi, 8));
+  Store32(q + 7 * d, _mm_srli_si128(hi, 12));
+}
+
+// One of the first and last steps of the eight-row wavefront, where some
+// rows have nothing to do: they load zeros (so their left byte stays zero
+// until they start) and store nothing.
 template <int kUnit>
-ZIRPEL_AVX2 void UnfilterPaethEightRowsAvx2(std::uint8_t* const* rows, const std::uint8_t* prev,
-                                            std::uint32_t pixels, std::uint8_t* const* out) {
+ZIRPEL_AVX2 void PaethEdgeStep(std::uint32_t i, std::uint8_t* row0, std::ptrdiff_t stride,
+                               const std::uint8_t* prev, std::uint32_t pixels, std::uint8_t* out0,
+                               std::ptrdiff_t outStride, __m256i& a, __m256i& c) {
+  constexpr std::uint32_t kRows = 8;
+  const __m256i predicted = kUnit == 3 ? _mm256_set1_epi32(0x00FFFFFF) : _mm256_set1_epi32(-1);
+  const __m256i opaque = kUnit == 3 ? _mm256_set1_epi32(static_cast<std::int32_t>(0xFF000000u))
+                                    : _mm256_setzero_si256();
+  const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+  alignas(32) std::uint8_t lanes[32] = {};
+  for (std::uint32_t k = 0; k < kRows; ++k) {
+    if (i >= k && i - k < pixels) {
+      std::memcpy(lanes + 4 * k, row0 + k * stride + std::ptrdiff_t{i - k} * kUnit, 4);
+    }
+  }
+  __m256i above = _mm256_setzero_si256();
+  if (i < pixels) above = _mm256_castsi128_si256(Load32(prev + std::size_t{i} * kUnit));
+  const __m256i x = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+  const __m256i b = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(a, rotate), above, 0x01);
+  a = _mm256_add_epi8(x, _mm256_and_si256(PaethAvx2(a, b, c), predicted));
+  c = b;
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), a);
+  for (std::uint32_t k = 0; k < kRows; ++k) {
+    if (i >= k && i - k < pixels) {
+      std::memcpy(row0 + k * stride + std::ptrdiff_t{i - k} * kUnit, lanes + 4 * k, 4);
+    }
+  }
+  if (out0 != nullptr) {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_or_si256(a, opaque));
+    for (std::uint32_t k = 0; k < kRows; ++k) {
+      if (i >= k && i - k < pixels) {
+        std::memcpy(out0 + k * outStride + std::ptrdiff_t{i - k} * 4, lanes + 4 * k, 4);
+      }
+    }
+  }
+}
+
+// Eight Paeth rows from row0 on, `stride` bytes apart, with prev the
+// restored scanline above row0. When out0 is given (R, G, B or R, G, B, A
+// at depth 8 into layout 3), the pixels go straight to the output rows
+// out0 + k * outStride as R, G, B, A, and only the last scanline is written
+// back, as the one above the next rows.
+template <int kUnit>
+ZIRPEL_AVX2 void UnfilterPaethEightRowsAvx2(std::uint8_t* row0, std::ptrdiff_t stride,
+                                            const std::uint8_t* prev, std::uint32_t pixels,
+                                            std::uint8_t* out0, std::ptrdiff_t outStride) {
   static_assert(kUnit == 3 || kUnit == 4);
   constexpr std::uint32_t kRows = 8;
   const __m256i predicted = kUnit == 3 ? _mm256_set1_epi32(0x00FFFFFF) : _mm256_set1_epi32(-1);
-  const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
   const __m256i opaque = kUnit == 3 ? _mm256_set1_epi32(static_cast<std::int32_t>(0xFF000000u))
                                     : _mm256_setzero_si256();
-  __m256i a = _mm256_setzero_si256(), c = _mm256_setzero_si256();
   // Row k's upper byte is row k - 1's result of the step before: rotate the
   // rows on by one and put the scanline above into row 0.
-  auto predict = [&](__m256i x, __m256i above) ZIRPEL_AVX2 {
-    const __m256i b = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(a, rotate), above, 0x01);
-    const __m256i result = _mm256_add_epi8(x, _mm256_and_si256(PaethAvx2(a, b, c), predicted));
-    c = b;
-    a = result;
-    return result;
-  };
-  // The first and last steps, where some rows have nothing to do: they
-  // load zeros (so their left byte stays zero until they start) and store
-  // nothing.
-  auto edgeStep = [&](std::uint32_t i) ZIRPEL_AVX2 {
-    alignas(32) std::uint8_t lanes[32] = {};
-    for (std::uint32_t k = 0; k < kRows; ++k) {
-      if (i >= k && i - k < pixels)
-        std::memcpy(lanes + 4 * k, rows[k] + std::size_t{i - k} * kUnit, 4);
-    }
-    __m256i above = _mm256_setzero_si256();
-    if (i < pixels) above = _mm256_castsi128_si256(Load32(prev + std::size_t{i} * kUnit));
-    const __m256i result =
-        predict(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes)), above);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), result);
-    for (std::uint32_t k = 0; k < kRows; ++k) {
-      if (i >= k && i - k < pixels)
-        std::memcpy(rows[k] + std::size_t{i - k} * kUnit, lanes + 4 * k, 4);
-    }
-    if (out != nullptr) {
-      _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_or_si256(result, opaque));
-      for (std::uint32_t k = 0; k < kRows; ++k) {
-        if (i >= k && i - k < pixels)
-          std::memcpy(out[k] + std::size_t{i - k} * 4, lanes + 4 * k, 4);
-      }
-    }
-  };
-  auto gather = [&](std::uint32_t i) ZIRPEL_AVX2 {
-    const __m128i x01 = _mm_unpacklo_epi32(Load32(rows[0] + std::size_t{i} * kUnit),
-                                           Load32(rows[1] + std::size_t{i - 1} * kUnit));
-    const __m128i x23 = _mm_unpacklo_epi32(Load32(rows[2] + std::size_t{i - 2} * kUnit),
-                                           Load32(rows[3] + std::size_t{i - 3} * kUnit));
-    const __m128i x45 = _mm_unpacklo_epi32(Load32(rows[4] + std::size_t{i - 4} * kUnit),
-                                           Load32(rows[5] + std::size_t{i - 5} * kUnit));
-    const __m128i x67 = _mm_unpacklo_epi32(Load32(rows[6] + std::size_t{i - 6} * kUnit),
-                                           Load32(rows[7] + std::size_t{i - 7} * kUnit));
-    return _mm256_set_m128i(_mm_unpacklo_epi64(x45, x67), _mm_unpacklo_epi64(x01, x23));
-  };
+  const __m256i rotate = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+  const std::ptrdiff_t d = stride - kUnit, outD = outStride - 4;
+  __m256i a = _mm256_setzero_si256(), c = _mm256_setzero_si256();
 
   const std::uint32_t steps = pixels + kRows - 1;
   std::uint32_t i = 0;
-  for (; i < kRows - 1; ++i) edgeStep(i);
+  for (; i < kRows - 1; ++i) {
+    PaethEdgeStep<kUnit>(i, row0, stride, prev, pixels, out0, outStride, a, c);
+  }
   if (pixels > kRows - 1) {
-    // The next step's bytes are loaded before this step's stores: with 3
-    // bytes per pixel a store's fourth byte is the next load's first, and a
-    // load behind such a store would wait for it.
-    __m256i x = gather(i);
-    for (; i < pixels; ++i) {
-      const __m256i result =
-          predict(x, _mm256_castsi128_si256(Load32(prev + std::size_t{i} * kUnit)));
-      if (i + 1 < pixels) x = gather(i + 1);
-      if (out != nullptr) {
-        const __m256i px = _mm256_or_si256(result, opaque);
-        const __m128i lo = _mm256_castsi256_si128(px);
-        const __m128i hi = _mm256_extracti128_si256(px, 1);
-        Store32(out[0] + std::size_t{i} * 4, lo);
-        Store32(out[1] + std::size_t{i - 1} * 4, _mm_srli_si128(lo, 4));
-        Store32(out[2] + std::size_t{i - 2} * 4, _mm_srli_si128(lo, 8));
-        Store32(out[3] + std::size_t{i - 3} * 4, _mm_srli_si128(lo, 12));
-        Store32(out[4] + std::size_t{i - 4} * 4, hi);
-        Store32(out[5] + std::size_t{i - 5} * 4, _mm_srli_si128(hi, 4));
-        Store32(out[6] + std::size_t{i - 6} * 4, _mm_srli_si128(hi, 8));
-        Store32(out[7] + std::size_t{i - 7} * 4, _mm_srli_si128(hi, 12));
-        Store32(rows[7] + std::size_t{i - 7} * kUnit,
-                _mm_srli_si128(_mm256_extracti128_si256(result, 1), 12));
-        continue;
+    // q: row 0's pixel i; the next step's bytes are loaded before this
+    // step's stores: with 3 bytes per pixel a store's fourth byte is the next
+    // load's first, and a load behind such a store would wait for it.
+    std::uint8_t* q = row0 + std::size_t{i} * kUnit;
+    const std::uint8_t* above = prev + std::size_t{i} * kUnit;
+    std::uint8_t* o = out0 != nullptr ? out0 + std::size_t{i} * 4 : nullptr;
+    __m256i x = GatherEight(q, d);
+    for (; i < pixels; ++i, q += kUnit, above += kUnit) {
+      const __m256i b = _mm256_blend_epi32(_mm256_permutevar8x32_epi32(a, rotate),
+                                           _mm256_castsi128_si256(Load32(above)), 0x01);
+      a = _mm256_add_epi8(x, _mm256_and_si256(PaethAvx2(a, b, c), predicted));
+      c = b;
+      if (i + 1 < pixels) x = GatherEight(q + kUnit, d);
+      if (o != nullptr) {
+        ScatterEight(o, outD, _mm256_or_si256(a, opaque));
+        Store32(q + 7 * d, _mm_srli_si128(_mm256_extracti128_si256(a, 1), 12));
+        o += 4;
+      } else {
+        ScatterEight(q, d, a);
       }
-      const __m128i lo = _mm256_castsi256_si128(result);
-      const __m128i hi = _mm256_extracti128_si256(result, 1);
-      Store32(rows[0] + std::size_t{i} * kUnit, lo);
-      Store32(rows[1] + std::size_t{i - 1} * kUnit, _mm_srli_si128(lo, 4));
-      Store32(rows[2] + std::size_t{i - 2} * kUnit, _mm_srli_si128(lo, 8));
-      Store32(rows[3] + std::size_t{i - 3} * kUnit, _mm_srli_si128(lo, 12));
-      Store32(rows[4] + std::size_t{i - 4} * kUnit, hi);
-      Store32(rows[5] + std::size_t{i - 5} * kUnit, _mm_srli_si128(hi, 4));
-      Store32(rows[6] + std::size_t{i - 6} * kUnit, _mm_srli_si128(hi, 8));
-      Store32(rows[7] + std::size_t{i - 7} * kUnit, _mm_srli_si128(hi, 12));
     }
   }
-  for (; i < steps; ++i) edgeStep(i);
+  for (; i < steps; ++i) {
+    PaethEdgeStep<kUnit>(i, row0, stride, prev, pixels, out0, outStride, a, c);
+  }
 }
 
 bool HasAvx2() {
@@ -749,9 +763,8 @@ std::uint64_t ExpectedInflatedSize(const Decoder& dec) {
 struct ChunkSummary {
   std::size_t count = 0;
   Chunk first{}, last{};
-  const Chunk* plte = nullptr;  // the first PLTE and tRNS, if any
-  const Chunk* trns = nullptr;
-  Chunk plteChunk{}, trnsChunk{}, firstIdat{};
+  bool hasPlte = false, hasTrns = false;  // the first PLTE and tRNS count
+  Chunk plte{}, trns{}, firstIdat{};
   std::uint64_t idatBytes = 0;
   std::size_t idatCount = 0;
 };
@@ -773,13 +786,13 @@ bool WalkChunks(Decoder& dec, const std::uint8_t* bytes, std::size_t length, Chu
     if (sum.count == 0) sum.first = chunk;
     sum.last = chunk;
     ++sum.count;
-    if (sum.plte == nullptr && IsType(chunk, "PLTE")) {
-      sum.plteChunk = chunk;
-      sum.plte = &sum.plteChunk;
+    if (!sum.hasPlte && IsType(chunk, "PLTE")) {
+      sum.plte = chunk;
+      sum.hasPlte = true;
     }
-    if (sum.trns == nullptr && IsType(chunk, "tRNS")) {
-      sum.trnsChunk = chunk;
-      sum.trns = &sum.trnsChunk;
+    if (!sum.hasTrns && IsType(chunk, "tRNS")) {
+      sum.trns = chunk;
+      sum.hasTrns = true;
     }
     if (IsType(chunk, "IDAT")) {
       if (sum.idatCount == 0) sum.firstIdat = chunk;
@@ -829,8 +842,8 @@ bool ReadHeader(Decoder& dec, const Chunk& first) {
 
 bool ReadPaletteAndTransparency(Decoder& dec, const ChunkSummary& sum) {
   const int colourType = dec.header.colourType;
-  const Chunk* plte = sum.plte;
-  const Chunk* trns = sum.trns;
+  const Chunk* plte = sum.hasPlte ? &sum.plte : nullptr;
+  const Chunk* trns = sum.hasTrns ? &sum.trns : nullptr;
   if (colourType == 3) {
     if (plte == nullptr) return Fail(dec, "Palettenbild ohne PLTE");
     if (plte->length / 3 > 256) return Fail(dec, "PLTE mit mehr als 256 Eintraegen");
@@ -932,11 +945,13 @@ bool DecodeScanlines(Decoder& dec, std::uint8_t* inflated, PngImage& out, int la
         std::uint8_t* group[8];
         for (int k = 0; k < run; ++k) group[k] = scan + 1 + static_cast<std::size_t>(k) * stride;
         if (run == 8 && HasAvx2()) {
-          std::uint8_t* targets[8];
-          for (int k = 0; k < 8; ++k) targets[k] = target(r + static_cast<std::uint32_t>(k));
-          std::uint8_t* const* direct8 = direct ? targets : nullptr;
-          dec.filterUnit == 3 ? UnfilterPaethEightRowsAvx2<3>(group, prev, columns, direct8)
-                              : UnfilterPaethEightRowsAvx2<4>(group, prev, columns, direct8);
+          std::uint8_t* out0 = direct ? target(r) : nullptr;
+          const std::ptrdiff_t outStride = direct ? target(r + 1) - target(r) : 0;
+          const auto strideBytes = static_cast<std::ptrdiff_t>(stride);
+          dec.filterUnit == 3
+              ? UnfilterPaethEightRowsAvx2<3>(group[0], strideBytes, prev, columns, out0, outStride)
+              : UnfilterPaethEightRowsAvx2<4>(group[0], strideBytes, prev, columns, out0,
+                                              outStride);
           if (direct) {
             prev = group[7];
             scan += 8 * stride;
