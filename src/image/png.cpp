@@ -274,85 +274,60 @@ inline void Store32(std::uint8_t* p, __m128i v) {
   std::memcpy(p, &w, 4);
 }
 
-// rows[0 .. 4 * kGroups - 1] are consecutive Paeth scanlines of `pixels`
-// pixels, prev the restored scanline above rows[0]. With two groups, the
-// second register starts its first row one step behind the first register's
-// last row, so the two predictor chains of a step are independent. Every
-// load and store covers 4 bytes: with 3 bytes per pixel the fourth is the
-// next pixel's (or the next scanline's filter byte, or the spare byte after
-// the data) and is written back unchanged; prev must be readable one byte
-// past its end.
-template <int kUnit, int kGroups>
-void UnfilterPaethRows(std::uint8_t* const* rows, const std::uint8_t* prev, std::uint32_t pixels) {
+// Four Paeth rows from row0 on, `stride` bytes apart, with prev the
+// restored scanline above row0. Every load and store covers 4 bytes: with 3
+// bytes per pixel the fourth is the next pixel's (or the next scanline's
+// filter byte, or the spare byte after the data) and is written back
+// unchanged; prev must be readable one byte past its end.
+template <int kUnit>
+void UnfilterPaethFourRows(std::uint8_t* row0, std::ptrdiff_t stride, const std::uint8_t* prev,
+                           std::uint32_t pixels) {
   static_assert(kUnit == 3 || kUnit == 4);
-  constexpr std::uint32_t kRows = 4 * kGroups;
+  constexpr std::uint32_t kRows = 4;
   // Lane 3 of each pixel is not part of a 3-byte pixel: its prediction is
   // masked to zero, so the raw byte is stored back as it was.
   const __m128i predicted =
       kUnit == 3 ? _mm_set1_epi32(0x00FFFFFF) : _mm_set1_epi32(static_cast<std::int32_t>(~0u));
-  __m128i a[kGroups], c[kGroups];
-  for (int g = 0; g < kGroups; ++g) a[g] = c[g] = _mm_setzero_si128();
+  const std::ptrdiff_t d = stride - kUnit;  // from a pixel to the one left of it a row below
+  __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
   const std::uint32_t steps = pixels + kRows - 1;
   for (std::uint32_t i = 0; i < steps; ++i) {
     // Row k works on pixel i - k; in the first and last steps some rows
     // have nothing to do: they load zeros (so their left byte stays zero
     // until they start) and store nothing.
     const bool edge = i < kRows - 1 || i >= pixels;
-    __m128i x[kGroups];
+    std::uint8_t* q = row0 + std::ptrdiff_t{i} * kUnit;  // row 0's pixel i
+    __m128i x;
     __m128i above = _mm_setzero_si128();
     if (!edge) {
       above = Load32(prev + std::size_t{i} * kUnit);
-      for (int g = 0; g < kGroups; ++g) {
-        std::uint8_t* const* r = rows + 4 * g;
-        const std::uint32_t p = i - 4 * static_cast<std::uint32_t>(g);
-        const __m128i x01 = _mm_unpacklo_epi32(Load32(r[0] + std::size_t{p} * kUnit),
-                                               Load32(r[1] + std::size_t{p - 1} * kUnit));
-        const __m128i x23 = _mm_unpacklo_epi32(Load32(r[2] + std::size_t{p - 2} * kUnit),
-                                               Load32(r[3] + std::size_t{p - 3} * kUnit));
-        x[g] = _mm_unpacklo_epi64(x01, x23);
-      }
+      x = _mm_unpacklo_epi64(_mm_unpacklo_epi32(Load32(q), Load32(q + d)),
+                             _mm_unpacklo_epi32(Load32(q + 2 * d), Load32(q + 3 * d)));
     } else {
-      alignas(16) std::uint8_t lanes[kGroups][16] = {};
+      alignas(16) std::uint8_t lanes[16] = {};
       for (std::uint32_t k = 0; k < kRows; ++k) {
-        if (i >= k && i - k < pixels) {
-          std::memcpy(&lanes[k / 4][4 * (k % 4)], rows[k] + std::size_t{i - k} * kUnit, 4);
-        }
+        if (i >= k && i - k < pixels) std::memcpy(lanes + 4 * k, q + std::ptrdiff_t{k} * d, 4);
       }
       if (i < pixels) above = Load32(prev + std::size_t{i} * kUnit);
-      for (int g = 0; g < kGroups; ++g) {
-        x[g] = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes[g]));
-      }
+      x = _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
     }
-    __m128i result[kGroups];
-    for (int g = 0; g < kGroups; ++g) {
-      // The byte above each row is the result of the row before it one
-      // step earlier: shift the groups' lanes on by one row.
-      const __m128i carried = g == 0 ? above : _mm_srli_si128(a[g - 1], 12);
-      const __m128i b = _mm_or_si128(_mm_slli_si128(a[g], 4), carried);
-      result[g] = _mm_add_epi8(x[g], _mm_and_si128(PaethSimd(a[g], b, c[g]), predicted));
-      c[g] = b;
-    }
+    // The byte above each row is the result of the row before it one step
+    // earlier: shift the lanes on by one row.
+    const __m128i b = _mm_or_si128(_mm_slli_si128(a, 4), above);
+    a = _mm_add_epi8(x, _mm_and_si128(PaethSimd(a, b, c), predicted));
+    c = b;
     if (!edge) {
-      for (int g = 0; g < kGroups; ++g) {
-        std::uint8_t* const* r = rows + 4 * g;
-        const std::uint32_t p = i - 4 * static_cast<std::uint32_t>(g);
-        Store32(r[0] + std::size_t{p} * kUnit, result[g]);
-        Store32(r[1] + std::size_t{p - 1} * kUnit, _mm_srli_si128(result[g], 4));
-        Store32(r[2] + std::size_t{p - 2} * kUnit, _mm_srli_si128(result[g], 8));
-        Store32(r[3] + std::size_t{p - 3} * kUnit, _mm_srli_si128(result[g], 12));
-      }
+      Store32(q, a);
+      Store32(q + d, _mm_srli_si128(a, 4));
+      Store32(q + 2 * d, _mm_srli_si128(a, 8));
+      Store32(q + 3 * d, _mm_srli_si128(a, 12));
     } else {
-      alignas(16) std::uint8_t lanes[kGroups][16];
-      for (int g = 0; g < kGroups; ++g) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[g]), result[g]);
-      }
+      alignas(16) std::uint8_t lanes[16];
+      _mm_store_si128(reinterpret_cast<__m128i*>(lanes), a);
       for (std::uint32_t k = 0; k < kRows; ++k) {
-        if (i >= k && i - k < pixels) {
-          std::memcpy(rows[k] + std::size_t{i - k} * kUnit, &lanes[k / 4][4 * (k % 4)], 4);
-        }
+        if (i >= k && i - k < pixels) std::memcpy(q + std::ptrdiff_t{k} * d, lanes + 4 * k, 4);
       }
     }
-    for (int g = 0; g < kGroups; ++g) a[g] = result[g];
   }
 }
 
@@ -932,7 +907,8 @@ bool DecodeScanlines(Decoder& dec, std::uint8_t* inflated, PngImage& out, int la
     for (std::uint32_t r = 0; r < rows;) {
 #if defined(__SSE2__)
       const std::size_t stride = rowBytes + 1;
-      // Runs of Paeth scanlines go through the wavefront, 8 or 4 at a time.
+      // Runs of Paeth scanlines go through the wavefront: 8 at a time with
+      // AVX2, else 4 at a time.
       int run = 0;
       if (dec.filterUnit == 3 || dec.filterUnit == 4) {
         while (run < 8 && r + static_cast<std::uint32_t>(run) < rows &&
@@ -941,13 +917,13 @@ bool DecodeScanlines(Decoder& dec, std::uint8_t* inflated, PngImage& out, int la
         }
       }
       if (run >= 4) {
-        run = run >= 8 ? 8 : 4;
+        run = run >= 8 && HasAvx2() ? 8 : 4;
         std::uint8_t* group[8];
         for (int k = 0; k < run; ++k) group[k] = scan + 1 + static_cast<std::size_t>(k) * stride;
-        if (run == 8 && HasAvx2()) {
+        const auto strideBytes = static_cast<std::ptrdiff_t>(stride);
+        if (run == 8) {
           std::uint8_t* out0 = direct ? target(r) : nullptr;
           const std::ptrdiff_t outStride = direct ? target(r + 1) - target(r) : 0;
-          const auto strideBytes = static_cast<std::ptrdiff_t>(stride);
           dec.filterUnit == 3
               ? UnfilterPaethEightRowsAvx2<3>(group[0], strideBytes, prev, columns, out0, outStride)
               : UnfilterPaethEightRowsAvx2<4>(group[0], strideBytes, prev, columns, out0,
@@ -959,11 +935,9 @@ bool DecodeScanlines(Decoder& dec, std::uint8_t* inflated, PngImage& out, int la
             continue;
           }
         } else if (dec.filterUnit == 3) {
-          run == 8 ? UnfilterPaethRows<3, 2>(group, prev, columns)
-                   : UnfilterPaethRows<3, 1>(group, prev, columns);
+          UnfilterPaethFourRows<3>(group[0], strideBytes, prev, columns);
         } else {
-          run == 8 ? UnfilterPaethRows<4, 2>(group, prev, columns)
-                   : UnfilterPaethRows<4, 1>(group, prev, columns);
+          UnfilterPaethFourRows<4>(group[0], strideBytes, prev, columns);
         }
         for (int k = 0; k < run; ++k) store(r + static_cast<std::uint32_t>(k), group[k]);
         prev = group[run - 1];
