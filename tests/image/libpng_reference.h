@@ -31,7 +31,11 @@ inline void ReadBytes(png_structp png, png_bytep out, png_size_t count) {
   reader->pos += count;
 }
 
-inline void Quiet(png_structp, png_const_charp) {}
+inline void QuietWarning(png_structp, png_const_charp) {}
+// An error handler must not return; this one skips libpng's message.
+inline void QuietError(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
 
 }  // namespace libpng_reference
 
@@ -40,7 +44,7 @@ inline LibpngImage DecodeWithLibpng(const std::uint8_t* bytes, std::size_t lengt
   using namespace libpng_reference;
   LibpngImage result;
   png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &libpng_reference::Quiet, &Quiet);
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &QuietError, &QuietWarning);
   if (png == nullptr) return result;
   png_infop info = png_create_info_struct(png);
   Reader reader{bytes, length, 0};
