@@ -146,6 +146,7 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
           ball.vy = static_cast<float>(ball.vy * kDampFactor);
         }
       }
+      // A ball that does not move this frame neither bounces nor rolls.
       if (m.x != 0.0 || m.y != 0.0) {
         if (std::fabs(theta) < kAngleTolerance) {
           ball.vy = -ball.vy;
@@ -154,13 +155,13 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
         } else {
           BounceOffSlope(ball, theta, d, m, f);
         }
-      }
-      // Slope roll: a ball resting on a gentle slope is driven downhill.
-      if (std::fabs(theta) < kPi / 4.0 && std::fabs(ball.vy) < 0.4) {
-        if (theta > kAngleTolerance) {
-          ball.vx = static_cast<float>(ball.vx - std::fabs(theta) * dt * kSlopeRoll);
-        } else if (theta < kAngleTolerance) {
-          ball.vx = static_cast<float>(ball.vx + std::fabs(theta) * dt * kSlopeRoll);
+        // Slope roll: a slow ball on a gentle slope is driven downhill.
+        if (std::fabs(theta) < kPi / 4.0 && std::fabs(ball.vy) < 0.4) {
+          if (theta > kAngleTolerance) {
+            ball.vx = static_cast<float>(ball.vx - std::fabs(theta) * dt * kSlopeRoll);
+          } else if (theta < kAngleTolerance) {
+            ball.vx = static_cast<float>(ball.vx + std::fabs(theta) * dt * kSlopeRoll);
+          }
         }
       }
       // Push-out to the contact distance along the platform's normal.

@@ -187,17 +187,30 @@ TEST(StepBalls, VerticalPlatformsTurnTheBallBackWhicheverEndComesFirst) {
 TEST(StepBalls, SlopeRollPushesRestingBallsDownhill) {
   const double dt = 0.01;
   float x, y;
+  // A slow drop straight down bounces straight up, then rolls.
   OnSlope(30.0, 2.0, 0.25, x, y);
   MapText rising = SlopeMap(30.0);
-  SimState sim = OneBall(x, y, 0.0f, 0.0f);
+  SimState sim = OneBall(x, y, 0.0f, -0.01f);
   StepBalls(sim, rising, dt, kNow);
   EXPECT_NEAR(sim.Balls[2].vx, -(kPi / 6.0) * dt * 750.0, 1e-4);  // downhill is left
 
   MapText falling = SlopeMap(-30.0);
   OnSlope(-30.0, 2.0, 0.25, x, y);
-  sim = OneBall(x, y, 0.0f, 0.0f);
+  sim = OneBall(x, y, 0.0f, -0.01f);
   StepBalls(sim, falling, dt, kNow);
-  EXPECT_NEAR(sim.Balls[2].vx, (kPi / 6.0) * dt * 750.0, 1e-4);  // downhill is right
+  // (the bounce itself sends it off at 30 degrees to the right)
+  EXPECT_NEAR(sim.Balls[2].vx, (kPi / 6.0) * dt * 750.0 + 0.01 * std::cos(kPi / 6.0), 1e-4);
+
+  // The roll belongs to the bounce: a ball that does not move this frame
+  // (at rest, or a frame of no time) neither bounces nor rolls.
+  OnSlope(30.0, 2.0, 0.25, x, y);
+  sim = OneBall(x, y, 0.0f, 0.0f);
+  StepBalls(sim, rising, dt, kNow);
+  EXPECT_EQ(sim.Balls[2].vx, 0.0f);
+  sim = OneBall(x, y, 0.0f, -0.01f);
+  StepBalls(sim, rising, 0.0, kNow);
+  EXPECT_EQ(sim.Balls[2].vx, 0.0f);
+  EXPECT_EQ(sim.Balls[2].vy, -0.01f);
 
   // A fast ball (|vy| >= 0.4 after the bounce) gets no roll.
   OnSlope(30.0, 2.0, 0.25, x, y);
