@@ -28,7 +28,7 @@ constexpr int kMenuBalls = 4;
 constexpr double kMenuDropTimes[kMenuBalls + 1] = {0.0, 1.0, 8.0, 15.0, 22.0};
 // Balls 2 to 4 lose speed in the air every 0.15 s; ball 1 only on contact.
 constexpr double kDampInterval = 0.15;
-constexpr float kDampFactor = 0.85f;
+constexpr double kDampFactor = 0.85;
 
 // The entries' texts are drawn this far in front of the scene plane.
 constexpr float kTextDepth = -5.9f;
@@ -177,8 +177,8 @@ void ApplyMenuSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, doub
     Ball& ball = sim.Balls[i];
     if (now - ball.lastDampTime > kDampInterval) {
       ball.lastDampTime = static_cast<float>(now);
-      ball.vx *= kDampFactor;
-      ball.vy *= kDampFactor;
+      ball.vx = static_cast<float>(ball.vx * kDampFactor);
+      ball.vy = static_cast<float>(ball.vy * kDampFactor);
     }
   }
 }

@@ -155,6 +155,12 @@ TEST(MenuScene, AirDampingOfBallsTwoToFourEveryFifteenHundredths) {
   EXPECT_EQ(sim.Balls[2].vx, 2.0f * 0.85f);
   ApplyMenuSceneRules(sim, menu, true, 100.5, 0.0);
   EXPECT_EQ(sim.Balls[2].vx, 2.0f * 0.85f * 0.85f);
+  // The product is taken in double and stored as a float: 3 * 0.85 gives
+  // 2.54999995, where a product of floats would give 2.55000019.
+  sim.Balls[3].vx = 3.0f;
+  ApplyMenuSceneRules(sim, menu, true, 100.75, 0.0);
+  EXPECT_EQ(sim.Balls[3].vx, static_cast<float>(3.0 * 0.85));
+  EXPECT_NE(sim.Balls[3].vx, 3.0f * 0.85f);
 }
 
 }  // namespace
