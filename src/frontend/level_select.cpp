@@ -90,22 +90,14 @@ bool SelectionFrame(Game& game) {
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
 
-  // The cursor keys move the highlighted row (with wrap-around) and pick
-  // the mode, so the keyboard alone plays.
+  // Cursor up and down move the highlighted row (with wrap-around); the
+  // mode follows the pointer only.
   if (game.frame.LastKey == plat::kKeyUp) {
     sel.HighlightedLevel = WrapRow(sel.HighlightedLevel, -1, rows);
     sel.KeyboardCursor = sel.HighlightedLevel;
   } else if (game.frame.LastKey == plat::kKeyDown) {
     sel.HighlightedLevel = WrapRow(sel.HighlightedLevel, +1, rows);
     sel.KeyboardCursor = sel.HighlightedLevel;
-  } else if (game.frame.LastKey == plat::kKeyLeft || game.frame.LastKey == plat::kKeyRight) {
-    // Cursor left and right pick the mode, for players without a pointer.
-    const int mode = game.frame.LastKey == plat::kKeyLeft ? 1 : 2;
-    if (mode != sel.SelectedMode) {
-      sel.SelectedMode = mode;
-      sel.HighlightedLevel = 1;
-      sel.KeyboardCursor = 1;
-    }
   }
 
   if (IsChoiceKey(game)) {

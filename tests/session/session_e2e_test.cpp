@@ -201,7 +201,7 @@ TEST(SessionParticles, SparksFollowTheSettings) {
   EXPECT_EQ(Num(none.dumps.back(), "BreakEventPending"), 0.0);
 }
 
-TEST(LevelSelectPlay, CursorLeftAndRightPickTheMode) {
+TEST(LevelSelectPlay, CursorLeftAndRightLeaveTheModeAlone) {
   e2e::ScratchRoot root;
   root.Write("Res/maps/a.mapGame1", kFlatRace);
   root.Write("Res/maps/s.mapGame2", kFlatRace);
@@ -213,10 +213,12 @@ TEST(LevelSelectPlay, CursorLeftAndRightPickTheMode) {
   ASSERT_EQ(res.exitCode, 0) << res.errors;
   const std::vector<e2e::Dump> d = e2e::ReadDumps(dump);
   ASSERT_EQ(d.size(), 3u);
-  EXPECT_EQ(Num(d[0], "SelectedMode"), 2.0);
+  // Only the pointer picks the mode: the race list stays up.
+  EXPECT_EQ(Num(d[0], "SelectedMode"), 1.0);
+  EXPECT_EQ(Num(d[0], "HighlightedLevel"), 1.0);
   EXPECT_EQ(Num(d[1], "SelectedMode"), 1.0);
-  EXPECT_EQ(Str(d[2], "ChosenLevelFile"), "s.mapGame2");
-  EXPECT_EQ(Num(d[2], "GameMode"), 2.0);
+  EXPECT_EQ(Str(d[2], "ChosenLevelFile"), "a.mapGame1");
+  EXPECT_EQ(Num(d[2], "GameMode"), 1.0);
 }
 
 TEST(LevelSelectPlay, CursorKeysMoveTheHighlightWithWrapAround) {
