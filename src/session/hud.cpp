@@ -59,9 +59,10 @@ std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, doubl
       }
     }
     if (map.Line(i) == "FontEvent.static.Activ") {
-      const double counter = ParseNumber(map.Line(i + 4));
-      if (counter > 20.0) {
-        map.SetLine(i + 4, FormatDouble16(counter - 1000.0 * dt));
+      // A map number: held as a 32-bit float once parsed.
+      const float counter = static_cast<float>(ParseNumber(map.Line(i + 4)));
+      if (counter > 20.0f) {
+        map.SetLine(i + 4, FormatDouble16(static_cast<double>(counter) - 1000.0 * dt));
         TriggerText t;
         t.text = map.Line(i + 3);
         t.x = static_cast<float>(static_cast<double>(t.text.size()) / -16.0);

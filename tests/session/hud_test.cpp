@@ -83,6 +83,10 @@ TEST(TextTriggerCounter, FiresOnceCountsDownAndStops) {
   MapText active = TriggerMap("FontEvent.static.Activ", "3000");
   EXPECT_EQ(StepTextTriggers(active, away, 0.015).size(), 1u);
   EXPECT_EQ(active.Line(7), "2985");
+  // The counter is a map number, held as a 32-bit float once parsed.
+  MapText fraction = TriggerMap("FontEvent.static.Activ", "1000.1");
+  EXPECT_EQ(StepTextTriggers(fraction, away, 0.25).size(), 1u);
+  EXPECT_EQ(fraction.Line(7), "750.0999755859375");
   // A counter of exactly 20 never shows; a non-number reads as 0.
   MapText twenty = TriggerMap("FontEvent.static.Activ", "20");
   EXPECT_TRUE(StepTextTriggers(twenty, away, 0.015).empty());
