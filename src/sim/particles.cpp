@@ -64,9 +64,9 @@ void StepParticles(ParticleList& list) {
     }
     p.x += p.vx;
     p.y += p.vy;
-    p.vx *= 1.001f;
-    p.vy *= 1.001f;
-    p.alpha -= 0.002f;
+    p.vx = static_cast<float>(static_cast<double>(p.vx) * 1.001);
+    p.vy = static_cast<float>(static_cast<double>(p.vy) * 1.001);
+    p.alpha = static_cast<float>(static_cast<double>(p.alpha) - 0.002);
     ++i;
   }
 }

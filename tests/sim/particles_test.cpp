@@ -87,6 +87,20 @@ TEST(Particles, SparksMoveFadeAndDieByFrames) {
     ++frames;
   }
   EXPECT_NEAR(frames, 501, 2);  // about 500 frames of life
+  // The factors are 1.001 and 0.002 exactly, applied to the stored floats.
+  ParticleList slow;
+  ParticleRecord s;
+  s.vx = 0.3f;
+  slow.items.push_back(s);
+  float vx = 0.3f, alpha = 1.0f;
+  for (int i = 0; i < 400; ++i) {
+    StepParticles(slow);
+    vx = static_cast<float>(static_cast<double>(vx) * 1.001);
+    alpha = static_cast<float>(static_cast<double>(alpha) - 0.002);
+  }
+  ASSERT_EQ(slow.items.size(), 1u);
+  EXPECT_EQ(slow.items[0].vx, vx);
+  EXPECT_EQ(slow.items[0].alpha, alpha);
   // A dead spark's slot goes to the last one, which moves this same frame.
   ParticleList two;
   ParticleRecord dead;
