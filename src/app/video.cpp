@@ -23,13 +23,13 @@ struct AspectRow {
 // Visible width and height (world units) of the plane z = -6 for the
 // screen shapes the game knows.
 constexpr AspectRow kAspectTable[] = {
-    {1.6, true, 8.0, 4.97},                   // 1280 x 800, 1680 x 1050
-    {1.777777777777778, false, 8.8, 5.0},     // 1920 x 1080
-    {1.778645833333333, false, 9.2, 5.2},     // 1366 x 768
-    {1.333333333333333, false, 6.6, 4.95},    // 1024 x 768
-    {1.25, false, 6.2, 4.95},                 // 1280 x 1024
-    {1.770833333333333, false, 8.2, 4.9},     // 1360 x 768
-    {1.5625, false, 7.76, 4.9},               // 1600 x 1024
+    {1.6, true, 8.0, 4.97},                 // 1280 x 800, 1680 x 1050
+    {1.777777777777778, false, 8.8, 5.0},   // 1920 x 1080
+    {1.778645833333333, false, 9.2, 5.2},   // 1366 x 768
+    {1.333333333333333, false, 6.6, 4.95},  // 1024 x 768
+    {1.25, false, 6.2, 4.95},               // 1280 x 1024
+    {1.770833333333333, false, 8.2, 4.9},   // 1360 x 768
+    {1.5625, false, 7.76, 4.9},             // 1600 x 1024
 };
 
 struct TextureRow {
@@ -58,15 +58,8 @@ void LoadTexture(const TextureRow& row, unsigned& handle) {
   glBindTexture(GL_TEXTURE_2D, name);
   const PngImage image = DecodePngFile(row.file, kPngOpenGl);
   if (image) {
-    // The picture is taken at the table's size; a smaller one is taken at
-    // its own size so that nothing past its end is read.
-    const std::size_t tableBytes =
-        static_cast<std::size_t>(row.width) * static_cast<std::size_t>(row.height) * 4;
-    GLsizei w = row.width, h = row.height;
-    if (image.size < tableBytes) {
-      w = static_cast<GLsizei>(image.width);
-      h = static_cast<GLsizei>(image.height);
-    }
+    int w = row.width, h = row.height;
+    TextureUploadSize(image.width, image.height, w, h);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data);
   }
@@ -74,7 +67,9 @@ void LoadTexture(const TextureRow& row, unsigned& handle) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-int RoundFloatToInt(float value) { return static_cast<int>(std::nearbyint(value)); }
+int RoundFloatToInt(float value) {
+  return static_cast<int>(std::nearbyint(value));
+}
 
 void DrawString(unsigned font, const std::string& text, float x, float y, float r, float g,
                 float b) {
@@ -89,6 +84,18 @@ void DrawString(unsigned font, const std::string& text, float x, float y, float 
 }
 
 }  // namespace
+
+void TextureUploadSize(std::uint32_t pictureWidth, std::uint32_t pictureHeight, int& width,
+                       int& height) {
+  // The picture is taken at the table's size; one with fewer pixels than
+  // that is taken at its own size, so that nothing past its end is read.
+  const std::uint64_t table =
+      static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  if (static_cast<std::uint64_t>(pictureWidth) * pictureHeight < table) {
+    width = static_cast<int>(pictureWidth);
+    height = static_cast<int>(pictureHeight);
+  }
+}
 
 int ComputeTextUnit(int width, int height) {
   return static_cast<int>(std::nearbyint((static_cast<double>(width) + height) / 2.0));
@@ -112,15 +119,18 @@ void LookUpAspect(int width, int height, float& perUnitX, float& perUnitY) {
   perUnitY = static_cast<float>(height / visibleHeight);
 }
 
-int TextFontHeight(int textUnit) { return RoundFloatToInt(static_cast<float>(textUnit / 35.0)); }
-int TitleFontHeight(int textUnit) { return RoundFloatToInt(static_cast<float>(textUnit / 23.0)); }
+int TextFontHeight(int textUnit) {
+  return RoundFloatToInt(static_cast<float>(textUnit / 35.0));
+}
+int TitleFontHeight(int textUnit) {
+  return RoundFloatToInt(static_cast<float>(textUnit / 23.0));
+}
 
 void SetPerspective(const VideoState& video) {
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  const double aspect = video.ScreenHeight != 0
-                            ? static_cast<double>(video.ScreenWidth) / video.ScreenHeight
-                            : 1.0;
+  const double aspect =
+      video.ScreenHeight != 0 ? static_cast<double>(video.ScreenWidth) / video.ScreenHeight : 1.0;
   gluPerspective(45.0, aspect, 5.5, 50.0);
   glMatrixMode(GL_MODELVIEW);
 }
@@ -150,12 +160,12 @@ void SetUpVideo(VideoState& video) {
   video.DiskQuadric = gluNewQuadric();
 }
 
-void DrawText(const VideoState& video, const std::string& text, float x, float y, float r,
-              float g, float b) {
+void DrawText(const VideoState& video, const std::string& text, float x, float y, float r, float g,
+              float b) {
   DrawString(video.TextFont, text, x, y, r, g, b);
 }
 
-void DrawTitle(const VideoState& video, const std::string& text, float x, float y, float r,
-               float g, float b) {
+void DrawTitle(const VideoState& video, const std::string& text, float x, float y, float r, float g,
+               float b) {
   DrawString(video.TitleFont, text, x, y, r, g, b);
 }

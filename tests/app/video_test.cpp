@@ -1,7 +1,7 @@
 // Screen-dependent quantities: text unit, font heights, pixels per unit.
-#include <gtest/gtest.h>
-
 #include "app/video.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -43,6 +43,24 @@ TEST(Video, UnknownShapesFallBackToTheProjection) {
   LookUpAspect(2560, 1080, x, y);
   EXPECT_NEAR(y, 1080 / 4.97056, 0.01);
   EXPECT_NEAR(x, 2560 / (4.97056 * 2560.0 / 1080.0), 0.01);
+}
+
+TEST(Video, TexturesAreNeverReadPastTheirPicture) {
+  int w = 256, h = 256;
+  TextureUploadSize(256, 256, w, h);
+  EXPECT_EQ(w, 256);
+  EXPECT_EQ(h, 256);
+  TextureUploadSize(64, 32, w, h);  // smaller: its own size
+  EXPECT_EQ(w, 64);
+  EXPECT_EQ(h, 32);
+  w = 800, h = 300;
+  TextureUploadSize(1024, 1024, w, h);  // larger: read at the table's size
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 300);
+  w = 256, h = 256;
+  TextureUploadSize(1000, 10, w, h);  // fewer pixels in all, though wider
+  EXPECT_EQ(w, 1000);
+  EXPECT_EQ(h, 10);
 }
 
 }  // namespace
