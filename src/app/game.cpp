@@ -53,7 +53,9 @@ void InitGameState(Game& game) {
   for (int i = 1; i <= 20; ++i) game.sim.Balls[static_cast<size_t>(i)].radius = 0.18f;
 }
 
-void PollKeyInto(Game& game) { game.frame.LastKey = plat::PollKey(); }
+void PollKeyInto(Game& game) {
+  game.frame.LastKey = plat::PollKey();
+}
 
 void MeasureFrameTime(Game& game) {
   game.frame.FrameTime = plat::Timer() - game.frame.LastFrameStamp;

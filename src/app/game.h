@@ -2,6 +2,8 @@
 // Screens take the whole Game; the rules and physics take only their parts.
 #pragma once
 
+#include <string>
+
 #include "app/settings.h"
 #include "app/video.h"
 #include "frontend/frontend_state.h"
@@ -9,11 +11,9 @@
 #include "sim/sim_state.h"
 #include "world/map.h"
 
-#include <string>
-
 struct FrameState {
-  std::string LastKey;        // the key string of this frame's poll
-  double FrameTime = 0.0;     // seconds since the previous frame
+  std::string LastKey;     // the key string of this frame's poll
+  double FrameTime = 0.0;  // seconds since the previous frame
   double LastFrameStamp = 0.0;
   double MenuStartTime = 0.0;
 };

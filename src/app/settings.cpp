@@ -19,8 +19,10 @@ std::string TrimBlanks(const std::string& line) {
 int RoundToInt(double value) {
   if (!(value == value)) return 0;  // not a number
   const double r = std::nearbyint(value);
-  if (r >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-  if (r <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+  if (r >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  if (r <= static_cast<double>(std::numeric_limits<int>::min()))
+    return std::numeric_limits<int>::min();
   return static_cast<int>(r);
 }
 

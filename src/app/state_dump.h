@@ -6,4 +6,5 @@
 struct Game;
 
 // frame: frames presented; time: the clock in seconds; screen: its name.
-std::string DumpGameState(const Game& game, long long frame, double time, const std::string& screen);
+std::string DumpGameState(const Game& game, long long frame, double time,
+                          const std::string& screen);

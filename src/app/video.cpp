@@ -22,6 +22,7 @@ struct AspectRow {
 
 // Visible width and height (world units) of the plane z = -6 for the
 // screen shapes the game knows.
+// clang-format off
 constexpr AspectRow kAspectTable[] = {
     {1.6, true, 8.0, 4.97},                 // 1280 x 800, 1680 x 1050
     {1.777777777777778, false, 8.8, 5.0},   // 1920 x 1080
@@ -31,6 +32,7 @@ constexpr AspectRow kAspectTable[] = {
     {1.770833333333333, false, 8.2, 4.9},   // 1360 x 768
     {1.5625, false, 7.76, 4.9},             // 1600 x 1024
 };
+// clang-format on
 
 struct TextureRow {
   unsigned Textures::*handle;

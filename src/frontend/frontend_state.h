@@ -5,7 +5,7 @@
 #include <string>
 
 struct MenuState {
-  int MenuSelection = 3;  // 2 "Spiel starten", 1 "Entwickler", 0 "Beenden"
+  int MenuSelection = 3;                          // 2 "Spiel starten", 1 "Entwickler", 0 "Beenden"
   std::uint8_t BallDropped[5] = {0, 0, 0, 0, 0};  // [1..4]
   float LeftButtonHeld = 0.0f;
   float ClickReleased = 0.0f;

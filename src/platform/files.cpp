@@ -86,7 +86,8 @@ std::string ResolvePath(const std::string& gamePath) {
       if (!Exists(candidate) && part != "." && part != "..") {
         const std::string dir = out.empty() ? std::string(".") : out;
         const std::string found = FindNoCase(dir, part);
-        if (!found.empty()) candidate = out.empty() || out.back() == '/' ? out + found : out + "/" + found;
+        if (!found.empty())
+          candidate = out.empty() || out.back() == '/' ? out + found : out + "/" + found;
       }
       out = candidate;
     }

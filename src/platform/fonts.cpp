@@ -1,11 +1,11 @@
 // Bitmap fonts from fontconfig + FreeType into GL display lists.
 #include "platform/fonts.h"
 
-#include "platform/text_codec.h"
-
 #include <GL/gl.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
+
+#include "platform/text_codec.h"
 #include FT_FREETYPE_H
 
 #include <string>
@@ -13,7 +13,6 @@
 
 namespace plat {
 namespace {
-
 
 // Path of the file fontconfig offers for "Arial" at this Windows weight.
 std::string FindFace(int weight) {
@@ -81,7 +80,8 @@ unsigned BuildBitmapFont(int pixelHeight, int weight) {
       flipped.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(rows > 0 ? rows : 1), 0);
       for (int r = 0; r < rows; ++r) {
         const unsigned char* src = bm.buffer + static_cast<ptrdiff_t>(r) * pitch;
-        std::copy(src, src + rowBytes, flipped.begin() + static_cast<ptrdiff_t>(rows - 1 - r) * rowBytes);
+        std::copy(src, src + rowBytes,
+                  flipped.begin() + static_cast<ptrdiff_t>(rows - 1 - r) * rowBytes);
       }
       glNewList(base + static_cast<unsigned>(code), GL_COMPILE);
       glBitmap(width, rows, static_cast<float>(-slot->bitmap_left),

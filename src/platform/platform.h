@@ -69,16 +69,16 @@ bool OpenScreen(int width, int height, int bits, bool fullscreen);
 void ClearScreen();
 void Present();  // swap buffers (vsync where the driver offers it)
 
-std::string PollKey();                 // one key string, "" when none waits
-bool KeyArrivedAndClear();             // the key-arrived flag, cleared by reading
-bool KeyDown(int scancode);            // physical key held now
-int AsyncKeyState(int virtualKey);     // down now or pressed since last query
+std::string PollKey();              // one key string, "" when none waits
+bool KeyArrivedAndClear();          // the key-arrived flag, cleared by reading
+bool KeyDown(int scancode);         // physical key held now
+int AsyncKeyState(int virtualKey);  // down now or pressed since last query
 Pointer ReadPointer();
 void SetPointerVisible(bool visible);
 bool PointerVisible();
 
-double Timer();           // seconds, monotonic, arbitrary origin
-void SleepMs(int ms);     // >= 100 ms: 50 ms steps, returns early on a key
+double Timer();             // seconds, monotonic, arbitrary origin
+void SleepMs(int ms);       // >= 100 ms: 50 ms steps, returns early on a key
 void SleepPlainMs(int ms);  // never cut short
 
 std::string ExecutableDir();  // without a trailing separator

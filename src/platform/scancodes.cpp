@@ -11,6 +11,7 @@ struct Entry {
 };
 
 // HID usages (as SDL_Scancode values) to PC set-1 scancodes.
+// clang-format off
 constexpr Entry kTable[] = {
     {4, 0x1E, false},   {5, 0x30, false},   {6, 0x2E, false},   {7, 0x20, false},  // a b c d
     {8, 0x12, false},   {9, 0x21, false},   {10, 0x22, false},  {11, 0x23, false},  // e f g h
@@ -42,6 +43,7 @@ constexpr Entry kTable[] = {
     {224, 0x1D, false}, {225, 0x2A, false}, {226, 0x38, false}, {227, 0x5B, true},  // lctrl lshift lalt lgui
     {228, 0x1D, false}, {229, 0x36, false}, {230, 0x38, false}, {231, 0x5C, true},  // rctrl rshift ralt rgui
 };
+// clang-format on
 
 const Entry* Find(int hid) {
   for (const Entry& e : kTable) {

@@ -1,11 +1,11 @@
 // The settings grammar and the "Display" value.
+#include "app/settings.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "app/settings.h"
 
 namespace fs = std::filesystem;
 

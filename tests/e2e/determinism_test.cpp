@@ -8,9 +8,8 @@ namespace {
 
 std::string PlayMenu(int frames, const char* frameMs) {
   e2e::ScratchRoot root;
-  const std::string script = "until menu 5\nframe-ms " + std::string(frameMs) +
-                             "\nframes " + std::to_string(frames) + "\ndump " +
-                             root.File("d.json") + "\n";
+  const std::string script = "until menu 5\nframe-ms " + std::string(frameMs) + "\nframes " +
+                             std::to_string(frames) + "\ndump " + root.File("d.json") + "\n";
   const auto r = e2e::RunHeadless(root, script);
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   return root.Read("d.json");

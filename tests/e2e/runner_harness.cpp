@@ -111,9 +111,13 @@ void ScratchRoot::Write(const std::string& relative, const std::string& text) co
   out << text;
 }
 
-std::string ScratchRoot::Read(const std::string& relative) const { return Slurp(File(relative)); }
+std::string ScratchRoot::Read(const std::string& relative) const {
+  return Slurp(File(relative));
+}
 
-bool ScratchRoot::Exists(const std::string& relative) const { return fs::exists(File(relative)); }
+bool ScratchRoot::Exists(const std::string& relative) const {
+  return fs::exists(File(relative));
+}
 
 RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
                       const std::vector<std::string>& extra, int timeoutS) {
@@ -158,7 +162,9 @@ RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
   return result;
 }
 
-Dump ParseDump(const std::string& line) { return Fields(line); }
+Dump ParseDump(const std::string& line) {
+  return Fields(line);
+}
 
 std::vector<Dump> ReadDumps(const std::string& file) {
   std::vector<Dump> dumps;

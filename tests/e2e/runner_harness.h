@@ -32,9 +32,9 @@ class ScratchRoot {
 };
 
 struct RunResult {
-  int exitCode = -1;    // the runner's exit code (-1: killed by a signal)
-  std::string output;   // standard output (the banner)
-  std::string errors;   // standard error
+  int exitCode = -1;   // the runner's exit code (-1: killed by a signal)
+  std::string output;  // standard output (the banner)
+  std::string errors;  // standard error
 };
 
 // Runs zirpel-headless with --root root and the script text; extra holds

@@ -10,7 +10,8 @@ using e2e::ScratchRoot;
 
 TEST(Startup, ReachesTheMenuAndPrintsTheBanner) {
   ScratchRoot root;
-  const auto r = e2e::RunHeadless(root, "until menu 5\nframes 2\ndump " + root.File("d.json") + "\n");
+  const auto r =
+      e2e::RunHeadless(root, "until menu 5\nframes 2\ndump " + root.File("d.json") + "\n");
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_NE(r.output.find("------------------------------------\nQuobbes Zirpel\n"
                           "------------------------------------\n\n"),
@@ -35,8 +36,8 @@ TEST(Startup, ReachesTheMenuAndPrintsTheBanner) {
 TEST(Startup, EscOrCloseInTheFirstMenuFrameEndsTheProgram) {
   for (const char* key : {"ESC", "CLOSE"}) {
     ScratchRoot root;
-    const auto r = e2e::RunHeadless(root, std::string("key ") + key + "\nframes 5\ndump " +
-                                              root.File("d.json") + "\n");
+    const auto r = e2e::RunHeadless(
+        root, std::string("key ") + key + "\nframes 5\ndump " + root.File("d.json") + "\n");
     EXPECT_EQ(r.exitCode, 0) << key;
     // The game ended before the script's dump could run.
     EXPECT_FALSE(root.Exists("d.json")) << key;
@@ -48,9 +49,9 @@ TEST(Startup, DisplaySizeFromTheSettingsOrTheDesktop) {
     const char* display;
     int width, height;
   } cases[] = {
-      {"Display=Auto", 1366, 768},   // the desktop the runner reports
-      {"Display=", 1366, 768},       // no usable size: the desktop, not 0 pixels
-      {"Display=1024", 1366, 768},   // width 0
+      {"Display=Auto", 1366, 768},  // the desktop the runner reports
+      {"Display=", 1366, 768},      // no usable size: the desktop, not 0 pixels
+      {"Display=1024", 1366, 768},  // width 0
       {"Display=800x600", 800, 600},
   };
   for (const Case& c : cases) {
@@ -77,8 +78,9 @@ TEST(Runner, ScriptErrorsAndFailedWaits) {
 
 TEST(Runner, DumpEveryFollowsTheFramesAndTheClock) {
   ScratchRoot root;
-  const auto r = e2e::RunHeadless(root, "until menu 5\nframe-ms 20\ndump-every " + root.File("e.json") +
-                                            "\nframes 3\ndump-every off\nframes 2\n");
+  const auto r =
+      e2e::RunHeadless(root, "until menu 5\nframe-ms 20\ndump-every " + root.File("e.json") +
+                                 "\nframes 3\ndump-every off\nframes 2\n");
   ASSERT_EQ(r.exitCode, 0) << r.errors;
   const auto dumps = e2e::ReadDumps(root.File("e.json"));
   ASSERT_EQ(dumps.size(), 3u);
@@ -92,7 +94,8 @@ TEST(Runner, DumpEveryFollowsTheFramesAndTheClock) {
 
 TEST(Runner, ShotShowsTheMenuEntries) {
   ScratchRoot root;
-  const auto r = e2e::RunHeadless(root, "until menu 5\nframes 2\nshot " + root.File("s.png") + "\n");
+  const auto r =
+      e2e::RunHeadless(root, "until menu 5\nframes 2\nshot " + root.File("s.png") + "\n");
   ASSERT_EQ(r.exitCode, 0) << r.errors;
   int w = 0, h = 0;
   std::vector<unsigned char> px;

@@ -22,8 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& dir, const std::string& display,
-            int outFd = -1) {
+pid_t Spawn(const std::vector<std::string>& args, const std::string& dir,
+            const std::string& display, int outFd = -1) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(126);
@@ -56,7 +56,8 @@ int WaitExit(pid_t pid, double seconds) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
   int status = 0;
   while (Clock::now() < deadline) {
-    if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (::waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   ::kill(pid, SIGKILL);
@@ -111,8 +112,9 @@ std::string StartGame(const Xvfb& x, pid_t& pid) {
 }
 
 bool HaveTools() {
-  return ::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && "
-                  "command -v import >/dev/null") == 0;
+  return ::system(
+             "command -v Xvfb >/dev/null && command -v xdotool >/dev/null && "
+             "command -v import >/dev/null") == 0;
 }
 
 TEST(RealWindow, ShowsTheMenuAndEndsOnEscape) {
@@ -122,7 +124,9 @@ TEST(RealWindow, ShowsTheMenuAndEndsOnEscape) {
   pid_t pid = -1;
   const std::string id = StartGame(x, pid);
   ASSERT_FALSE(id.empty()) << "no window appeared";
-  const std::string shot = (fs::temp_directory_path() / ("zirpel-window-" + std::to_string(::getpid()) + ".png")).string();
+  const std::string shot =
+      (fs::temp_directory_path() / ("zirpel-window-" + std::to_string(::getpid()) + ".png"))
+          .string();
   Capture("import -window root " + shot, x.display());
   int w = 0, h = 0;
   std::vector<unsigned char> px;

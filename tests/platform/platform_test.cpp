@@ -1,4 +1,6 @@
 // The platform layer's shared parts: key buffer, paths, listings, files.
+#include "platform/platform.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -6,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/platform.h"
 #include "platform/scancodes.h"
 #include "platform/text_codec.h"
 
@@ -41,20 +42,24 @@ TEST(KeyBuffer, KeepsTheFifteenNewestAndSignalsArrival) {
   keys.Push(plat::kKeyDown);
   keys.Push(plat::kKeyDown);
   keys.Push(plat::kKeyClose);
-  EXPECT_EQ(keys.Poll(), std::string("\xff" "P", 2));
+  EXPECT_EQ(keys.Poll(), std::string("\xff"
+                                     "P",
+                                     2));
   EXPECT_EQ(keys.Poll(), plat::kKeyDown);
-  EXPECT_EQ(keys.Poll(), std::string("\xff" "k", 2));
+  EXPECT_EQ(keys.Poll(), std::string("\xff"
+                                     "k",
+                                     2));
 }
 
 TEST(Scancodes, StandardKeyboardUsesSetOneCodes) {
-  EXPECT_EQ(plat::Set1FromHid(79), 77);  // cursor right
-  EXPECT_EQ(plat::Set1FromHid(80), 75);  // cursor left
+  EXPECT_EQ(plat::Set1FromHid(79), 77);    // cursor right
+  EXPECT_EQ(plat::Set1FromHid(80), 75);    // cursor left
   EXPECT_EQ(plat::Set1FromHid(82), 0x48);  // cursor up
   EXPECT_EQ(plat::Set1FromHid(81), 0x50);  // cursor down
-  EXPECT_EQ(plat::Set1FromHid(44), 57);  // space
-  EXPECT_EQ(plat::Set1FromHid(28), 21);  // the Y position (z on a German layout)
-  EXPECT_EQ(plat::Set1FromHid(17), 49);  // N
-  EXPECT_EQ(plat::Set1FromHid(41), 1);   // Esc
+  EXPECT_EQ(plat::Set1FromHid(44), 57);    // space
+  EXPECT_EQ(plat::Set1FromHid(28), 21);    // the Y position (z on a German layout)
+  EXPECT_EQ(plat::Set1FromHid(17), 49);    // N
+  EXPECT_EQ(plat::Set1FromHid(41), 1);     // Esc
   EXPECT_TRUE(plat::IsExtendedHid(82));
   EXPECT_TRUE(plat::IsExtendedHid(58));  // F1
   EXPECT_FALSE(plat::IsExtendedHid(4));  // a character key
@@ -63,9 +68,9 @@ TEST(Scancodes, StandardKeyboardUsesSetOneCodes) {
 TEST(TextCodec, Utf8BecomesWindows1252) {
   EXPECT_EQ(plat::Cp1252FromUtf8("t"), "t");
   EXPECT_EQ(plat::Cp1252FromUtf8("\xc3\xb6\xc3\xa4"), "\xf6\xe4");  // ö ä
-  EXPECT_EQ(plat::Cp1252FromUtf8("\xe2\x82\xac"), "\x80");        // euro sign
-  EXPECT_EQ(plat::Cp1252FromUtf8("\xe4\xb8\xad"), "");            // not in the code page
-  EXPECT_EQ(plat::Cp1252FromUtf8("\xc3"), "");                    // truncated
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xe2\x82\xac"), "\x80");          // euro sign
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xe4\xb8\xad"), "");              // not in the code page
+  EXPECT_EQ(plat::Cp1252FromUtf8("\xc3"), "");                      // truncated
   EXPECT_EQ(plat::UnicodeFromCp1252(0x80), 0x20ACu);
   EXPECT_EQ(plat::UnicodeFromCp1252(0xE4), 0xE4u);
 }

@@ -14,8 +14,10 @@
 namespace {
 
 int Usage(const char* why) {
-  std::fprintf(stderr, "zirpel-headless: %s\nusage: zirpel-headless [--root DIR] [--size WxH] "
-                       "[--frame-ms MS] SCRIPT\n", why);
+  std::fprintf(stderr,
+               "zirpel-headless: %s\nusage: zirpel-headless [--root DIR] [--size WxH] "
+               "[--frame-ms MS] SCRIPT\n",
+               why);
   return 2;
 }
 

@@ -12,7 +12,7 @@ struct Options {
   std::string root = ".";   // working directory and executable directory
   int desktopWidth = 1280;  // the desktop size the backend reports
   int desktopHeight = 800;
-  double frameMs = 15.0;    // virtual clock advance per present
+  double frameMs = 15.0;  // virtual clock advance per present
 };
 
 // Reads and checks the script; on an error prints it to stderr and returns

@@ -1,9 +1,9 @@
 // The headless backend: an OSMesa context instead of a window, a virtual
 // clock, and input from a script that advances as the game presents frames.
+#include <GL/gl.h>
 #include <GL/osmesa.h>
 #include <unistd.h>
 
-#include <GL/gl.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -48,10 +48,10 @@ struct State {
   Options options;
   std::string startDir;
   std::vector<Command> script;
-  size_t next = 0;          // next command to run
-  bool blocked = false;     // the current command waits for frames
-  long long waitLeft = 0;   // frames left for `frames`
-  long long waited = 0;     // frames waited by `until`
+  size_t next = 0;         // next command to run
+  bool blocked = false;    // the current command waits for frames
+  long long waitLeft = 0;  // frames left for `frames`
+  long long waited = 0;    // frames waited by `until`
   std::function<std::string()> dumper;
   std::string dumpEveryFile;
 
@@ -92,8 +92,8 @@ std::string Absolute(const std::string& path) {
 
 bool ParseScancodeName(const std::string& name, long long& code) {
   static const std::pair<const char*, int> kNames[] = {
-      {"LEFT", plat::kScanLeft}, {"RIGHT", plat::kScanRight}, {"SPACE", plat::kScanSpace},
-      {"Y", plat::kScanY},       {"N", plat::kScanN},         {"ESC", plat::kScanEsc},
+      {"LEFT", plat::kScanLeft},  {"RIGHT", plat::kScanRight}, {"SPACE", plat::kScanSpace},
+      {"Y", plat::kScanY},        {"N", plat::kScanN},         {"ESC", plat::kScanEsc},
       {"ENTER", plat::kScanEnter}};
   for (const auto& [n, c] : kNames) {
     if (name == n) {
@@ -111,8 +111,8 @@ bool ParseScancodeName(const std::string& name, long long& code) {
 
 bool ParseKeyName(const std::string& name, std::string& key) {
   static const std::pair<const char*, const std::string*> kNames[] = {
-      {"ESC", &plat::kKeyEsc},   {"ENTER", &plat::kKeyEnter}, {"UP", &plat::kKeyUp},
-      {"DOWN", &plat::kKeyDown}, {"LEFT", &plat::kKeyLeft},   {"RIGHT", &plat::kKeyRight},
+      {"ESC", &plat::kKeyEsc},    {"ENTER", &plat::kKeyEnter}, {"UP", &plat::kKeyUp},
+      {"DOWN", &plat::kKeyDown},  {"LEFT", &plat::kKeyLeft},   {"RIGHT", &plat::kKeyRight},
       {"CLOSE", &plat::kKeyClose}};
   for (const auto& [n, k] : kNames) {
     if (name == n) {
@@ -153,13 +153,15 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
   };
   if (word == "frames") {
     cmd.op = Op::kFrames;
-    if (!want(1, 1) || !ParseWhole(args[0], cmd.count)) return error.empty() ? (error = "bad frame count", false) : false;
+    if (!want(1, 1) || !ParseWhole(args[0], cmd.count))
+      return error.empty() ? (error = "bad frame count", false) : false;
   } else if (word == "frame-ms") {
     cmd.op = Op::kFrameMs;
     if (!want(1, 1)) return false;
     char* end = nullptr;
     cmd.value = std::strtod(args[0].c_str(), &end);
-    if (*end != '\0' || !(cmd.value > 0.0) || cmd.value > 1.0e7) return (error = "bad frame-ms", false);
+    if (*end != '\0' || !(cmd.value > 0.0) || cmd.value > 1.0e7)
+      return (error = "bad frame-ms", false);
   } else if (word == "until") {
     cmd.op = Op::kUntil;
     if (!want(1, 2)) return false;
@@ -168,13 +170,16 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
     if (!kScreens.count(args[0])) return (error = "unknown screen " + args[0], false);
     cmd.text = args[0];
     cmd.count = 100000;
-    if (args.size() == 2 && !ParseWhole(args[1], cmd.count)) return (error = "bad frame limit", false);
+    if (args.size() == 2 && !ParseWhole(args[1], cmd.count))
+      return (error = "bad frame limit", false);
   } else if (word == "key") {
     cmd.op = Op::kKey;
-    if (!want(1, 1) || !ParseKeyName(args[0], cmd.text)) return error.empty() ? (error = "bad key name", false) : false;
+    if (!want(1, 1) || !ParseKeyName(args[0], cmd.text))
+      return error.empty() ? (error = "bad key name", false) : false;
   } else if (word == "hold" || word == "release") {
     cmd.op = word == "hold" ? Op::kHold : Op::kRelease;
-    if (!want(1, 1) || !ParseScancodeName(args[0], cmd.count)) return error.empty() ? (error = "bad key", false) : false;
+    if (!want(1, 1) || !ParseScancodeName(args[0], cmd.count))
+      return error.empty() ? (error = "bad key", false) : false;
   } else if (word == "pause") {
     cmd.op = Op::kPause;
     if (!want(0, 0)) return false;
@@ -189,7 +194,8 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
         char* end = nullptr;
         errno = 0;
         v[i] = std::strtoll(args[static_cast<size_t>(i)].c_str(), &end, 10);
-        if (*end != '\0' || errno != 0 || v[i] < INT_MIN || v[i] > INT_MAX) return (error = "bad pointer value", false);
+        if (*end != '\0' || errno != 0 || v[i] < INT_MIN || v[i] > INT_MAX)
+          return (error = "bad pointer value", false);
       }
       cmd.pointer.x = static_cast<int>(v[0]);
       cmd.pointer.y = static_cast<int>(v[1]);
@@ -238,7 +244,8 @@ void WriteShot(const std::string& file) {
   if (S().width <= 0 || S().height <= 0 || S().lastFrame.empty()) {
     // Nothing presented yet: a black picture of the requested size.
     const int w = S().width > 0 ? S().width : 1, h = S().height > 0 ? S().height : 1;
-    WritePngFile(file, w, h, std::string(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, '\0'));
+    WritePngFile(file, w, h,
+                 std::string(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, '\0'));
     return;
   }
   WritePngFile(file, S().width, S().height, S().lastFrame);
@@ -359,7 +366,9 @@ bool Start(const Options& options, const std::string& scriptPath) {
   return true;
 }
 
-void SetDumper(std::function<std::string()> dumper) { S().dumper = std::move(dumper); }
+void SetDumper(std::function<std::string()> dumper) {
+  S().dumper = std::move(dumper);
+}
 
 void RunUntilBlocked() {
   State& s = S();
@@ -373,11 +382,21 @@ void RunUntilBlocked() {
   }
 }
 
-const std::string& LastFrameRgba() { return S().lastFrame; }
-int FrameWidth() { return S().width; }
-int FrameHeight() { return S().height; }
-long long PresentedFrames() { return S().presented; }
-std::string ScreenName() { return S().screen; }
+const std::string& LastFrameRgba() {
+  return S().lastFrame;
+}
+int FrameWidth() {
+  return S().width;
+}
+int FrameHeight() {
+  return S().height;
+}
+long long PresentedFrames() {
+  return S().presented;
+}
+std::string ScreenName() {
+  return S().screen;
+}
 
 }  // namespace headless
 
@@ -385,8 +404,12 @@ namespace plat {
 
 using headless::S;
 
-void SetWindowTitle(const std::string& title) { S().title = title; }
-std::string WindowTitle() { return S().title; }
+void SetWindowTitle(const std::string& title) {
+  S().title = title;
+}
+std::string WindowTitle() {
+  return S().title;
+}
 
 void DesktopSize(int& width, int& height) {
   width = S().options.desktopWidth;
@@ -421,7 +444,8 @@ void Present() {
     s.lastFrame.resize(row * static_cast<size_t>(s.height));
     for (int y = 0; y < s.height; ++y) {
       const unsigned char* src = s.buffer.data() + row * static_cast<size_t>(s.height - 1 - y);
-      std::copy(src, src + row, s.lastFrame.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(y)));
+      std::copy(src, src + row,
+                s.lastFrame.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(y)));
     }
   }
   if (!s.dumpEveryFile.empty()) headless::AppendDump(s.dumpEveryFile);
@@ -439,7 +463,9 @@ bool KeyArrivedAndClear() {
   return arrived;
 }
 
-bool KeyDown(int scancode) { return S().held.count(scancode) != 0; }
+bool KeyDown(int scancode) {
+  return S().held.count(scancode) != 0;
+}
 
 int AsyncKeyState(int virtualKey) {
   auto& s = S();
@@ -459,11 +485,19 @@ int AsyncKeyState(int virtualKey) {
   return result ? 1 : 0;
 }
 
-Pointer ReadPointer() { return S().pointer; }
-void SetPointerVisible(bool visible) { S().pointerVisible = visible; }
-bool PointerVisible() { return S().pointerVisible; }
+Pointer ReadPointer() {
+  return S().pointer;
+}
+void SetPointerVisible(bool visible) {
+  S().pointerVisible = visible;
+}
+bool PointerVisible() {
+  return S().pointerVisible;
+}
 
-double Timer() { return S().clock; }
+double Timer() {
+  return S().clock;
+}
 
 void SleepPlainMs(int ms) {
   if (ms <= 0) return;
@@ -471,8 +505,12 @@ void SleepPlainMs(int ms) {
   headless::CountIdle(ms);
 }
 
-std::string ExecutableDir() { return S().options.root; }
+std::string ExecutableDir() {
+  return S().options.root;
+}
 
-void SetScreenName(const char* name) { S().screen = name; }
+void SetScreenName(const char* name) {
+  S().screen = name;
+}
 
 }  // namespace plat

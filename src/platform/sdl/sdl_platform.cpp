@@ -1,8 +1,8 @@
 // The window backend: SDL2 window with a compatibility-profile GL context.
+#include <GL/gl.h>
 #include <SDL2/SDL.h>
 #include <unistd.h>
 
-#include <GL/gl.h>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -109,7 +109,9 @@ void SetWindowTitle(const std::string& title) {
   if (S().window) SDL_SetWindowTitle(S().window, title.c_str());
 }
 
-std::string WindowTitle() { return S().title; }
+std::string WindowTitle() {
+  return S().title;
+}
 
 void DesktopSize(int& width, int& height) {
   EnsureVideo();
@@ -233,15 +235,17 @@ void SetPointerVisible(bool visible) {
   if (S().videoReady) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
-bool PointerVisible() { return S().pointerVisible; }
+bool PointerVisible() {
+  return S().pointerVisible;
+}
 
 double Timer() {
   // Counted from the first reading (as 100 s, like the headless clock), not
   // from boot: times the game keeps in 32-bit floats stay fine-grained.
   static const Uint64 frequency = SDL_GetPerformanceFrequency();
   static const Uint64 origin = SDL_GetPerformanceCounter();
-  return 100.0 + static_cast<double>(SDL_GetPerformanceCounter() - origin) /
-                     static_cast<double>(frequency);
+  return 100.0 +
+         static_cast<double>(SDL_GetPerformanceCounter() - origin) / static_cast<double>(frequency);
 }
 
 void SleepPlainMs(int ms) {
@@ -258,6 +262,8 @@ std::string ExecutableDir() {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-void SetScreenName(const char* name) { S().screen = name; }
+void SetScreenName(const char* name) {
+  S().screen = name;
+}
 
 }  // namespace plat
