@@ -8,14 +8,16 @@ void SleepMs(int ms) {
     SleepPlainMs(ms);
     return;
   }
-  // Long sleeps run in 50 ms steps and end early, between steps, when a key
-  // has arrived since the last poll; the check clears the flag.
-  const int steps = ms / 50;
-  for (int i = 1; i <= steps; ++i) {
+  // Long sleeps run in 50 ms steps; before each step but the last they end
+  // at once when a key has arrived since the last poll (the check clears
+  // the flag).
+  int left = ms;
+  while (left > 50) {
+    if (KeyArrivedAndClear()) return;
     SleepPlainMs(50);
-    if (i < steps && KeyArrivedAndClear()) return;
+    left -= 50;
   }
-  SleepPlainMs(ms % 50);
+  SleepPlainMs(left);
 }
 
 }  // namespace plat

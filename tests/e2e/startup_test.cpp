@@ -66,6 +66,35 @@ TEST(Startup, DisplaySizeFromTheSettingsOrTheDesktop) {
   }
 }
 
+TEST(Startup, PauseAfterTheIntroEndsAtOnceWhenAKeyIsWaiting) {
+  // The intro runs out on time; a key arriving with its last frame is
+  // already waiting when the 200 ms pause starts, so the pause ends before
+  // its first 50 ms step.
+  const std::string settings = "Display=640x400\r\nPlayIntro=Enabled\r\n";
+  ScratchRoot first(settings);
+  ASSERT_EQ(e2e::RunHeadless(first, "dump-every " + first.File("a.json") + "\nuntil menu 1000\n")
+                .exitCode,
+            0);
+  const auto plain = e2e::ReadDumps(first.File("a.json"));
+  size_t introFrames = 0;
+  while (introFrames < plain.size() && e2e::Str(plain[introFrames], "screen") == "intro") {
+    ++introFrames;
+  }
+  ASSERT_GT(introFrames, 100u);
+  ASSERT_LT(introFrames, plain.size());
+  const double menuTime = Num(plain[introFrames], "time");
+
+  ScratchRoot second(settings);
+  ASSERT_EQ(e2e::RunHeadless(second, "frames " + std::to_string(introFrames) +
+                                         "\nkey a\nframes 1\ndump " + second.File("b.json") + "\n")
+                .exitCode,
+            0);
+  const auto keyed = e2e::ReadDumps(second.File("b.json"));
+  ASSERT_EQ(keyed.size(), 1u);
+  EXPECT_EQ(e2e::Str(keyed[0], "screen"), "menu");
+  EXPECT_NEAR(Num(keyed[0], "time"), menuTime - 0.2, 1e-9);
+}
+
 TEST(Runner, ScriptErrorsAndFailedWaits) {
   ScratchRoot root;
   EXPECT_EQ(e2e::RunHeadless(root, "frames\n").exitCode, 2);
