@@ -34,6 +34,9 @@ SdlState& S() {
 void EnsureVideo() {
   if (S().videoReady) return;
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The close button arrives once, as the window's close event; a quit
+  // event then only comes from outside (a signal).
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) S().videoReady = true;
 }
 
