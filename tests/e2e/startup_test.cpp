@@ -102,6 +102,10 @@ TEST(Runner, ScriptErrorsAndFailedWaits) {
   EXPECT_EQ(e2e::RunHeadless(root, "until nowhere\n").exitCode, 2);
   EXPECT_EQ(e2e::RunHeadless(root, "key NOPE\n").exitCode, 2);
   EXPECT_EQ(e2e::RunHeadless(root, "# only a comment\n\n").exitCode, 0);
+  // Comments may also follow a command; `key #` is the key '#'.
+  EXPECT_EQ(e2e::RunHeadless(root, "until menu 5 # the menu\nkey # # the hash key\nframes 1 #\n")
+                .exitCode,
+            0);
   EXPECT_EQ(e2e::RunHeadless(root, "until credits 20\n").exitCode, 3);
 }
 

@@ -143,6 +143,14 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
   in >> word;
   std::vector<std::string> args;
   for (std::string a; in >> a;) args.push_back(a);
+  // A word starting with '#' begins a comment to the end of the line (the
+  // one argument of `key` may itself be '#').
+  for (size_t i = word == "key" ? 1 : 0; i < args.size(); ++i) {
+    if (args[i][0] == '#') {
+      args.resize(i);
+      break;
+    }
+  }
   cmd.line = lineNo;
   auto want = [&](size_t lo, size_t hi) {
     if (args.size() < lo || args.size() > hi) {
