@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -31,13 +32,27 @@ SdlState& S() {
   return state;
 }
 
+// At the program's end: context and window go, and a full-screen mode
+// switch is undone.
+void ShutDown() {
+  if (S().context) SDL_GL_DeleteContext(S().context);
+  if (S().window) SDL_DestroyWindow(S().window);
+  S().context = nullptr;
+  S().window = nullptr;
+  S().videoReady = false;
+  SDL_Quit();
+}
+
 void EnsureVideo() {
   if (S().videoReady) return;
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   // The close button arrives once, as the window's close event; a quit
   // event then only comes from outside (a signal).
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) S().videoReady = true;
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
+    S().videoReady = true;
+    std::atexit(ShutDown);
+  }
 }
 
 void PushExtended(int set1) {
