@@ -139,7 +139,16 @@ void MapText::SetLine(int k, const std::string& text) {
 }
 
 void LoadMap(MapText& map, const std::string& path) {
-  std::vector<std::string> lines = plat::ReadTextLines(plat::ResolvePath(path));
+  SetMapLines(map, plat::ReadTextLines(plat::ResolvePath(path)));
+}
+
+MapText MapFromLines(std::vector<std::string> lines) {
+  MapText map;
+  SetMapLines(map, std::move(lines));
+  return map;
+}
+
+void SetMapLines(MapText& map, std::vector<std::string> lines) {
   map.MapLines.clear();
   map.MapLines.reserve(lines.size() + 1);
   map.MapLines.emplace_back();

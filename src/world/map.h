@@ -87,6 +87,11 @@ struct MapText {
 // Reads the file into MapLines; a missing or unreadable file (or a
 // directory) gives an empty map.
 void LoadMap(MapText& map, const std::string& path);
+// Replaces the map with these lines (line 1 first), as LoadMap does with a
+// file's lines.
+void SetMapLines(MapText& map, std::vector<std::string> lines);
+// A map holding these lines.
+MapText MapFromLines(std::vector<std::string> lines);
 // Adds four lines at the end (a split platform's second piece).
 void AppendMapLines(MapText& map, const std::string& a, const std::string& b, const std::string& c,
                     const std::string& d);

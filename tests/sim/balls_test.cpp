@@ -15,14 +15,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kNow = 100.0;
 
-MapText MapOf(const std::vector<std::string>& lines) {
-  MapText map;
-  for (const std::string& line : lines) map.MapLines.push_back(line);
-  map.MapLineCount = static_cast<int>(lines.size());
-  ++map.revision;
-  return map;
-}
-
 std::vector<std::string> Platform(const std::string& type, float ax, float ay, float bx, float by,
                                   const std::string& colour = "white") {
   return {type, FormatPoint(ax, ay), FormatPoint(bx, by), colour};
@@ -31,7 +23,7 @@ std::vector<std::string> Platform(const std::string& type, float ax, float ay, f
 MapText MapOfPlatforms(const std::vector<std::vector<std::string>>& objects) {
   std::vector<std::string> lines;
   for (const auto& object : objects) lines.insert(lines.end(), object.begin(), object.end());
-  return MapOf(lines);
+  return MapFromLines(lines);
 }
 
 // Ball 2 of a two-ball table; ball 1 is parked far away, so no damping and
@@ -342,7 +334,7 @@ TEST(StepBalls, OverlappingBallsSwapVelocitiesEveryFrame) {
 }
 
 TEST(StepBalls, SpheresGlanceBallsAndNeverBreedNaN) {
-  MapText map = MapOf({"Sphere.static", "[0,0]", "0.5", "white"});
+  MapText map = MapFromLines({"Sphere.static", "[0,0]", "0.5", "white"});
   // The first frame of a scene has an empty table: no sphere collision.
   SimState sim = OneBall(0.0f, 0.6f, 1.0f, -1.0f);
   const double dt = 0.0001;
@@ -460,7 +452,7 @@ TEST(StepBalls, TablesNeverOverflow) {
   StepBalls(huge, floor, 0.01, kNow);
   EXPECT_TRUE(std::isfinite(huge.Balls[2].x) && std::isfinite(huge.Balls[2].y));
 
-  MapText many = MapOf(lines);
+  MapText many = MapFromLines(lines);
   RefillStaticSpheres(sim, many);
   EXPECT_EQ(sim.StaticSphereCount, kMaxStaticSpheres);
 }
@@ -492,7 +484,7 @@ TEST(StepBalls, RandomScenesStayFinite) {
       lines.push_back(FormatFloat7(coord(rng) / 6.0f + 0.5f));
       lines.push_back(colours[rng() % 4]);
     }
-    MapText map = MapOf(lines);
+    MapText map = MapFromLines(lines);
     SimState sim;
     sim.BallCount = 8;
     for (int i = 1; i <= 8; ++i) {
@@ -528,8 +520,8 @@ TEST(StepBalls, TheCacheGivesTheSameSceneAsALiteralReparse) {
     }
   }
   lines.insert(lines.end(), {"Sphere.static", "[0.5,0]", "0.3", "white"});
-  MapText cached = MapOf(lines);
-  MapText literal = MapOf(lines);
+  MapText cached = MapFromLines(lines);
+  MapText literal = MapFromLines(lines);
   literal.cache.literalReparse = true;
   SimState a;
   a.BallCount = 4;

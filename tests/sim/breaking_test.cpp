@@ -12,14 +12,6 @@ namespace {
 
 constexpr double kNow = 100.0;
 
-MapText MapOf(const std::vector<std::string>& lines) {
-  MapText map;
-  for (const std::string& line : lines) map.MapLines.push_back(line);
-  map.MapLineCount = static_cast<int>(lines.size());
-  ++map.revision;
-  return map;
-}
-
 std::vector<std::string> Lines(const MapText& map) {
   return std::vector<std::string>(map.MapLines.begin() + 1,
                                   map.MapLines.begin() + 1 + map.MapLineCount);
@@ -35,7 +27,7 @@ SimState BallAt(float x, float y, float vx, float vy) {
 }
 
 TEST(Breaking, ABodyHitPunchesAHoleAndAppendsTheOtherPiece) {
-  MapText map = MapOf({"Plattform.static.destructible", "[0,0]", "[4,0]", "blue"});
+  MapText map = MapFromLines({"Plattform.static.destructible", "[0,0]", "[4,0]", "blue"});
   SimState sim = BallAt(2.0f, 0.2f, 0.0f, -2.0f);
   StepBalls(sim, map, 0.01, kNow);
   EXPECT_EQ(Lines(map), (std::vector<std::string>{
@@ -52,7 +44,7 @@ TEST(Breaking, ABodyHitPunchesAHoleAndAppendsTheOtherPiece) {
   EXPECT_EQ(e.colour, "blue");
 
   // 0.2 from the left end (within 0.28): the left part is gone.
-  map = MapOf({"Plattform.static.destructible", "[4,0]", "[0,0]", "red"});
+  map = MapFromLines({"Plattform.static.destructible", "[4,0]", "[0,0]", "red"});
   sim = BallAt(0.2f, 0.2f, 0.0f, -2.0f);
   StepBalls(sim, map, 0.01, kNow);
   EXPECT_EQ(Lines(map), (std::vector<std::string>{
@@ -62,7 +54,7 @@ TEST(Breaking, ABodyHitPunchesAHoleAndAppendsTheOtherPiece) {
   EXPECT_EQ(sim.Break.colour, "red");
 
   // A piece already broken on the right, hit in its middle.
-  map = MapOf({"Plattform.static.destructible.left", "[0,0]", "[2,0]", "white"});
+  map = MapFromLines({"Plattform.static.destructible.left", "[0,0]", "[2,0]", "white"});
   sim = BallAt(1.0f, 0.2f, 0.0f, -2.0f);
   StepBalls(sim, map, 0.01, kNow);
   EXPECT_EQ(Lines(map), (std::vector<std::string>{
@@ -70,14 +62,14 @@ TEST(Breaking, ABodyHitPunchesAHoleAndAppendsTheOtherPiece) {
                             "Plattform.static.destructible.both", "[1.28,0]", "[2,0]", "white"}));
 
   // Broken on the left, hit in the middle: the mirror image.
-  map = MapOf({"Plattform.static.destructible.right", "[0,0]", "[2,0]", "white"});
+  map = MapFromLines({"Plattform.static.destructible.right", "[0,0]", "[2,0]", "white"});
   sim = BallAt(1.0f, 0.2f, 0.0f, -2.0f);
   StepBalls(sim, map, 0.01, kNow);
   EXPECT_EQ(map.Line(1), "Plattform.static.destructible.both");
   EXPECT_EQ(map.Line(5), "Plattform.static.destructible.right");
 
   // A fixed platform never breaks.
-  map = MapOf({"Plattform.static", "[0,0]", "[4,0]", "blue"});
+  map = MapFromLines({"Plattform.static", "[0,0]", "[4,0]", "blue"});
   sim = BallAt(2.0f, 0.2f, 0.0f, -2.0f);
   StepBalls(sim, map, 0.01, kNow);
   EXPECT_EQ(map.MapLineCount, 4);
@@ -89,7 +81,7 @@ TEST(Breaking, SlopedPlatformsAreCutAlongTheirSlope) {
   // that keeps the object's place is the right piece, broken on its left.
   const WorldPoint lower{3.0, 0.0}, upper{0.0, 1.0};
   const double theta = -std::atan2(1.0, 3.0) * 57.29577951308232;
-  MapText map = MapOf({"Plattform.static.destructible", "[0,1]", "[3,0]", "red"});
+  MapText map = MapFromLines({"Plattform.static.destructible", "[0,1]", "[3,0]", "red"});
   BreakEvent event;
   const WorldPoint f{1.5, 0.5};
   BreakBody(map, event, 1, theta, f, lower, upper, 0.18, "red", WorldPoint{0.01, -0.02});
@@ -116,7 +108,7 @@ TEST(Breaking, SlopesSteeperThan8995DegreesAreCutVertically) {
 
   // Nearly upright, falling to the right (about -89.99 degrees): the hole is
   // cut straight up and down, and the lower end keeps the object's place.
-  MapText map = MapOf({"Plattform.static.destructible", "[0,4]", "[0.001,0]", "white"});
+  MapText map = MapFromLines({"Plattform.static.destructible", "[0,4]", "[0.001,0]", "white"});
   BreakEvent event;
   BreakBody(map, event, 1, -89.99, WorldPoint{0.0005, 2.0}, WorldPoint{0.001, 0.0},
             WorldPoint{0.0, 4.0}, 0.18, "white", WorldPoint{});
@@ -128,7 +120,7 @@ TEST(Breaking, SlopesSteeperThan8995DegreesAreCutVertically) {
 
   // An upright platform written top first, touched at its top end: the
   // bite shortens it from the top instead of lengthening it downwards.
-  map = MapOf({"Plattform.static.destructible", "[0,4]", "[0,0]", "white"});
+  map = MapFromLines({"Plattform.static.destructible", "[0,4]", "[0,0]", "white"});
   BreakEnd(map, 1, -90.0, WorldPoint{0.0, 4.0}, WorldPoint{0.0, 0.0}, WorldPoint{0.1, 4.1}, 0.18);
   Point bottom = ParsePoint(map.Line(2)), top = ParsePoint(map.Line(3));
   EXPECT_FLOAT_EQ(bottom.y, 0.0f);
@@ -139,13 +131,13 @@ TEST(Breaking, SlopesSteeperThan8995DegreesAreCutVertically) {
 TEST(Breaking, EndTouchesBiteOffTheNearerEnd) {
   const double r = 0.18;
   // Shorter than 0.11 + r: destroyed, nothing else changes.
-  MapText map = MapOf({"Plattform.static.destructible.left", "[0,0]", "[0.25,0]", "blue"});
+  MapText map = MapFromLines({"Plattform.static.destructible.left", "[0,0]", "[0.25,0]", "blue"});
   BreakEnd(map, 1, 0.0, WorldPoint{0, 0}, WorldPoint{0.25, 0}, WorldPoint{0.4, 0.1}, r);
   EXPECT_EQ(Lines(map), (std::vector<std::string>{"Plattform.static.destructible.destroyed",
                                                   "[0,0]", "[0.25,0]", "blue"}));
 
   // At the right end of an intact platform.
-  map = MapOf({"Plattform.static.destructible", "[2,0]", "[0,0]", "blue"});
+  map = MapFromLines({"Plattform.static.destructible", "[2,0]", "[0,0]", "blue"});
   BreakEnd(map, 1, 0.0, WorldPoint{0, 0}, WorldPoint{2, 0}, WorldPoint{2.1, 0.1}, r);
   EXPECT_EQ(Lines(map), (std::vector<std::string>{"Plattform.static.destructible.left", "[0,0]",
                                                   "[1.72,0]", "blue"}));
@@ -154,13 +146,13 @@ TEST(Breaking, EndTouchesBiteOffTheNearerEnd) {
   EXPECT_EQ(Lines(map), (std::vector<std::string>{"Plattform.static.destructible.both", "[0.28,0]",
                                                   "[1.72,0]", "blue"}));
   // A kind that already lacks that end keeps its word.
-  map = MapOf({"Plattform.static.destructible.left", "[0,0]", "[2,0]", "red"});
+  map = MapFromLines({"Plattform.static.destructible.left", "[0,0]", "[2,0]", "red"});
   BreakEnd(map, 1, 0.0, WorldPoint{0, 0}, WorldPoint{2, 0}, WorldPoint{2.1, 0.0}, r);
   EXPECT_EQ(map.Line(1), "Plattform.static.destructible.left");
   EXPECT_EQ(map.Line(3), "[1.72,0]");
 
   // Through the scene step: a ball beside the end of a platform.
-  map = MapOf({"Plattform.static.destructible", "[0,0]", "[2,0]", "red"});
+  map = MapFromLines({"Plattform.static.destructible", "[0,0]", "[2,0]", "red"});
   SimState sim = BallAt(2.15f, 0.05f, -1.0f, 0.0f);
   StepBalls(sim, map, 0.001, kNow);
   EXPECT_EQ(map.Line(1), "Plattform.static.destructible.left");
@@ -171,7 +163,7 @@ TEST(Breaking, EndTouchesBiteOffTheNearerEnd) {
   // A ball landing exactly on the end of a short platform touches both the
   // body and the end in one frame: the body break alone shapes the piece,
   // while the end contact still turns the ball back.
-  map = MapOf({"Plattform.static.destructible", "[0,0]", "[0.5,0]", "white"});
+  map = MapFromLines({"Plattform.static.destructible", "[0,0]", "[0.5,0]", "white"});
   sim = BallAt(0.5f, 0.0f, 0.0f, -1.0f);  // centred on the end: no push-out
   StepBalls(sim, map, 0.001, kNow);
   EXPECT_EQ(Lines(map), (std::vector<std::string>{"Plattform.static.destructible.left", "[0,0]",
@@ -181,7 +173,7 @@ TEST(Breaking, EndTouchesBiteOffTheNearerEnd) {
 }
 
 TEST(Breaking, RepeatedBreaksRoundThroughTheWrittenForm) {
-  MapText map = MapOf({"Plattform.static.destructible", "[0,0]", "[30,7.3]", "white"});
+  MapText map = MapFromLines({"Plattform.static.destructible", "[0,0]", "[30,7.3]", "white"});
   SimState sim;
   sim.BallCount = 1;
   double now = kNow;
@@ -204,7 +196,7 @@ TEST(Breaking, RepeatedBreaksRoundThroughTheWrittenForm) {
     EXPECT_EQ(FormatPoint(p.x, p.y), line) << k;
   }
   // A hole at one third of a unit cuts at 7 digits.
-  MapText thirds = MapOf({"Plattform.static.destructible", "[0,0]", "[4,0]", "white"});
+  MapText thirds = MapFromLines({"Plattform.static.destructible", "[0,0]", "[4,0]", "white"});
   BreakEvent event;
   BreakBody(thirds, event, 1, 0.0, WorldPoint{1.0 / 3.0 + 0.28, 0.0}, WorldPoint{0, 0},
             WorldPoint{4, 0}, 0.18, "white", WorldPoint{});
@@ -222,7 +214,7 @@ TEST(Breaking, APieceAppendedDuringAScanIsVisitedByThatScan) {
       lines.push_back(line);
     }
   }
-  MapText map = MapOf(lines);
+  MapText map = MapFromLines(lines);
   SimState sim = BallAt(0.0f, 0.7f, 0.0f, -1.0f);
   StepBalls(sim, map, 0.0001, kNow);
   ASSERT_EQ(map.MapLineCount, 16 + 8);

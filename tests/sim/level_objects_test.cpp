@@ -11,18 +11,11 @@
 
 namespace {
 
-MapText MakeMap(const std::vector<std::string>& lines) {
-  MapText map;
-  for (const std::string& l : lines) map.MapLines.push_back(l);
-  map.MapLineCount = static_cast<int>(lines.size());
-  return map;
-}
-
 struct Level {
   SimState sim;
   SessionState session;
   MapText map;
-  explicit Level(const std::vector<std::string>& lines, int mode = 1) : map(MakeMap(lines)) {
+  explicit Level(const std::vector<std::string>& lines, int mode = 1) : map(MapFromLines(lines)) {
     sim.GameMode = static_cast<std::uint8_t>(mode);
     sim.SceneMode = 0;
     for (auto& b : sim.Balls) b.radius = 0.18f;
@@ -83,7 +76,7 @@ TEST(LevelObjects, EveryGoalEntryIsFilledAndTheTableIsBounded) {
   sim.Balls[2].x = 77.0f;  // stale values from an earlier scene
   sim.Balls[2].vy = -9.0f;
   SessionState session;
-  MapText map = MakeMap({"Goal.static", "[1,2]", "0.4", "Goal.ragdoll", "[5,6]", "0.5"});
+  MapText map = MapFromLines({"Goal.static", "[1,2]", "0.4", "Goal.ragdoll", "[5,6]", "0.5"});
   sim.GameMode = 2;  // survival: the goal entries are filled too
   SetUpLevelObjects(sim, session, map);
   EXPECT_EQ(sim.BallCount, 3);

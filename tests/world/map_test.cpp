@@ -12,14 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-MapText MapOf(const std::vector<std::string>& lines) {
-  MapText map;
-  for (const std::string& line : lines) map.MapLines.push_back(line);
-  map.MapLineCount = static_cast<int>(lines.size());
-  ++map.revision;
-  return map;
-}
-
 fs::path TempDir() {
   fs::path dir =
       fs::temp_directory_path() /
@@ -120,7 +112,7 @@ TEST(MapParse, FormattingUsesSevenSignificantDigitsOfAFloat) {
 }
 
 TEST(MapText, LinesOutsideTheMapReadAsEmptyAndCannotBeWritten) {
-  MapText map = MapOf({"Plattform.static", "[0,0]", "[1,0]"});
+  MapText map = MapFromLines({"Plattform.static", "[0,0]", "[1,0]"});
   EXPECT_EQ(map.Line(1), "Plattform.static");
   EXPECT_EQ(map.Line(4), "");
   EXPECT_EQ(map.Line(0), "");
@@ -168,10 +160,10 @@ TEST(MapText, LoadReadsEveryLineAndMissingFilesReadEmpty) {
 }
 
 TEST(MapObjects, TheCacheParsesObjectsAndSeesEveryRewrite) {
-  MapText map =
-      MapOf({"note", "Plattform.static.destructible", "[4,1]", "[0,0]", "red", "Sphere.static",
-             "[1,2]", "0.5", "blue", "plattform.static", "[0,0]", "[1,1]", "white",
-             "Plattform.static", "[1,1]", "[1,1]", "white", "Plattform.static.destructible.left"});
+  MapText map = MapFromLines({"note", "Plattform.static.destructible", "[4,1]", "[0,0]", "red",
+                              "Sphere.static", "[1,2]", "0.5", "blue", "plattform.static", "[0,0]",
+                              "[1,1]", "white", "Plattform.static", "[1,1]", "[1,1]", "white",
+                              "Plattform.static.destructible.left"});
   const MapObjectCache* objects = &MapObjects(map);
   ASSERT_EQ(objects->platforms.size(), 3u);  // wrong case is no type word
   const MapPlatform& p = objects->platforms[0];
@@ -209,7 +201,7 @@ TEST(MapObjects, TheCacheParsesObjectsAndSeesEveryRewrite) {
   EXPECT_EQ(FirstPlatformAfter(MapObjects(map), 19), 3u);
 
   // Numbers past the float range make an object unusable, never infinite.
-  MapText huge = MapOf(
+  MapText huge = MapFromLines(
       {"Plattform.static", "[0,0]", "[1e39,0]", "white", "Sphere.static", "[0,0]", "1e40", "red"});
   EXPECT_FALSE(MapObjects(huge).platforms[0].usable);
   EXPECT_FALSE(MapObjects(huge).spheres[0].usable);
