@@ -87,6 +87,10 @@ std::string ScratchRoot::DefaultSettings() {
          "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n";
 }
 
+std::string ScratchRoot::SmallSettings(const std::string& extra) {
+  return "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n" + extra;
+}
+
 ScratchRoot::ScratchRoot(const std::string& settings) {
   std::string templ = (fs::temp_directory_path() / "zirpel-e2e-XXXXXX").string();
   char* made = ::mkdtemp(templ.data());

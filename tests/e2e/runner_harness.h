@@ -26,6 +26,9 @@ class ScratchRoot {
 
   // Settings without the intro, for tests that want the menu at once.
   static std::string DefaultSettings();
+  // A small 1.6 screen (320 x 200: 40 pixels per unit across, 200 / 4.97
+  // up) without the intro, followed by the given lines (the ball drops).
+  static std::string SmallSettings(const std::string& extra = "Menu_DroppBalls=Enabled\r\n");
 
  private:
   std::string path_;

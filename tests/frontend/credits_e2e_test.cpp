@@ -16,10 +16,6 @@ using e2e::ObjNum;
 using e2e::ScratchRoot;
 using e2e::Str;
 
-std::string Settings(const std::string& drops = "Menu_DroppBalls=Enabled\r\n") {
-  return "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n" + drops;
-}
-
 // Two presses of cursor down highlight "Entwickler", Enter chooses it.
 const char kEnterCredits[] = "key DOWN\nkey DOWN\nkey ENTER\n";
 
@@ -36,7 +32,7 @@ size_t FirstCreditsDump(const std::vector<Dump>& dumps) {
 }
 
 TEST(CreditsE2E, PagesStartInFrames1_669_1337_2005AndEndIn2673) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   root.Write("Res/maps/Mainmenu.startmap", "");
   const auto r = e2e::RunHeadless(root, "dump-every " + root.File("e.json") + "\nuntil menu 5\n" +
                                             kEnterCredits + "until credits 10\nframes 2700\n");
@@ -68,7 +64,7 @@ TEST(CreditsE2E, PagesStartInFrames1_669_1337_2005AndEndIn2673) {
 }
 
 TEST(CreditsE2E, EscDuringPageThreeReturnsToTheMenuTheNextEscEnds) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   const auto r = e2e::RunHeadless(
       root, std::string("until menu 5\n") + kEnterCredits + "until credits 10\nframes 1400\n" +
                 "dump " + root.File("d.json") +
@@ -85,7 +81,7 @@ TEST(CreditsE2E, EscDuringPageThreeReturnsToTheMenuTheNextEscEnds) {
   EXPECT_FALSE(root.Exists("late.json"));
 
   // The window's close button leaves the credits the same way.
-  ScratchRoot closing(Settings());
+  ScratchRoot closing(ScratchRoot::SmallSettings());
   const auto c = e2e::RunHeadless(closing, std::string("until menu 5\n") + kEnterCredits +
                                                "until credits 10\nframes 20\nkey CLOSE\nframes 3\n"
                                                "dump " +
@@ -97,7 +93,7 @@ TEST(CreditsE2E, EscDuringPageThreeReturnsToTheMenuTheNextEscEnds) {
 }
 
 TEST(CreditsE2E, UndroppedBallsFallOnTheCreditsSchedule) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   root.Write("Res/maps/Mainmenu.startmap", "");
   // 36 ms per present + 10 ms sleep: no drop time falls on a frame boundary.
   const auto r = e2e::RunHeadless(root,
@@ -129,7 +125,7 @@ TEST(CreditsE2E, UndroppedBallsFallOnTheCreditsSchedule) {
 }
 
 TEST(CreditsE2E, AFallenBallComesBackAtHeightThreeStraightAbove) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   // A slope under the drop point sends the balls off to the right.
   root.Write("Res/maps/Mainmenu.startmap", "Plattform.static\r\n[-1.5,1]\r\n[1,0]\r\nwhite\r\n");
   const auto r = e2e::RunHeadless(root, "dump-every " + root.File("e.json") + "\nuntil menu 5\n" +

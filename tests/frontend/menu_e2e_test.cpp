@@ -15,11 +15,6 @@ using e2e::ObjNum;
 using e2e::ScratchRoot;
 using e2e::Str;
 
-// A small 1.6 screen: 40 pixels per unit across, 200 / 4.97 up.
-std::string Settings(const std::string& drops = "Menu_DroppBalls=Enabled\r\n") {
-  return "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n" + drops;
-}
-
 // A menu scene without platforms: dropped balls fall straight through.
 void EmptyMenuMap(const ScratchRoot& root) {
   root.Write("Res/maps/Mainmenu.startmap", "");
@@ -44,7 +39,7 @@ std::string Click(const char* where) {
 }
 
 TEST(MenuE2E, CursorKeysStartUnhighlightedAndWrapAround) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   EmptyMenuMap(root);
   const std::string script = "until menu 5\nframes 2\n" + DumpTo(root) +    // 3
                              "key DOWN\nframes 1\n" + DumpTo(root) +        // 2
@@ -64,7 +59,7 @@ TEST(MenuE2E, CursorKeysStartUnhighlightedAndWrapAround) {
 }
 
 TEST(MenuE2E, PointerSelectsOnlyLeftOfMinusOne) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   EmptyMenuMap(root);
   // x 120 is exactly -1.0 world units: no band counts there.
   const std::string script = "until menu 5\npointer 120 76 0\nframes 3\n" + DumpTo(root) +
@@ -87,7 +82,7 @@ TEST(MenuE2E, PointerSelectsOnlyLeftOfMinusOne) {
 }
 
 TEST(MenuE2E, HeldButtonDoesNothingItsReleaseActivates) {
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   EmptyMenuMap(root);
   const std::string script = "until menu 5\npointer " + std::string(kOverCredits) +
                              " 1\nframes 30\n" + DumpTo(root) + "pointer " + kOverCredits +
@@ -119,7 +114,7 @@ TEST(MenuE2E, ClickAnywhereActivatesTheHighlightedEntryOnly) {
       {"key DOWN\nkey DOWN\nkey DOWN\n", 0, ""},  // "Beenden"
   };
   for (const Case& c : cases) {
-    ScratchRoot root(Settings());
+    ScratchRoot root(ScratchRoot::SmallSettings());
     EmptyMenuMap(root);
     const std::string script = std::string("until menu 5\n") + c.keys + "frames 6\n" +
                                DumpTo(root, "before.json") + Click(kFarAway) + "frames 3\n" +
@@ -148,7 +143,7 @@ TEST(MenuE2E, BeendenAndEscEndTheProgramWithCodeZero) {
       "key DOWN\nframes 10\nkey CLOSE\n",
   };
   for (const std::string& end : ends) {
-    ScratchRoot root(Settings());
+    ScratchRoot root(ScratchRoot::SmallSettings());
     EmptyMenuMap(root);
     const auto r = e2e::RunHeadless(
         root, "until menu 5\nframes 3\n" + end + "frames 8\n" + DumpTo(root, "late.json"));
@@ -156,7 +151,7 @@ TEST(MenuE2E, BeendenAndEscEndTheProgramWithCodeZero) {
     EXPECT_FALSE(root.Exists("late.json")) << end;
   }
   // Enter with nothing highlighted does nothing.
-  ScratchRoot root(Settings());
+  ScratchRoot root(ScratchRoot::SmallSettings());
   EmptyMenuMap(root);
   const auto r = e2e::RunHeadless(root, "until menu 5\nkey ENTER\nframes 3\n" + DumpTo(root));
   EXPECT_EQ(r.exitCode, 0);
@@ -167,7 +162,7 @@ TEST(MenuE2E, BeendenAndEscEndTheProgramWithCodeZero) {
 
 TEST(MenuE2E, WithoutDropsTheBallsRestInARowAtHeightThree) {
   for (const char* drops : {"", "Menu_DroppBalls=enabled\r\n", "Menu_DroppBalls=Disabled\r\n"}) {
-    ScratchRoot root(Settings(drops));
+    ScratchRoot root(ScratchRoot::SmallSettings(drops));
     EmptyMenuMap(root);
     // 500 frames of 51 ms: 25.5 s, past the last drop time.
     const auto r =
@@ -190,7 +185,7 @@ TEST(MenuE2E, WithoutDropsTheBallsRestInARowAtHeightThree) {
 // time falls on a frame boundary), dumped every frame.
 const std::vector<Dump>& DroppingMenu() {
   static const std::vector<Dump> dumps = [] {
-    ScratchRoot root(Settings());
+    ScratchRoot root(ScratchRoot::SmallSettings());
     EmptyMenuMap(root);
     const auto r =
         e2e::RunHeadless(root, "dump-every " + root.File("e.json") + "\nuntil menu 5\nframes 640\n",

@@ -63,9 +63,8 @@ Played Play(const std::string& scriptName) {
   const std::string script = Slurp(kSource + "/tests/levels/" + scriptName);
   const std::string level = ScriptLevel(script);
   // A small window: the scripts point at the mode boxes of a 320x200 screen.
-  e2e::ScratchRoot root(
-      "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n"
-      "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n");
+  e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings(
+      "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n"));
   root.Write("Res/maps/" + level, Slurp(kSource + "/res/maps/" + level));
   std::string text = script;
   const std::string dump = "dump result.json";
