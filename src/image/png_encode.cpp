@@ -151,7 +151,7 @@ std::vector<std::uint8_t> PngCompress(const std::vector<std::uint8_t>& raw, int 
 
 void AppendPngSignature(std::vector<std::uint8_t>& file) {
   static const std::uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
-  file.insert(file.end(), kSignature, kSignature + 8);
+  for (const std::uint8_t byte : kSignature) file.push_back(byte);
 }
 
 void AppendPngChunk(std::vector<std::uint8_t>& file, const char* type, const std::uint8_t* data,

@@ -53,7 +53,7 @@ double CutAngleDegrees(double thetaDegrees) {
 }
 
 void BreakBody(MapText& map, BreakEvent& event, int k, double thetaDegrees, WorldPoint f,
-               WorldPoint a, WorldPoint b, double r, const std::string& colour, WorldPoint m) {
+               WorldPoint a, WorldPoint b, double r, std::string colour, WorldPoint m) {
   const Damage damage = DamageOf(map.Line(k));
   if (damage == Damage::NotDestructible) return;
 
@@ -89,7 +89,7 @@ void BreakBody(MapText& map, BreakEvent& event, int k, double thetaDegrees, Worl
   event.angle = static_cast<float>(cut * kRadiansPerDegree);
   event.mx = static_cast<float>(m.x);
   event.my = static_cast<float>(m.y);
-  event.colour = colour;
+  event.colour = std::move(colour);
 }
 
 void BreakEnd(MapText& map, int k, double thetaDegrees, WorldPoint a, WorldPoint b, WorldPoint c,

@@ -157,13 +157,12 @@ void SetMapLines(MapText& map, std::vector<std::string> lines) {
   ++map.revision;
 }
 
-void AppendMapLines(MapText& map, const std::string& a, const std::string& b, const std::string& c,
-                    const std::string& d) {
+void AppendMapLines(MapText& map, std::string a, std::string b, std::string c, std::string d) {
   map.MapLines.resize(static_cast<std::size_t>(map.MapLineCount) + 1);
-  map.MapLines.push_back(a);
-  map.MapLines.push_back(b);
-  map.MapLines.push_back(c);
-  map.MapLines.push_back(d);
+  map.MapLines.push_back(std::move(a));
+  map.MapLines.push_back(std::move(b));
+  map.MapLines.push_back(std::move(c));
+  map.MapLines.push_back(std::move(d));
   map.MapLineCount += 4;
   ++map.revision;
 }

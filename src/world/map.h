@@ -92,9 +92,9 @@ void LoadMap(MapText& map, const std::string& path);
 void SetMapLines(MapText& map, std::vector<std::string> lines);
 // A map holding these lines.
 MapText MapFromLines(std::vector<std::string> lines);
-// Adds four lines at the end (a split platform's second piece).
-void AppendMapLines(MapText& map, const std::string& a, const std::string& b, const std::string& c,
-                    const std::string& d);
+// Adds four lines at the end (a split platform's second piece). The lines
+// are taken by value, so they may come from the map itself.
+void AppendMapLines(MapText& map, std::string a, std::string b, std::string c, std::string d);
 
 // The parsed platforms and static spheres of the current text, rebuilt when
 // the map's revision moved on since the last request.

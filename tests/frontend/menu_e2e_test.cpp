@@ -30,7 +30,6 @@ double BallField(const Dump& d, size_t ball, const char* field) {
 
 // Pointer pixels on the 320 x 200 screen: x 60 lies left of the line at
 // -1.0; y 52, 76 and 100 lie on the bars of entries 2, 1 and 0.
-constexpr const char* kOverStart = "60 52";
 constexpr const char* kOverCredits = "60 76";
 constexpr const char* kFarAway = "300 190";
 

@@ -406,7 +406,8 @@ TEST(PngDecoder, ImageDataMustInflateToExactlyTheScanlines) {
   EXPECT_FALSE(Decode(ChunkList(2, 2, 8, 0).Idat(surplus).End()));
   // A cut stream and data that is not zlib at all.
   Bytes cut = PngCompress(good, 9);
-  cut.resize(cut.size() - 5);
+  ASSERT_GT(cut.size(), 5u);
+  cut.erase(cut.end() - 5, cut.end());
   EXPECT_FALSE(Decode(ChunkList(2, 2, 8, 0).Add("IDAT", cut).End()));
   EXPECT_FALSE(Decode(ChunkList(2, 2, 8, 0).Add("IDAT", Bytes(20, 0x55)).End()));
   // Filter types above 4, in any row, fail.

@@ -86,6 +86,12 @@ TEST(Paths, ResDirectoryMatchesWithoutRegardToCase) {
   dir.Write("Res/settings.ini", "Display=1x1");
   EXPECT_EQ(plat::ResolvePath(dir.path + "/Res/settings.ini"), dir.path + "/Res/settings.ini");
   EXPECT_EQ(plat::ResolvePath(dir.path + "/nothing/here"), dir.path + "/nothing/here");
+  // Of several names that differ only in case, the smallest wins, whatever
+  // order the directory lists them in.
+  for (const char* name : {"level.txt", "Level.txt", "LEVEL.TXT", "LeVeL.txt", "lEVEL.tXT"}) {
+    dir.Write(std::string("cases/") + name, name);
+  }
+  EXPECT_EQ(plat::ResolvePath(dir.path + "/cases/LEVEL.txt"), dir.path + "/cases/LEVEL.TXT");
 }
 
 TEST(Listing, PlainFilesOnlyInNameOrder) {

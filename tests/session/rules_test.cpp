@@ -26,6 +26,21 @@ TEST(Rules, FallLimitIsStrict) {
   EXPECT_EQ(v.SurvivalEnded, 1);
 }
 
+TEST(Rules, BurnLimitIsThirtySecondsInclusive) {
+  const struct {
+    float burn;
+    int lost;
+  } rows[] = {{29.999f, 0}, {30.0f, 1}, {30.001f, 1}};
+  for (const auto& row : rows) {
+    SessionState s;
+    SimState sim;
+    sim.GameMode = 1;
+    s.BurnTime = row.burn;
+    LossTest(s, sim);
+    EXPECT_EQ(s.RunLost, row.lost) << "burn " << row.burn;
+  }
+}
+
 TEST(Rules, BurnAccumulatesAndActsOneFrameLater) {
   SessionState s;
   SimState sim;

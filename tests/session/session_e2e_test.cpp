@@ -22,11 +22,11 @@ const char* const kFlatRace =
     "Plattform.static\n[-3,0]\n[20,0]\nwhite\n"
     "Goal.static\n[15,0.5]\n0.3\n";
 
-// Ball 1 drops onto a breakable platform under a trigger line and falls
-// through into the void.
+// Ball 1 drops onto a breakable red platform under a trigger line, catches
+// fire and falls through into the void.
 const char* const kTrapdoor =
     "BallPosition\n[0,1]\nStartgame.zoomin\n[2,2,5]\n"
-    "Plattform.static.destructible\n[-2,0]\n[2,0]\nwhite\n"
+    "Plattform.static.destructible\n[-2,0]\n[2,0]\nred\n"
     "Output.text\n[-1,0.5]\n[1,0.5]\nHallo\n3000\n";
 
 struct Played {
@@ -135,6 +135,7 @@ TEST(SessionRules, RestartReloadsTheMapAndQuitReturnsToTheMenu) {
   EXPECT_EQ(Num(lost, "ControlsEnabled"), 0.0);
   EXPECT_GT(Num(lost, "MapLineCount"), 13.0);  // the platform split
   EXPECT_EQ(MapLine(lost, 9), "FontEvent.static.Activ");
+  EXPECT_GT(Num(lost, "BurnTime"), 0.0);
   // Restart: the map as loaded, the trigger armed again, the run afresh,
   // but no second zoom.
   const e2e::Dump& again = r.dumps[1];
@@ -144,6 +145,7 @@ TEST(SessionRules, RestartReloadsTheMapAndQuitReturnsToTheMenu) {
   EXPECT_EQ(MapLine(again, 5), "Plattform.static.destructible");
   EXPECT_EQ(MapLine(again, 9), "Output.text");
   EXPECT_EQ(Num(again, "CameraPhase"), 1.0);
+  EXPECT_EQ(Num(again, "BurnTime"), 0.0);
   EXPECT_EQ(Num(r.dumps[2], "RunLost"), 1.0);
   // N quits to the menu; a race without a goal stored nothing.
   EXPECT_EQ(Str(r.dumps[3], "screen"), "menu");

@@ -204,11 +204,18 @@ TEST(StepBalls, SlopeRollPushesRestingBallsDownhill) {
   EXPECT_EQ(sim.Balls[2].vx, 0.0f);
   EXPECT_EQ(sim.Balls[2].vy, -0.01f);
 
-  // A fast ball (|vy| >= 0.4 after the bounce) gets no roll.
+  // A fast ball (|vy| >= 0.4 after the bounce) gets no roll; just under the
+  // limit it does.
+  for (const float drop : {-1.0f, -0.45f, -0.41f}) {
+    OnSlope(30.0, 2.0, 0.25, x, y);
+    sim = OneBall(x, y, 0.0f, drop);
+    StepBalls(sim, rising, dt, kNow);
+    EXPECT_NEAR(sim.Balls[2].vx, 0.0, 1e-5) << "drop " << drop;
+  }
   OnSlope(30.0, 2.0, 0.25, x, y);
-  sim = OneBall(x, y, 0.0f, -1.0f);
+  sim = OneBall(x, y, 0.0f, -0.39f);
   StepBalls(sim, rising, dt, kNow);
-  EXPECT_NEAR(sim.Balls[2].vx, 0.0, 1e-5);
+  EXPECT_NEAR(sim.Balls[2].vx, -(kPi / 6.0) * dt * 750.0, 1e-4);
 }
 
 TEST(StepBalls, ABounceFasterThan300StopsTheBall) {

@@ -50,6 +50,9 @@ TEST(Particles, DefaultSettingsGiveAboutTwentySparksInTheGap) {
   e.angle = -0.5f;
   EmitBreakParticles(list, e, "35", &Scripted);
   EXPECT_EQ(list.items.size(), 40u);
+  for (std::size_t i = 19; i <= 20; ++i) {  // the first batch's newest spark stays as it was
+    EXPECT_EQ(list.items[i].y < 0.0f, i == 20) << "spark " << i + 1;
+  }
   EXPECT_LT(list.items.back().x, 1.72f);
   EXPECT_LT(list.items.back().y, 0.0f);
 }

@@ -11,7 +11,7 @@ repo=$(cd "$here/../.." && pwd)
 out=${FUZZ_BUILD_DIR:-$repo/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 cxx=${CXX_FUZZ:-clang++}
-suite="$repo/../shared/pngsuite"
+suite="$repo/tests/data/pngsuite"
 
 mkdir -p "$out/seeds" "$here/corpus-run"
 
