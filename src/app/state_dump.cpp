@@ -6,6 +6,7 @@
 
 #include "app/game.h"
 #include "platform/platform.h"
+#include "sim/world_hash.h"
 
 namespace {
 
@@ -160,5 +161,6 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   j.Raw(FloatList(g.credits.CreditsFade, 3));
   j.Int("InfoOverlay", g.session.InfoOverlay);
   j.Int("Wireframe", g.session.Wireframe);
+  j.String("SimHash", FormatHash(HashSimulation(g.sim, g.map, g.particles)));
   return j.Done();
 }

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -115,6 +116,18 @@ TEST(Levels, EveryLevelHasAScript) {
   }
 }
 
+// The simulation's fingerprint at each script's last dump, pinned: it moves
+// only with a change that alters play on purpose, and that change updates it.
+const std::map<std::string, std::string> kPinnedHashes = {
+    {"race_01.txt", "72f3ae593ff49d98"},     {"race_02.txt", "61198cadaeaed1bd"},
+    {"race_03.txt", "0cc34694a44c52f1"},     {"race_04.txt", "fb11b4a78282c078"},
+    {"race_05.txt", "4c3e7b514d4dbf96"},     {"race_06.txt", "7b60fd3426ac469e"},
+    {"race_07.txt", "c4e55d836ce01230"},     {"race_08.txt", "e3070b047272c1ee"},
+    {"race_09.txt", "9df2a79f505c4e21"},     {"survival_01.txt", "6f7fe9fbf9637626"},
+    {"survival_02.txt", "3da94bd4aed471d3"}, {"survival_03.txt", "17bd8c9920bb0803"},
+    {"survival_04.txt", "680398dff9fc6335"},
+};
+
 class LevelScript : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
@@ -137,6 +150,9 @@ TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
   // The scratch leaderboard gained the level's record.
   EXPECT_EQ(p.board.rfind(level + "\r\n", 0), 0u) << p.board;
   EXPECT_NEAR(ParseNumber(p.board.substr(level.size() + 2)), e2e::Num(p.last, "BestTime"), 1e-3);
+  const auto pinned = kPinnedHashes.find(scriptName);
+  ASSERT_NE(pinned, kPinnedHashes.end()) << "no pinned hash for " << scriptName;
+  EXPECT_EQ(e2e::Str(p.last, "SimHash"), pinned->second) << scriptName;
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, LevelScript, ::testing::ValuesIn(Scripts()),

@@ -1,0 +1,79 @@
+// The simulation's fingerprint.
+#include "sim/world_hash.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+class Fnv1a {
+ public:
+  void Bytes(const void* data, std::size_t n) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    for (std::size_t i = 0; i < n; ++i) {
+      hash_ ^= p[i];
+      hash_ *= 0x100000001b3ull;
+    }
+  }
+  void Float(float v) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    Bytes(&bits, sizeof bits);
+  }
+  void Int(std::int64_t v) { Bytes(&v, sizeof v); }
+  // Length first, so "ab","c" and "a","bc" differ.
+  void String(const std::string& s) {
+    Int(static_cast<std::int64_t>(s.size()));
+    Bytes(s.data(), s.size());
+  }
+  std::uint64_t Value() const { return hash_; }
+
+ private:
+  std::uint64_t hash_ = 0xcbf29ce484222325ull;
+};
+
+}  // namespace
+
+std::uint64_t HashSimulation(const SimState& sim, const MapText& map,
+                             const ParticleList& particles) {
+  Fnv1a h;
+  h.Int(sim.BallCount);
+  for (const Ball& b : sim.Balls) {
+    for (const float v : {b.x, b.y, b.vx, b.vy, b.radius, b.gravity, b.lastDampTime}) h.Float(v);
+    h.String(b.colour);
+  }
+  h.Int(sim.StaticSphereCount);
+  for (const StaticSphere& s : sim.Spheres) {
+    for (const float v : {s.x, s.y, s.radius}) h.Float(v);
+    h.String(s.colour);
+  }
+  const BreakEvent& e = sim.Break;
+  h.Int(e.pending);
+  for (const float v : {e.leftX, e.leftY, e.rightX, e.rightY, e.angle, e.mx, e.my}) h.Float(v);
+  h.String(e.colour);
+  const GoalState& g = sim.Goal;
+  for (const float v :
+       {g.GoalPresent, g.GoalIsRagdoll, g.GoalBallIndex, g.GoalReached, g.PendingGoalX,
+        g.PendingGoalY, g.PendingGoalRadius, g.GoalColour[0], g.GoalColour[1], g.GoalColour[2]}) {
+    h.Float(v);
+  }
+  h.Bytes(g.GoalColourFalling, sizeof g.GoalColourFalling);
+  h.Int(sim.SceneMode);
+  h.Int(sim.GameMode);
+  h.String(sim.RedContact);
+  h.Int(static_cast<std::int64_t>(particles.items.size()));
+  for (const ParticleRecord& p : particles.items) {
+    for (const float v : {p.x, p.y, p.vx, p.vy, p.size, p.sprite, p.alpha}) h.Float(v);
+    h.String(p.colour);
+  }
+  h.Int(map.MapLineCount);
+  for (int k = 1; k <= map.MapLineCount; ++k) h.String(map.Line(k));
+  return h.Value();
+}
+
+std::string FormatHash(std::uint64_t hash) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016" PRIx64, hash);
+  return buf;
+}
