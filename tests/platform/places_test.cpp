@@ -99,20 +99,6 @@ TEST(Places, TheFirstFolderWithPicturesInSearchOrder) {
   }
 }
 
-TEST(Places, GamePathsLeadIntoTheDataFolder) {
-  Tree t;
-  fs::create_directories(t.File("work"));
-  t.Write("share/zirpel/gfx/LOGO.png", "logo");
-  t.Write("share/zirpel/maps/Mainmenu.startmap", "menu");
-  std::vector<std::string> tried;
-  ASSERT_TRUE(plat::FindPlaces(t.Inputs(), tried));
-  // Both spellings of the resource folder, and its backslash form.
-  EXPECT_EQ(plat::ResolvePath("res/gfx/LOGO.png"), t.File("share/zirpel/gfx/LOGO.png"));
-  EXPECT_EQ(plat::ReadTextLines("Res\\maps\\Mainmenu.startmap").at(0), "menu");
-  // Paths outside Res/ are not touched.
-  EXPECT_EQ(plat::ResolvePath(t.File("work")), t.File("work"));
-}
-
 TEST(Places, RecordsOfAReadOnlyTreeGoToThePlayersFolder) {
   struct Case {
     const char* name;
@@ -174,18 +160,6 @@ TEST(Places, SettingsFromTheConfigFolderWhenThere) {
   EXPECT_EQ(plat::SettingsFile(), t.File("work/res/settings.ini"));
   t.Write("config-home/zirpel/settings.ini", "Display=800x600\r\n");
   EXPECT_EQ(plat::SettingsFile(), t.File("config-home/zirpel/settings.ini"));
-}
-
-TEST(Places, AFailedWriteSaysWhereAndWhy) {
-  Tree t;
-  t.Write("board.dat", "old\r\n");
-  fs::create_directories(t.File("board.dat.tmp"));  // the temporary file cannot be made
-  std::string reason;
-  EXPECT_FALSE(plat::WriteFileAtomically(t.File("board.dat"), "new\r\n", &reason));
-  EXPECT_EQ(reason, t.File("board.dat") + ": dort liegt ein Ordner");
-  EXPECT_EQ(t.Read("board.dat"), "old\r\n");
-  EXPECT_FALSE(plat::WriteFileAtomically(t.File("none/board.dat"), "x", &reason));
-  EXPECT_EQ(reason, t.File("none/board.dat") + ": der Ordner fehlt");
 }
 
 }  // namespace
