@@ -1,6 +1,5 @@
 // Where the game's files are: the data folder found at start-up, the
 // player's own folders, and the game paths under "Res/" that lead there.
-#include <fnmatch.h>
 #include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
