@@ -2,6 +2,8 @@
 # The test command: installs what is missing, then runs every check CI runs.
 #   1. the GCC dev build (warnings as errors) and every test in it, the
 #      real-window tests under Xvfb and the level scripts included;
+#      then the install check: a moved, read-only install and the Debian
+#      package run the game;
 #   2. the canary: one test made to fail on purpose must be counted as failed;
 #   3. a clang Release build with warnings as errors (building is the check);
 #   4. the AddressSanitizer + UndefinedBehaviorSanitizer build running every
@@ -116,6 +118,7 @@ canary() {
 if wants dev; then
   step "dev build (GCC, RelWithDebInfo)" build_preset dev
   tests_in dev build
+  step "install check" bash tools/check-install.sh
 fi
 wants canary && step "canary" canary
 wants clang && step "clang build (Release)" build_preset clang
