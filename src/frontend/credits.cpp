@@ -151,7 +151,8 @@ void RunCredits(Game& game) {
 
     StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
     DrawBalls(game.sim, game.video, game.session.BurnTime);
-    DrawMapObjects(game.sim, game.map, game.video);
+    RefillStaticSpheres(game.sim, game.map);
+    DrawMapObjects(game.map, game.video);
     ApplyCreditsSceneRules(game.sim, game.menu,
                            SettingsGet(game.settings, "Menu_DroppBalls") == "Enabled",
                            plat::Timer(), game.frame.MenuStartTime);

@@ -167,6 +167,6 @@ void StartLevel(Game& game) {
   game.session.SessionStartTime = static_cast<float>(now);
   game.session.SurvivalTimeText = "0";
   game.sim.SceneMode = 0;
-  SetUpLevelObjects(game.sim, game.session, game.map);
+  TakeLevelStart(game.session, SetUpLevelObjects(game.sim, game.map));
   RunSession(game);
 }

@@ -77,7 +77,8 @@ void HandlePointer(Game& game) {
 void RunSceneStep(Game& game) {
   StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
   DrawBalls(game.sim, game.video, game.session.BurnTime);
-  DrawMapObjects(game.sim, game.map, game.video);
+  RefillStaticSpheres(game.sim, game.map);
+  DrawMapObjects(game.map, game.video);
 }
 
 // Draws the three entry texts, each followed by its choice test; a chosen

@@ -114,7 +114,7 @@ void RestartLevel(Game& game) {
   game.sim.Goal.GoalReached = 0.0f;
   s.SurvivalEnded = 0;
   s.SessionStartTime = static_cast<float>(plat::Timer());
-  SetUpLevelObjects(game.sim, s, game.map);
+  TakeLevelStart(s, SetUpLevelObjects(game.sim, game.map));
 }
 
 void QuitSession(Game& game) {

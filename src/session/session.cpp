@@ -46,10 +46,33 @@ void PauseIfAsked(Game& game) {
       static_cast<float>(static_cast<double>(game.session.SessionStartTime) + (now - pauseStart));
 }
 
+// The goal's colour moves only in the frames that show the disk.
+void StepAndDrawGoalDisk(Game& game, double dt) {
+  if (GoalDiskShown(game.sim)) StepGoalColour(game.sim.Goal, dt);
+  DrawGoalDisk(game.sim, game.video);
+}
+
+void RefillAndDrawMapObjects(Game& game) {
+  RefillStaticSpheres(game.sim, game.map);
+  DrawMapObjects(game.map, game.video);
+}
+
+// Nothing at all unless "Particle" is "Enabled": emission of a pending
+// break, motion, drawing.
+void StepAndDrawParticles(Game& game) {
+  if (SettingsGet(game.settings, "Particle") != "Enabled") return;
+  if (game.sim.Break.pending != 0) {
+    EmitBreakParticles(game.particles, game.sim.Break, SettingsGet(game.settings, "ParticleNumber"),
+                       &plat::Random);
+  }
+  StepParticles(game.particles);
+  DrawParticles(game.particles, game.video);
+}
+
 void DrawSceneStill(Game& game) {
   DrawBalls(game.sim, game.video, game.session.BurnTime);
-  DrawGoalDisk(game.sim, game.video, game.frame.FrameTime);
-  DrawMapObjects(game.sim, game.map, game.video);
+  StepAndDrawGoalDisk(game, game.frame.FrameTime);
+  RefillAndDrawMapObjects(game);
 }
 
 // Returns whether the zoom is still running (nothing else to do this frame).
@@ -91,10 +114,10 @@ void PlayStep(Game& game) {
   }
   StepBalls(game.sim, game.map, dt, plat::Timer());
   DrawBalls(game.sim, game.video, s.BurnTime);
-  DrawGoalDisk(game.sim, game.video, dt);
+  StepAndDrawGoalDisk(game, dt);
   DrawGrid(game.GridCentreX, game.GridCentreY);
-  UpdateAndDrawParticles(game);
-  DrawMapObjects(game.sim, game.map, game.video);
+  StepAndDrawParticles(game);
+  RefillAndDrawMapObjects(game);
 
   // Rules and HUD, in their fixed order.
   const double now = plat::Timer();
@@ -110,6 +133,21 @@ void PlayStep(Game& game) {
 }
 
 }  // namespace
+
+void TakeLevelStart(SessionState& session, const LevelStart& start) {
+  session.StartPositionX = start.StartPositionX;
+  session.StartPositionY = start.StartPositionY;
+  if (start.zoomFound) {
+    session.ZoomCameraX = start.ZoomCameraX;
+    session.ZoomCameraY = start.ZoomCameraY;
+    session.ZoomCameraZ = start.ZoomCameraZ;
+    session.ZoomDirectionX = start.ZoomDirectionX;
+    session.ZoomDirectionY = start.ZoomDirectionY;
+    session.ZoomDirectionZ = start.ZoomDirectionZ;
+  }
+  session.RecordStored = 0;
+  if (start.zoomDegenerate) session.CameraPhase = 1;
+}
 
 double ElapsedTime(const SessionState& session, double now) {
   const double t = now - static_cast<double>(session.SessionStartTime);

@@ -8,9 +8,14 @@
 #include <string>
 
 #include "session/session_state.h"
+#include "sim/level_objects.h"
 #include "sim/sim_state.h"
 
 struct Game;
+
+// Takes over a level's start position and start camera; clears RecordStored.
+// A flight of zero length ends the zoom at once (CameraPhase 1).
+void TakeLevelStart(SessionState& session, const LevelStart& start);
 
 // Seconds of play: now minus the start of the run (never negative).
 double ElapsedTime(const SessionState& session, double now);

@@ -340,3 +340,17 @@ void StepBalls(SimState& sim, MapText& map, double dt, double now) {
   EnterStaticGoal(sim);
   CollideSpheres(sim);
 }
+
+void RefillStaticSpheres(SimState& sim, const MapText& map) {
+  sim.StaticSphereCount = 0;
+  for (const MapSphere& sphere : MapObjects(map).spheres) {
+    // Spheres beyond the table's 50 entries are drawn but collide with nothing.
+    if (!sphere.usable || sim.StaticSphereCount >= kMaxStaticSpheres) continue;
+    ++sim.StaticSphereCount;
+    StaticSphere& entry = sim.Spheres[static_cast<std::size_t>(sim.StaticSphereCount)];
+    entry.x = sphere.centre.x;
+    entry.y = sphere.centre.y;
+    entry.radius = sphere.radius;
+    entry.colour = map.Line(sphere.line + 3);
+  }
+}

@@ -9,3 +9,8 @@
 // dt is the frame time in seconds, now the timer in seconds (for damping).
 // May rewrite map when destructible platforms break.
 void StepBalls(SimState& sim, MapText& map, double dt, double now);
+
+// The static-sphere table the collisions use: StaticSphereCount from 0, one
+// entry per usable "Sphere.static" object in line order, at most 50. Refilled
+// once a frame after the scene step.
+void RefillStaticSpheres(SimState& sim, const MapText& map);

@@ -1,8 +1,5 @@
-// Level objects: set-up at level start, the goal disk and the goal test.
+// Level objects: set-up at level start, the goal colour and the goal test.
 #include "sim/level_objects.h"
-
-#include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +15,8 @@ int ClampedGoalIndex(const GoalState& goal) {
 
 }  // namespace
 
-void SetUpLevelObjects(SimState& sim, SessionState& session, const MapText& map) {
+LevelStart SetUpLevelObjects(SimState& sim, const MapText& map) {
+  LevelStart start;
   GoalState& goal = sim.Goal;
   goal.PendingGoalX = 19000.0f;
   goal.PendingGoalY = 19000.0f;
@@ -26,22 +24,17 @@ void SetUpLevelObjects(SimState& sim, SessionState& session, const MapText& map)
 
   if (map.Line(1) == "BallPosition") {
     const Point p = ParsePoint(map.Line(2));
-    session.StartPositionX = static_cast<int>(std::nearbyint(p.x));
-    session.StartPositionY = static_cast<int>(std::nearbyint(p.y));
-  } else {
-    session.StartPositionX = 0;
-    session.StartPositionY = 1;
+    start.StartPositionX = static_cast<int>(std::nearbyint(p.x));
+    start.StartPositionY = static_cast<int>(std::nearbyint(p.y));
   }
   Ball& b1 = sim.Balls[1];
-  b1.x = static_cast<float>(session.StartPositionX);
-  b1.y = static_cast<float>(session.StartPositionY);
+  b1.x = static_cast<float>(start.StartPositionX);
+  b1.y = static_cast<float>(start.StartPositionY);
   b1.vx = 0.0f;
   b1.vy = 0.0f;
 
   sim.BallCount = 1;
-  session.RecordStored = 0;
 
-  bool zoomDegenerate = false;
   for (int k = 1; k <= map.MapLineCount; ++k) {
     const std::string& type = map.Line(k);
     const bool isGoal = type == "Goal.static" || type == "Goal.ragdoll";
@@ -71,26 +64,24 @@ void SetUpLevelObjects(SimState& sim, SessionState& session, const MapText& map)
       }
     } else if (type == "Startgame.zoomin") {
       const Triple cam = ParseTriple(map.Line(k + 1));
-      session.ZoomCameraX = cam.x;
-      session.ZoomCameraY = cam.y;
-      session.ZoomCameraZ = cam.z;
+      start.zoomFound = true;
+      start.ZoomCameraX = cam.x;
+      start.ZoomCameraY = cam.y;
+      start.ZoomCameraZ = cam.z;
       const double dx = static_cast<double>(b1.x) - cam.x;
       const double dy = static_cast<double>(b1.y) - cam.y;
       const double dz = -static_cast<double>(cam.z);
       const double len = std::sqrt(dx * dx + dy * dy + dz * dz);
-      zoomDegenerate = !(len > 0.0) || !std::isfinite(len);
-      if (zoomDegenerate) {
-        session.ZoomDirectionX = session.ZoomDirectionY = session.ZoomDirectionZ = 0.0f;
+      start.zoomDegenerate = !(len > 0.0) || !std::isfinite(len);
+      if (start.zoomDegenerate) {
+        start.ZoomDirectionX = start.ZoomDirectionY = start.ZoomDirectionZ = 0.0f;
       } else {
-        session.ZoomDirectionX = static_cast<float>(dx / len);
-        session.ZoomDirectionY = static_cast<float>(dy / len);
-        session.ZoomDirectionZ = static_cast<float>(dz / len);
+        start.ZoomDirectionX = static_cast<float>(dx / len);
+        start.ZoomDirectionY = static_cast<float>(dy / len);
+        start.ZoomDirectionZ = static_cast<float>(dz / len);
       }
     }
   }
-  // A flight of zero length has no direction: the camera is already there.
-  if (zoomDegenerate) session.CameraPhase = 1;
-
   if (sim.GameMode == 1 && goal.GoalPresent == 1.0f) {
     Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(goal))];
     g.radius = goal.PendingGoalRadius;
@@ -99,6 +90,7 @@ void SetUpLevelObjects(SimState& sim, SessionState& session, const MapText& map)
     g.vx = 0.0f;
     g.vy = 0.0f;
   }
+  return start;
 }
 
 void StepGoalColour(GoalState& goal, double dt) {
@@ -113,19 +105,12 @@ void StepGoalColour(GoalState& goal, double dt) {
   }
 }
 
-void DrawGoalDisk(SimState& sim, const VideoState& video, double dt) {
-  if (sim.GameMode != 1 || sim.SceneMode != 0 || sim.Goal.GoalPresent != 1.0f) return;
-  StepGoalColour(sim.Goal, dt);
-  const Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(sim.Goal))];
-  glColor3f(sim.Goal.GoalColour[0], sim.Goal.GoalColour[1], sim.Goal.GoalColour[2]);
-  glTranslatef(g.x, g.y, kSceneDepth);
-  // Slices: the radius times 40, kept to what a disc can be drawn with (a map
-  // may give any radius, even one that overflows).
-  const double wanted = std::nearbyint(static_cast<double>(g.radius) * 40.0);
-  const int slices = std::isfinite(wanted) ? static_cast<int>(std::clamp(wanted, 3.0, 400.0)) : 3;
-  if (video.DiskQuadric != nullptr) gluDisk(video.DiskQuadric, 0.0, g.radius, slices, 1);
-  glTranslatef(-g.x, -g.y, -kSceneDepth);
-  glColor3f(1.0f, 1.0f, 1.0f);
+bool GoalDiskShown(const SimState& sim) {
+  return sim.GameMode == 1 && sim.SceneMode == 0 && sim.Goal.GoalPresent == 1.0f;
+}
+
+const Ball& GoalBall(const SimState& sim) {
+  return sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(sim.Goal))];
 }
 
 void GoalReachedTest(SimState& sim) {

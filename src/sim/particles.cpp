@@ -1,12 +1,8 @@
-// Particles: emission from the pending break, per-frame motion, drawing.
+// Particles: emission from the pending break and per-frame motion.
 #include "sim/particles.h"
-
-#include <GL/gl.h>
 
 #include <cmath>
 
-#include "app/game.h"
-#include "platform/platform.h"
 #include "world/map.h"
 
 namespace {
@@ -17,7 +13,7 @@ constexpr double kMaxSparksPerBreak = 10000.0;
 }  // namespace
 
 void EmitBreakParticles(ParticleList& list, BreakEvent& event,
-                        const std::string& particleNumberValue, RandomFn random) {
+                        const std::string& particleNumberValue, const RandomFn& random) {
   const double px = event.leftX, py = event.leftY;
   const double gx = static_cast<double>(event.leftX) - event.rightX;
   const double gy = static_cast<double>(event.leftY) - event.rightY;
@@ -69,57 +65,4 @@ void StepParticles(ParticleList& list) {
     p.alpha = static_cast<float>(static_cast<double>(p.alpha) - 0.002);
     ++i;
   }
-}
-
-void DrawParticles(const ParticleList& list, const VideoState& video) {
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  for (const ParticleRecord& p : list.items) {
-    if (p.colour == "white")
-      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleWhiteTexture);
-    else if (p.colour == "blue")
-      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleBlueTexture);
-    else if (p.colour == "red")
-      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleRedTexture);
-    float qs = 0.0f, qt = 0.0f;
-    if (p.sprite > 3.0f) {
-      qs = 0.5f;
-      qt = 0.5f;
-    } else if (p.sprite > 2.0f) {
-      qt = 0.5f;
-    } else if (p.sprite > 1.0f) {
-      qs = 0.5f;
-    }
-    const float h = p.size / 2.0f;
-    glPushMatrix();
-    glTranslatef(p.x, p.y, kSceneDepth);
-    glColor4f(0.0f, 0.0f, 0.0f, p.alpha);
-    glBegin(GL_QUADS);
-    glTexCoord2f(qs, qt + 0.5f);
-    glVertex2f(-h, h);
-    glTexCoord2f(qs, qt);
-    glVertex2f(-h, -h);
-    glTexCoord2f(qs + 0.5f, qt);
-    glVertex2f(h, -h);
-    glTexCoord2f(qs + 0.5f, qt + 0.5f);
-    glVertex2f(h, h);
-    glEnd();
-    glPopMatrix();
-  }
-  glBlendFunc(GL_ONE, GL_ZERO);
-  glDisable(GL_TEXTURE_2D);
-  glEnable(GL_DEPTH_TEST);
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-}
-
-void UpdateAndDrawParticles(Game& game) {
-  if (SettingsGet(game.settings, "Particle") != "Enabled") return;
-  if (game.sim.Break.pending != 0) {
-    EmitBreakParticles(game.particles, game.sim.Break, SettingsGet(game.settings, "ParticleNumber"),
-                       &plat::Random);
-  }
-  StepParticles(game.particles);
-  DrawParticles(game.particles, game.video);
 }

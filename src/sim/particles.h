@@ -1,30 +1,23 @@
 // Particles: the sparks a body break throws, counted per frame (not scaled by
-// the frame time), drawn as additive textured quads in play only.
+// the frame time). The random source is the caller's, so two worlds never
+// share one.
 //
-// Depends on: app (settings, textures), world (number parsing), platform (random).
+// Depends on: world (number parsing).
 #pragma once
 
+#include <functional>
 #include <string>
 
-#include "app/video.h"
 #include "sim/sim_state.h"
 
-struct Game;
-
 // A uniform random number in [0, 1).
-using RandomFn = double (*)();
+using RandomFn = std::function<double()>;
 
 // Turns the pending break into about ParticleNumber sparks per world unit of
 // gap (five random numbers per spark) and clears the event. A missing,
 // negative or absurd ParticleNumber gives no (or a bounded number of) sparks.
 void EmitBreakParticles(ParticleList& list, BreakEvent& event,
-                        const std::string& particleNumberValue, RandomFn random);
+                        const std::string& particleNumberValue, const RandomFn& random);
 // One frame: living sparks move and fade, dead ones leave the list (the last
 // takes the free slot and is advanced in the same frame).
 void StepParticles(ParticleList& list);
-// Additive quads at z = -6 with one quarter of the colour's sprite sheet.
-void DrawParticles(const ParticleList& list, const VideoState& video);
-
-// The play frame's particle step: nothing at all unless "Particle" is
-// "Enabled"; emission of a pending break, motion, drawing.
-void UpdateAndDrawParticles(Game& game);

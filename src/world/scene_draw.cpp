@@ -1,5 +1,5 @@
 // Scene drawing: balls, platforms with round or jagged ends, textured static
-// spheres, and the guide grid of the play scene. Everything lies in the
+// spheres, the guide grid of the play scene, the goal disk and the sparks. Everything lies in the
 // plane z = -6 (kSceneDepth).
 #include "world/scene_draw.h"
 
@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+#include "sim/level_objects.h"
 
 namespace {
 
@@ -185,22 +187,7 @@ void DrawBalls(const SimState& sim, const VideoState& video, float burnTime) {
   }
 }
 
-void RefillStaticSpheres(SimState& sim, const MapText& map) {
-  sim.StaticSphereCount = 0;
-  for (const MapSphere& sphere : MapObjects(map).spheres) {
-    // Spheres beyond the table's 50 entries are drawn but collide with nothing.
-    if (!sphere.usable || sim.StaticSphereCount >= kMaxStaticSpheres) continue;
-    ++sim.StaticSphereCount;
-    StaticSphere& entry = sim.Spheres[static_cast<std::size_t>(sim.StaticSphereCount)];
-    entry.x = sphere.centre.x;
-    entry.y = sphere.centre.y;
-    entry.radius = sphere.radius;
-    entry.colour = map.Line(sphere.line + 3);
-  }
-}
-
-void DrawMapObjects(SimState& sim, const MapText& map, const VideoState& video) {
-  RefillStaticSpheres(sim, map);
+void DrawMapObjects(const MapText& map, const VideoState& video) {
   glBlendFunc(GL_ONE, GL_ZERO);
   const MapObjectCache& objects = MapObjects(map);
   // Platforms and spheres interleaved in line order, as the map lists them.
@@ -241,4 +228,62 @@ void DrawGrid(float cx, float cy) {
     glVertex3f(cx + 6.0f, static_cast<float>(i + 0.2), -6.2f);
   }
   glEnd();
+}
+
+void DrawGoalDisk(const SimState& sim, const VideoState& video) {
+  if (!GoalDiskShown(sim)) return;
+  const Ball& g = GoalBall(sim);
+  const GoalState& goal = sim.Goal;
+  glColor3f(goal.GoalColour[0], goal.GoalColour[1], goal.GoalColour[2]);
+  glTranslatef(g.x, g.y, kSceneDepth);
+  // Slices: the radius times 40, kept to what a disc can be drawn with (a map
+  // may give any radius, even one that overflows).
+  const double wanted = std::nearbyint(static_cast<double>(g.radius) * 40.0);
+  const int slices = std::isfinite(wanted) ? static_cast<int>(std::clamp(wanted, 3.0, 400.0)) : 3;
+  if (video.DiskQuadric != nullptr) gluDisk(video.DiskQuadric, 0.0, g.radius, slices, 1);
+  glTranslatef(-g.x, -g.y, -kSceneDepth);
+  glColor3f(1.0f, 1.0f, 1.0f);
+}
+
+void DrawParticles(const ParticleList& list, const VideoState& video) {
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+  for (const ParticleRecord& p : list.items) {
+    if (p.colour == "white")
+      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleWhiteTexture);
+    else if (p.colour == "blue")
+      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleBlueTexture);
+    else if (p.colour == "red")
+      glBindTexture(GL_TEXTURE_2D, video.tex.ParticleRedTexture);
+    float qs = 0.0f, qt = 0.0f;
+    if (p.sprite > 3.0f) {
+      qs = 0.5f;
+      qt = 0.5f;
+    } else if (p.sprite > 2.0f) {
+      qt = 0.5f;
+    } else if (p.sprite > 1.0f) {
+      qs = 0.5f;
+    }
+    const float h = p.size / 2.0f;
+    glPushMatrix();
+    glTranslatef(p.x, p.y, kSceneDepth);
+    glColor4f(0.0f, 0.0f, 0.0f, p.alpha);
+    glBegin(GL_QUADS);
+    glTexCoord2f(qs, qt + 0.5f);
+    glVertex2f(-h, h);
+    glTexCoord2f(qs, qt);
+    glVertex2f(-h, -h);
+    glTexCoord2f(qs + 0.5f, qt);
+    glVertex2f(h, -h);
+    glTexCoord2f(qs + 0.5f, qt + 0.5f);
+    glVertex2f(h, h);
+    glEnd();
+    glPopMatrix();
+  }
+  glBlendFunc(GL_ONE, GL_ZERO);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_DEPTH_TEST);
+  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }

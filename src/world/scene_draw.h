@@ -1,4 +1,5 @@
-// Scene drawing: balls, platforms, static spheres and the play grid.
+// Scene drawing: balls, platforms, static spheres, the play grid, the goal
+// disk and the sparks. Draws what it is given and changes none of it.
 #pragma once
 
 #include "app/video.h"
@@ -7,11 +8,11 @@
 
 // Ball 1 with its burn pie (burnTime seconds), then the other balls.
 void DrawBalls(const SimState& sim, const VideoState& video, float burnTime);
-// Platforms and static spheres in line order; refills the static-sphere
-// table that the next frame's collisions use.
-void DrawMapObjects(SimState& sim, const MapText& map, const VideoState& video);
-// The table refill of DrawMapObjects alone: StaticSphereCount from 0, one
-// entry per "Sphere.static" object in line order, at most 50.
-void RefillStaticSpheres(SimState& sim, const MapText& map);
+// Platforms and static spheres in line order.
+void DrawMapObjects(const MapText& map, const VideoState& video);
 // The guide lines behind the play scene around (cx, cy).
 void DrawGrid(float cx, float cy);
+// The goal disk in its current colour, when a race in play has a goal.
+void DrawGoalDisk(const SimState& sim, const VideoState& video);
+// Additive quads at z = -6 with one quarter of the colour's sprite sheet.
+void DrawParticles(const ParticleList& list, const VideoState& video);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "session/session.h"
 #include "sim/balls.h"
 
 namespace {
@@ -19,7 +20,7 @@ struct Level {
     sim.GameMode = static_cast<std::uint8_t>(mode);
     sim.SceneMode = 0;
     for (auto& b : sim.Balls) b.radius = 0.18f;
-    SetUpLevelObjects(sim, session, map);
+    TakeLevelStart(session, SetUpLevelObjects(sim, map));
   }
 };
 
@@ -78,7 +79,7 @@ TEST(LevelObjects, EveryGoalEntryIsFilledAndTheTableIsBounded) {
   SessionState session;
   MapText map = MapFromLines({"Goal.static", "[1,2]", "0.4", "Goal.ragdoll", "[5,6]", "0.5"});
   sim.GameMode = 2;  // survival: the goal entries are filled too
-  SetUpLevelObjects(sim, session, map);
+  TakeLevelStart(session, SetUpLevelObjects(sim, map));
   EXPECT_EQ(sim.BallCount, 3);
   EXPECT_FLOAT_EQ(sim.Balls[2].x, 1.0f);
   EXPECT_FLOAT_EQ(sim.Balls[2].vy, 0.0f);

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <vector>
 
+#include "sim/balls.h"
+
 namespace {
 
 constexpr int kWidth = 800;
@@ -167,7 +169,8 @@ TEST_F(SceneDraw, PlatformsShowTheirKindColourAndEnds) {
       "white",  // both ends equal
   });
   SimState sim;
-  DrawMapObjects(sim, map, video_);
+  RefillStaticSpheres(sim, map);
+  DrawMapObjects(map, video_);
 
   EXPECT_TRUE(Looks(At(-2.0, 2.0), kFixedWhite));
   EXPECT_TRUE(Looks(At(-2.0, 2.06), kFixedWhite));  // 0.16 thick
@@ -217,7 +220,8 @@ TEST_F(SceneDraw, SpheresShowTheirTextureAndFillTheTable) {
   SimState sim;
   sim.StaticSphereCount = 7;
   glColor3f(0.2f, 0.9f, 0.1f);  // the current colour does not tint a sphere
-  DrawMapObjects(sim, map, video_);
+  RefillStaticSpheres(sim, map);
+  DrawMapObjects(map, video_);
   EXPECT_TRUE(Looks(At(-2.0, 1.0), kWhiteTexel));
   EXPECT_TRUE(Looks(At(-2.0, 1.45), kWhiteTexel));
   EXPECT_TRUE(Looks(At(-2.0, 1.56), kBlack));
@@ -282,7 +286,8 @@ TEST_F(SceneDraw, TheGridLiesBehindTheSceneOnMultiplesOfFour) {
   // A platform drawn afterwards covers the grid.
   MapText map = MapOf({"Plattform.static", "[-1,0.2]", "[2,0.2]", "red"});
   SimState sim;
-  DrawMapObjects(sim, map, video_);
+  RefillStaticSpheres(sim, map);
+  DrawMapObjects(map, video_);
   EXPECT_TRUE(Looks(At(1.0, 0.2), Rgb{191, 0, 0}));
 }
 
