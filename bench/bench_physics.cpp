@@ -6,7 +6,6 @@
 #include <random>
 
 #include "sim/balls.h"
-#include "world/scene_draw.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/settings.h"
-#include "app/video.h"
 #include "frontend/frontend_state.h"
+#include "render/video.h"
 #include "session/session_state.h"
 #include "sim/sim_state.h"
 #include "world/map.h"

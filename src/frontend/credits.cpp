@@ -11,8 +11,8 @@
 #include "app/game.h"
 #include "frontend/menu.h"
 #include "platform/platform.h"
+#include "render/scene_draw.h"
 #include "sim/balls.h"
-#include "world/scene_draw.h"
 
 namespace {
 

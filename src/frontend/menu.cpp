@@ -12,8 +12,8 @@
 #include "frontend/credits.h"
 #include "frontend/level_select.h"
 #include "platform/platform.h"
+#include "render/scene_draw.h"
 #include "sim/balls.h"
-#include "world/scene_draw.h"
 
 namespace {
 

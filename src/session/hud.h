@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/video.h"
+#include "render/video.h"
 #include "session/session_state.h"
 #include "sim/sim_state.h"
 #include "world/map.h"

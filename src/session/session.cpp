@@ -7,12 +7,12 @@
 
 #include "app/game.h"
 #include "platform/platform.h"
+#include "render/scene_draw.h"
 #include "session/hud.h"
 #include "session/rules.h"
 #include "sim/balls.h"
 #include "sim/level_objects.h"
 #include "sim/particles.h"
-#include "world/scene_draw.h"
 
 namespace {
 

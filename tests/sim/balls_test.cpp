@@ -8,8 +8,6 @@
 #include <cmath>
 #include <random>
 
-#include "world/scene_draw.h"
-
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;

@@ -9,7 +9,6 @@
 #include "frontend/frontend_state.h"
 #include "frontend/menu.h"
 #include "sim/balls.h"
-#include "world/scene_draw.h"
 
 namespace {
 

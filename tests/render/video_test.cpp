@@ -1,5 +1,5 @@
 // Screen-dependent quantities: text unit, font heights, pixels per unit.
-#include "app/video.h"
+#include "render/video.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Video set-up: GL state, scale factors, fonts, textures and the quadric.
-#include "app/video.h"
+#include "render/video.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,7 +1,7 @@
 // Scene drawing: balls, platforms with round or jagged ends, textured static
 // spheres, the guide grid of the play scene, the goal disk and the sparks. Everything lies in the
 // plane z = -6 (kSceneDepth).
-#include "world/scene_draw.h"
+#include "render/scene_draw.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

@@ -1,7 +1,7 @@
 // Scene drawing on an off-screen OSMesa context: platform kinds, colours and
 // ends, textured spheres, balls and the burn pie, the goal exemption and the
 // grid, checked at chosen pixels.
-#include "world/scene_draw.h"
+#include "render/scene_draw.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
