@@ -10,6 +10,7 @@
 #include "frontend/menu.h"
 #include "platform/platform.h"
 #include "session/leaderboard.h"
+#include "session/session.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ void OpenTheScreen(Game& game, const LaunchOptions& launch) {
 
 void InitGameState(Game& game) {
   game = Game();
-  for (int i = 1; i <= 20; ++i) game.sim.Balls[static_cast<size_t>(i)].radius = 0.18f;
+  for (int i = 1; i <= 20; ++i) game.sim.Balls[static_cast<size_t>(i)].radius = kBallRadius;
 }
 
 void PollKeyInto(Game& game) {
@@ -103,10 +104,7 @@ int RunGame(Game& game, const LaunchOptions& launch) {
   SetUpVideo(game.video);
   if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
   ReadLeaderboard(game.board, "Res/Leaderboard.dat");
-  LoadMap(game.map, "Res/maps/Mainmenu.startmap");
-  game.sim.BallCount = 4;
-  for (int i = 1; i <= 4; ++i) game.sim.Balls[static_cast<size_t>(i)].x = 30.0f;
-  game.sim.SceneMode = 1;
+  SetUpMenuScene(game.sim, game.map);
   game.frame.LastFrameStamp = plat::Timer();
   game.frame.MenuStartTime = plat::Timer();
   RunMainMenu(game);

@@ -16,13 +16,11 @@
 
 namespace {
 
-constexpr int kMenuBalls = 4;
 // Seconds after entering the credits at which undropped balls 1 to 4 drop.
 constexpr double kCreditsDropTimes[kMenuBalls + 1] = {0.0, 1.0, 4.0, 7.0, 10.0};
 // A ball that fell off the map comes back this high, straight above.
 constexpr float kPutBackY = 3.0f;
 constexpr float kFadeStep = 0.003f;
-constexpr float kTextDepth = -5.9f;
 
 // Pages 1 and 3 stand at the upper left, pages 2 and 4 below the centre.
 constexpr CreditLine kPage1[] = {
@@ -42,13 +40,6 @@ constexpr CreditLine kPage4[] = {
     {false, -0.5f, -0.5f, "www.libsdl.org"},
     {false, -0.5f, -0.75f, "www.zlib.net"},
 };
-
-void SetBallAt(Ball& ball, float x, float y) {
-  ball.x = x;
-  ball.y = y;
-  ball.vx = 0.0f;
-  ball.vy = 0.0f;
-}
 
 }  // namespace
 
@@ -158,14 +149,14 @@ void RunCredits(Game& game) {
                            plat::Timer(), game.frame.MenuStartTime);
     StepCreditsFade(game.credits);
 
-    glTranslatef(0.0f, 0.0f, kTextDepth);
+    glTranslatef(0.0f, 0.0f, kTextPlane);
     DrawCreditPage(game.video, game.credits);
     if (game.credits.CreditsPage >= kCreditsEndPage) {
       // The last page has faded out: this frame is not shown.
       glPopMatrix();
       break;
     }
-    glTranslatef(0.0f, 0.0f, -kTextDepth);
+    glTranslatef(0.0f, 0.0f, -kTextPlane);
     plat::Present();
     glPopMatrix();
     plat::SleepMs(10);

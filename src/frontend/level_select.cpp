@@ -15,7 +15,6 @@
 namespace {
 
 constexpr float kBoxDepth = -6.0f;
-constexpr float kTextPlane = -5.9f;
 
 float RowBottom(int row) {
   return static_cast<float>(1.64 - row / 3.0);

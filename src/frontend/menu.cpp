@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "app/game.h"
 #include "frontend/credits.h"
@@ -23,15 +24,8 @@ constexpr int kEntryStart = 2;    // "Spiel starten"
 constexpr int kEntryCredits = 1;  // "Entwickler"
 constexpr int kEntryQuit = 0;     // "Beenden"
 
-constexpr int kMenuBalls = 4;
 // Seconds after entering the menu at which balls 1 to 4 drop.
 constexpr double kMenuDropTimes[kMenuBalls + 1] = {0.0, 1.0, 8.0, 15.0, 22.0};
-// Balls 2 to 4 lose speed in the air every 0.15 s; ball 1 only on contact.
-constexpr double kDampInterval = 0.15;
-constexpr double kDampFactor = 0.85;
-
-// The entries' texts are drawn this far in front of the scene plane.
-constexpr float kTextDepth = -5.9f;
 
 struct Entry {
   int value;
@@ -56,13 +50,6 @@ constexpr Band kBands[] = {
 };
 constexpr float kPointerLeftOf = -1.0f;
 
-void SetBallAt(Ball& ball, float x, float y) {
-  ball.x = x;
-  ball.y = y;
-  ball.vx = 0.0f;
-  ball.vy = 0.0f;
-}
-
 // Shows the pointer, reads it and lets it move the selection.
 void HandlePointer(Game& game) {
   MenuState& menu = game.menu;
@@ -84,7 +71,7 @@ void RunSceneStep(Game& game) {
 // Draws the three entry texts, each followed by its choice test; a chosen
 // sub-screen runs right here. Returns false when "Beenden" ends the program.
 bool DrawEntriesAndChoose(Game& game) {
-  glTranslatef(0.0f, 0.0f, kTextDepth);
+  glTranslatef(0.0f, 0.0f, kTextPlane);
   for (const Entry& entry : kEntries) {
     const bool highlighted = game.menu.MenuSelection == entry.value;
     DrawText(game.video, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
@@ -94,7 +81,7 @@ bool DrawEntriesAndChoose(Game& game) {
       game.exitCode = 0;
       return false;
     }
-    glTranslatef(0.0f, 0.0f, -kTextDepth);
+    glTranslatef(0.0f, 0.0f, -kTextPlane);
     if (entry.value == kEntryStart) {
       RunLevelSelection(game);
     } else {
@@ -104,7 +91,7 @@ bool DrawEntriesAndChoose(Game& game) {
     // with the menu's own view (a game session leaves its camera behind).
     plat::SetScreenName("menu");
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, kTextDepth);
+    glTranslatef(0.0f, 0.0f, kTextPlane);
   }
   return true;
 }
@@ -202,7 +189,7 @@ void DrawTitleImage(const VideoState& video) {
 }
 
 void DrawEntryBars(int selection) {
-  constexpr double kDegrees = 3.14159265358979323846 / 180.0;
+  constexpr double kDegrees = std::numbers::pi / 180.0;
   glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
   for (int k = 0; k <= 2; ++k) {
     const bool highlighted = selection == k;
@@ -249,7 +236,7 @@ void RunMainMenu(Game& game) {
       return;
     }
 
-    glTranslatef(0.0f, 0.0f, -kTextDepth);
+    glTranslatef(0.0f, 0.0f, -kTextPlane);
     glFlush();
     plat::Present();
     glPopMatrix();

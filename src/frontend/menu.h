@@ -6,9 +6,10 @@
 
 #include <string>
 
+#include "sim/sim_state.h"
+
 struct Game;
 struct MenuState;
-struct SimState;
 struct VideoState;
 
 // ---- the menu screen ---------------------------------------------------
@@ -44,6 +45,16 @@ int SelectionFromPointer(int selection, float mx, float my);
 // air damping of balls 2 to 4.
 void ApplyMenuSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, double now,
                          double menuStart);
+
+// The balls of the menu scene (the credits share it).
+constexpr int kMenuBalls = 4;
+// Puts a ball at (x, y) at rest.
+inline void SetBallAt(Ball& ball, float x, float y) {
+  ball.x = x;
+  ball.y = y;
+  ball.vx = 0.0f;
+  ball.vy = 0.0f;
+}
 
 // Where menu ball i (1..4) waits until it is dropped, and where it drops.
 constexpr float kMenuHoldY = 3.0f;

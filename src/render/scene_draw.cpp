@@ -8,22 +8,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "sim/level_objects.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr float kHalfThickness = 0.08f;
 constexpr float kJagDepth = 0.032f;
 constexpr float kJagWidth = 0.05f;
-constexpr float kMenuBallRadius = 0.18f;
+
+// A disc is drawn with at least 3 and at most 400 slices, whatever radius a
+// map gives.
+constexpr double kMinSlices = 3.0;
+constexpr double kMaxSlices = 400.0;
 
 int DiscSlices(float radius) {
   const double slices = std::nearbyint(static_cast<double>(radius) * 5.0 + 35.0);
   // A radius from a map may be anything; keep the slice count drawable.
-  return static_cast<int>(std::clamp(slices, 3.0, 400.0));
+  return static_cast<int>(std::clamp(slices, kMinSlices, kMaxSlices));
 }
 
 unsigned SphereTexture(const VideoState& video, ColourWord colour) {
@@ -182,7 +187,7 @@ void DrawBalls(const SimState& sim, const VideoState& video, float burnTime) {
       DrawTexturedDisc(video, ColourWordOf(ball.colour), ball.x, ball.y, ball.radius);
     } else {
       glColor3f(0.1f, 0.3f, 0.6f);
-      PlainDisc(video, ball.x, ball.y, kMenuBallRadius);
+      PlainDisc(video, ball.x, ball.y, kBallRadius);
     }
   }
 }
@@ -239,7 +244,9 @@ void DrawGoalDisk(const SimState& sim, const VideoState& video) {
   // Slices: the radius times 40, kept to what a disc can be drawn with (a map
   // may give any radius, even one that overflows).
   const double wanted = std::nearbyint(static_cast<double>(g.radius) * 40.0);
-  const int slices = std::isfinite(wanted) ? static_cast<int>(std::clamp(wanted, 3.0, 400.0)) : 3;
+  const int slices = std::isfinite(wanted)
+                         ? static_cast<int>(std::clamp(wanted, kMinSlices, kMaxSlices))
+                         : static_cast<int>(kMinSlices);
   if (video.DiskQuadric != nullptr) gluDisk(video.DiskQuadric, 0.0, g.radius, slices, 1);
   glTranslatef(-g.x, -g.y, -kSceneDepth);
   glColor3f(1.0f, 1.0f, 1.0f);

@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "image/png.h"
 #include "platform/fonts.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 
 struct AspectRow {
   double ratio;

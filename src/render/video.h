@@ -9,6 +9,9 @@
 
 struct GLUquadric;
 
+// Texts stand on the plane z = -5.9, just in front of the scene.
+constexpr float kTextPlane = -5.9f;
+
 struct Textures {
   unsigned LogoTexture = 0;
   unsigned MascotTexture = 0;

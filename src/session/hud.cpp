@@ -5,15 +5,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "app/game.h"
 #include "platform/platform.h"
+#include "session/rules.h"
 #include "session/session.h"
 
 namespace {
 
 constexpr float kPanelDepth = -5.95f;
-constexpr float kTextPlane = -5.9f;
+// The corners' rim runs once round in 63 steps.
+constexpr double kPanelCornerStep = 2.0 * std::numbers::pi / 63.0;
 
 }  // namespace
 
@@ -98,7 +101,7 @@ std::string ShortTime(const std::string& secondsText) {
 }
 
 int DangerMargin(int screenWidth, float burnTime) {
-  const double left = std::max(0.0, 30.0 - static_cast<double>(burnTime));
+  const double left = std::max(0.0, static_cast<double>(kBurnLimit) - burnTime);
   return static_cast<int>(std::nearbyint(screenWidth / 4.0 * left));
 }
 
@@ -112,7 +115,7 @@ void RoundedPanel(float cy, float hx, float hy, float r) {
     px += px >= 0.0 ? hx : -hx;
     py += py >= 0.0 ? hy : -hy;
     glVertex3f(static_cast<float>(px), static_cast<float>(cy + py), kPanelDepth);
-    theta += 0.09973310011396169;
+    theta += kPanelCornerStep;
   }
   glEnd();
 }
@@ -183,7 +186,7 @@ void DrawHudBars(Game& game) {
   glBegin(GL_QUADS);
   glColor4f(1.0f, 0.0f, 0.0f, 0.3f);
   glVertex3f(-0.3f, 2.2f, kPanelDepth);
-  glColor4f(1.0f - e / 5.0f, e / 5.0f, 0.0f, 0.3f);
+  glColor4f(1.0f - e / kEnergyMax, e / kEnergyMax, 0.0f, 0.3f);
   glVertex3f(e / 4.0f - 0.3f, 2.2f, kPanelDepth);
   glVertex3f(e / 4.0f - 0.3f, 2.35f, kPanelDepth);
   glColor4f(1.0f, 0.0f, 0.0f, 0.3f);

@@ -105,14 +105,8 @@ void DrawModeTexts(Game& game, double now) {
 void RestartLevel(Game& game) {
   SessionState& s = game.session;
   LoadMap(game.map, "Res/maps/" + game.select.ChosenLevelFile);
-  s.BurnTime = 0.0f;
-  game.sim.RedContact = "false";
-  s.ControlsEnabled = 1;
-  s.Energy = 5.0f;
-  s.RunLost = 0;
+  ResetRun(s, game.sim);
   s.SurvivalTimeText = "0";
-  game.sim.Goal.GoalReached = 0.0f;
-  s.SurvivalEnded = 0;
   s.SessionStartTime = static_cast<float>(plat::Timer());
   TakeLevelStart(s, SetUpLevelObjects(game.sim, game.map));
 }
@@ -121,12 +115,6 @@ void QuitSession(Game& game) {
   SessionState& s = game.session;
   game.sim.Balls[1].vx = 0.0f;
   game.sim.Balls[1].vy = 0.0f;
-  s.BurnTime = 0.0f;
-  game.sim.RedContact = "false";
-  s.ControlsEnabled = 1;
-  s.Energy = 5.0f;
-  s.RunLost = 0;
-  game.sim.Goal.GoalReached = 0.0f;
-  s.SurvivalEnded = 0;
+  ResetRun(s, game.sim);
   s.quit = true;
 }

@@ -20,7 +20,6 @@ constexpr double kZoomSpeed = 10.0;     // world units per second
 constexpr double kSteer = 4.0;          // units/s^2 on vx
 constexpr double kBoost = 15.0;         // units/s^2 on vy
 constexpr double kBoostCost = 15.0;     // energy per second
-constexpr float kEnergyMax = 5.0f;      // regaining stops here
 constexpr float kCameraFloor = -25.0f;  // the camera stops following below
 const char* const kTitle = "Quobbes Zirpel";
 
@@ -134,6 +133,24 @@ void PlayStep(Game& game) {
 
 }  // namespace
 
+void ResetRun(SessionState& s, SimState& sim) {
+  s.BurnTime = 0.0f;
+  sim.RedContact = "false";
+  s.ControlsEnabled = 1;
+  s.Energy = kEnergyMax;
+  s.RunLost = 0;
+  sim.Goal.GoalReached = 0.0f;
+  s.SurvivalEnded = 0;
+}
+
+void SetUpMenuScene(SimState& sim, MapText& map) {
+  LoadMap(map, "Res/maps/Mainmenu.startmap");
+  sim.BallCount = 4;
+  // Far off to the right until the menu's rules hold or drop them.
+  for (int i = 1; i <= 4; ++i) sim.Balls[static_cast<std::size_t>(i)].x = 30.0f;
+  sim.SceneMode = 1;
+}
+
 void TakeLevelStart(SessionState& session, const LevelStart& start) {
   session.StartPositionX = start.StartPositionX;
   session.StartPositionY = start.StartPositionY;
@@ -218,18 +235,11 @@ void EndSession(Game& game) {
   SessionState& s = game.session;
   SimState& sim = game.sim;
   s.SessionStartTime = 0.0f;
-  s.BurnTime = 0.0f;
-  sim.RedContact = "false";
-  s.ControlsEnabled = 1;
-  s.Energy = 5.0f;
-  s.RunLost = 0;
-
+  ResetRun(s, sim);
   sim.Goal.PendingGoalX = 19000.0f;
   sim.Goal.PendingGoalY = 19000.0f;
   sim.Goal.PendingGoalRadius = 0.001f;
   sim.Goal.GoalPresent = 0.0f;
-  sim.Goal.GoalReached = 0.0f;
-  s.SurvivalEnded = 0;
 
   s.CameraPhase = 0;
   s.ZoomPrevDistance = 500.0f;
@@ -242,13 +252,10 @@ void EndSession(Game& game) {
   for (int i = 1; i <= 4; ++i) game.menu.BallDropped[i] = 0;
   game.frame.MenuStartTime = plat::Timer();
   for (int i = 1; i <= 30; ++i) {
-    sim.Balls[static_cast<std::size_t>(i)].radius = 0.18f;
+    sim.Balls[static_cast<std::size_t>(i)].radius = kBallRadius;
     sim.Balls[static_cast<std::size_t>(i)].vx = 0.0f;
     sim.Balls[static_cast<std::size_t>(i)].vy = 0.0f;
   }
-  LoadMap(game.map, "Res/maps/Mainmenu.startmap");
-  sim.BallCount = 4;
-  for (int i = 1; i <= 4; ++i) sim.Balls[static_cast<std::size_t>(i)].x = 30.0f;
-  sim.SceneMode = 1;
+  SetUpMenuScene(sim, game.map);
   DrainKeys(game);
 }

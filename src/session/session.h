@@ -13,6 +13,13 @@
 
 struct Game;
 
+// The run's state back to its start: no burn and no red contact, full
+// energy, controls on, neither lost nor won nor ended.
+void ResetRun(SessionState& session, SimState& sim);
+// The menu scene, as the menu and the credits run it: the menu map, four
+// balls waiting far off to the right, scene mode 1.
+void SetUpMenuScene(SimState& sim, MapText& map);
+
 // Takes over a level's start position and start camera; clears RecordStored.
 // A flight of zero length ends the zoom at once (CameraPhase 1).
 void TakeLevelStart(SessionState& session, const LevelStart& start);

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+// Ball 1's boost energy at the start of a run, and the most it regains.
+constexpr float kEnergyMax = 5.0f;
+
 struct SessionState {
   std::uint8_t CameraPhase = 0;  // 0 start zoom, 1 play
   float ZoomCameraX = 0.0f, ZoomCameraY = 0.0f, ZoomCameraZ = 0.0f;
   float ZoomDirectionX = 0.0f, ZoomDirectionY = 0.0f, ZoomDirectionZ = 0.0f;
   float ZoomPrevDistance = 500.0f;
-  float Energy = 5.0f;
+  float Energy = kEnergyMax;
   std::uint8_t ControlsEnabled = 1;
   std::uint8_t InfoOverlay = 0;
   std::uint8_t Wireframe = 0;

@@ -3,19 +3,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <utility>
 
 #include "sim/breaking.h"
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kContactMargin = 0.08;  // half the platform thickness
 constexpr double kBroadMargin = 0.3;
 constexpr float kGravity = -3.0f;
-constexpr double kDampInterval = 0.15;  // seconds
-constexpr double kDampFactor = 0.85;
 constexpr double kSpeedInvalid = 300.0;  // faster than this after a bounce: stop
 constexpr double kSpeedCap = 30.0;
 constexpr double kSlopeRoll = 750.0;

@@ -4,6 +4,12 @@
 #include "sim/sim_state.h"
 #include "world/map.h"
 
+// A ball loses speed at most once every kDampInterval seconds, keeping
+// kDampFactor of it: ball 1 on platform contact, the menu's other balls in
+// the air.
+constexpr double kDampInterval = 0.15;
+constexpr double kDampFactor = 0.85;
+
 // One frame of the scene: platform scan, gravity and integration per ball,
 // ball-ball exchange, the static goal's sphere entry, ball-sphere glancing.
 // dt is the frame time in seconds, now the timer in seconds (for damping).

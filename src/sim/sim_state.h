@@ -11,6 +11,8 @@
 constexpr int kMaxBalls = 50;
 constexpr int kMaxStaticSpheres = 50;
 constexpr float kSceneDepth = -6.0f;
+// The radius of the menu's balls and of ball 1 at the start.
+constexpr float kBallRadius = 0.18f;
 
 struct Ball {
   float x = 0.0f;
