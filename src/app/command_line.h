@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game.h"
+#include "app/run_game.h"
 
 struct CommandLine {
   enum class Action { kPlay, kHelp, kVersion, kError };

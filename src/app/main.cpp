@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/game.h"
+#include "app/run_game.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

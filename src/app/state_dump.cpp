@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/game.h"
+#include "game/game.h"
 #include "platform/platform.h"
 #include "sim/world_hash.h"
 

@@ -8,8 +8,8 @@
 #include <cmath>
 #include <iterator>
 
-#include "app/game.h"
 #include "frontend/menu.h"
+#include "game/game.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "sim/balls.h"

@@ -1,7 +1,7 @@
 // The credits: four fading pages over the running menu scene.
 //
-// Depends on: app (Game, DrawText/DrawTitle, settings), sim (StepBalls),
-// world (scene drawing), frontend/menu (the menu scene's places), platform.
+// Depends on: game (Game, settings), render (text and scene drawing), sim
+// (StepBalls), frontend/menu (the menu scene's places), platform.
 #pragma once
 
 struct Game;

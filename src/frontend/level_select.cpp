@@ -5,8 +5,9 @@
 
 #include <cmath>
 
-#include "app/game.h"
 #include "frontend/menu.h"
+#include "game/game.h"
+#include "mapfile/map_file.h"
 #include "platform/platform.h"
 #include "session/leaderboard.h"
 #include "session/session.h"

@@ -1,8 +1,9 @@
 // Level selection: the two modes on the left, the level files of the mode
 // under choice on the right; choosing a level prepares and plays it.
 //
-// Depends on: platform (keys, pointer, listing), frontend (menu pointer
-// helpers), session (leaderboard, session loop), sim (level objects).
+// Depends on: game (Game), platform (keys, pointer, listing), frontend (menu
+// pointer helpers), session (leaderboard, session loop), sim (level objects),
+// mapfile (LoadMap), render (text).
 #pragma once
 
 #include <string>

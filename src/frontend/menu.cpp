@@ -9,9 +9,9 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/game.h"
 #include "frontend/credits.h"
 #include "frontend/level_select.h"
+#include "game/game.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "sim/balls.h"

@@ -1,7 +1,7 @@
 // The main menu: the program's outer loop over the live menu scene.
 //
-// Depends on: app (Game, DrawText, settings), sim (StepBalls), world (scene
-// drawing), frontend (level selection, credits), platform (keys, pointer).
+// Depends on: game (Game, settings), render (text and scene drawing), sim
+// (StepBalls), frontend (level selection, credits), platform (keys, pointer).
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // PNG decoder: texture files into 8-bit RGBA pixel buffers.
 // Depends on zlib only (crc32 for the chunk checksums, uncompress for the
-// image data); DecodePngFile reads through the platform layer's path lookup.
+// image data); reading a file is render's DecodePngFile.
 //
 // Every colour type and bit depth of the format, both interlace methods and
 // all five scanline filters are decoded; 16-bit channels keep their high byte
@@ -55,7 +55,7 @@ struct PngHeader {
 
 // Largest output buffer or inflated image data a file may ask for (bytes).
 constexpr std::size_t kPngMaxBytes = std::size_t{256} << 20;
-// Largest file DecodePngFile reads (bytes).
+// Largest file a reader hands to the decoder (bytes).
 constexpr std::size_t kPngMaxFileBytes = std::size_t{512} << 20;
 
 // Decodes a whole PNG file held in memory into the given layout (1, 2 or 3).
@@ -64,9 +64,3 @@ constexpr std::size_t kPngMaxFileBytes = std::size_t{512} << 20;
 // values as far as they were read.
 PngImage DecodePngMemory(const std::uint8_t* bytes, std::size_t length, int layout,
                          std::string* reason = nullptr, PngHeader* header = nullptr);
-
-// Reads the file at a game path (resolved with plat::ResolvePath, so "res"
-// and "Res" are the same directory) and decodes it like DecodePngMemory.
-// A missing, empty, unreadable or oversized file gives an empty image.
-PngImage DecodePngFile(const std::string& path, int layout, std::string* reason = nullptr,
-                       PngHeader* header = nullptr);

@@ -10,6 +10,7 @@
 #include "image/png.h"
 #include "platform/fonts.h"
 #include "platform/platform.h"
+#include "render/png_file.h"
 
 namespace {
 

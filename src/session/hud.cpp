@@ -7,7 +7,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/game.h"
+#include "game/game.h"
 #include "platform/platform.h"
 #include "session/rules.h"
 #include "session/session.h"

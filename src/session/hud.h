@@ -3,14 +3,15 @@
 // lines. Drawn with the scene projection and an identity model-view: panels
 // at z = -5.95, texts on the plane z = -5.9.
 //
-// Depends on: app (DrawText, DrawTitle, textures), world (map lines), session.
+// Depends on: game (Game), render (DrawText, DrawTitle, textures), world (map
+// lines), session.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "game/session_state.h"
 #include "render/video.h"
-#include "session/session_state.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
 

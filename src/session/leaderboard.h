@@ -2,13 +2,14 @@
 // Read once at start-up; afterwards the in-memory lines are the only source
 // and are written back whole on every new record.
 //
-// Depends on: platform (text files), world (number parsing and formatting).
+// Depends on: game (state), platform (text files), sim (goal), world (number
+// parsing and formatting).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "session/session_state.h"
+#include "game/session_state.h"
 #include "sim/sim_state.h"
 
 inline const char* const kLeaderboardPath = "Res/Leaderboard.dat";

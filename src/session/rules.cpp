@@ -3,7 +3,8 @@
 
 #include <GL/gl.h>
 
-#include "app/game.h"
+#include "game/game.h"
+#include "mapfile/map_file.h"
 #include "platform/platform.h"
 #include "session/hud.h"
 #include "session/leaderboard.h"

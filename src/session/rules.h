@@ -1,12 +1,13 @@
 // Race and survival rules of a play frame: loss and win, the end screens with
 // their restart question, restart and quit, the survival clock and the burn.
 //
-// Depends on: session (HUD, leaderboard), sim (goal test), world (LoadMap).
+// Depends on: game (Game), session (HUD, leaderboard), sim (goal test, level
+// objects), mapfile (LoadMap), platform (keys, clock).
 #pragma once
 
 #include <cstdint>
 
-#include "session/session_state.h"
+#include "game/session_state.h"
 #include "sim/sim_state.h"
 
 struct Game;

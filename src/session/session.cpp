@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-#include "app/game.h"
+#include "game/game.h"
+#include "mapfile/map_file.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "session/hud.h"

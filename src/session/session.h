@@ -1,13 +1,14 @@
 // The game session: the frame loop in which a chosen level is played, from
 // the start zoom through play to the return to the menu scene.
 //
-// Depends on: platform (keys, timer, title), sim (StepBalls, particles, level
-// objects), world (scene drawing), session (rules, HUD).
+// Depends on: game (Game), platform (keys, timer, title), sim (StepBalls,
+// particles, level objects), render (scene drawing), mapfile (LoadMap),
+// session (rules, HUD).
 #pragma once
 
 #include <string>
 
-#include "session/session_state.h"
+#include "game/session_state.h"
 #include "sim/level_objects.h"
 #include "sim/sim_state.h"
 

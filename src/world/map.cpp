@@ -9,8 +9,6 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/platform.h"
-
 namespace {
 
 const std::string kEmptyLine;
@@ -136,10 +134,6 @@ void MapText::SetLine(int k, const std::string& text) {
   if (k < 1 || k > MapLineCount || static_cast<std::size_t>(k) >= MapLines.size()) return;
   MapLines[static_cast<std::size_t>(k)] = text;
   ++revision;
-}
-
-void LoadMap(MapText& map, const std::string& path) {
-  SetMapLines(map, plat::ReadTextLines(plat::ResolvePath(path)));
 }
 
 MapText MapFromLines(std::vector<std::string> lines) {

@@ -71,7 +71,7 @@ struct MapObjectCache {
 
 // The current map, exactly as read (no trimming). Index 0 is unused; lines
 // beyond MapLineCount read as empty strings. Change lines only through
-// SetLine, AppendMapLines and LoadMap, so the object cache sees every change.
+// SetLine, AppendMapLines and SetMapLines, so the object cache sees every change.
 struct MapText {
   std::vector<std::string> MapLines{std::string()};  // [0] unused
   int MapLineCount = 0;
@@ -84,9 +84,6 @@ struct MapText {
   void SetLine(int k, const std::string& text);  // ignored outside 1..MapLineCount
 };
 
-// Reads the file into MapLines; a missing or unreadable file (or a
-// directory) gives an empty map.
-void LoadMap(MapText& map, const std::string& path);
 // Replaces the map with these lines (line 1 first), as LoadMap does with a
 // file's lines.
 void SetMapLines(MapText& map, std::vector<std::string> lines);

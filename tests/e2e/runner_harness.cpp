@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "image/png.h"
+#include "render/png_file.h"
 
 namespace fs = std::filesystem;
 

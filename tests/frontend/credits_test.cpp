@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game.h"
+#include "game/game.h"
 
 namespace {
 

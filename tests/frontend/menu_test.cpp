@@ -6,7 +6,7 @@
 
 #include <limits>
 
-#include "app/game.h"
+#include "game/game.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/png_encode.h"
+#include "render/png_file.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "e2e/runner_harness.h"
+#include "mapfile/map_file.h"
 #include "session/hud.h"
 #include "world/map.h"
 

@@ -6,8 +6,9 @@
 #include <cmath>
 #include <random>
 
-#include "frontend/frontend_state.h"
 #include "frontend/menu.h"
+#include "game/frontend_state.h"
+#include "mapfile/map_file.h"
 #include "sim/balls.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/map_file.h"
 #include "sim/balls.h"
 #include "sim/level_objects.h"
 #include "sim/particles.h"

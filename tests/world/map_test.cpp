@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "mapfile/map_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -16,6 +16,7 @@
 
 #include "image/png.h"
 #include "image/png_encode.h"
+#include "render/png_file.h"
 
 namespace {
 

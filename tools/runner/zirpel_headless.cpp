@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/game.h"
+#include "app/run_game.h"
 #include "app/state_dump.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"

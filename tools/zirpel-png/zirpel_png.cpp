@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/png.h"
+#include "render/png_file.h"
 
 namespace {
 

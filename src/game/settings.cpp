@@ -1,5 +1,5 @@
 // The settings store: key=value lines, read once at start-up.
-#include "app/settings.h"
+#include "game/settings.h"
 
 #include <cmath>
 #include <limits>

@@ -1,9 +1,10 @@
 // DecodePngFile: the whole file into memory, then the memory decoder.
+#include "render/png_file.h"
+
 #include <cstdint>
 #include <fstream>
 #include <vector>
 
-#include "image/png.h"
 #include "platform/platform.h"
 
 PngImage DecodePngFile(const std::string& path, int layout, std::string* reason,

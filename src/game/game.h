@@ -1,13 +1,16 @@
-// The program-wide state: one plain struct per subsystem, gathered here.
-// Screens take the whole Game; the rules and physics take only their parts.
+// The program-wide state: one plain struct per subsystem, gathered here,
+// and the frame helpers every screen shares. Screens take the whole Game;
+// the rules and physics take only their parts.
+//
+// Depends on: render (video state), sim, world, platform (keys, clock).
 #pragma once
 
 #include <string>
 
-#include "app/settings.h"
-#include "frontend/frontend_state.h"
+#include "game/frontend_state.h"
+#include "game/session_state.h"
+#include "game/settings.h"
 #include "render/video.h"
-#include "session/session_state.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
 
@@ -44,14 +47,3 @@ void PollKeyInto(Game& game);
 void MeasureFrameTime(Game& game);
 // Sleeps 1 ms and polls until no key string is waiting.
 void DrainKeys(Game& game);
-
-// What the command line may change for one run.
-struct LaunchOptions {
-  int fullscreen = -1;  // -1 as the settings say, 0 a window, 1 full screen
-};
-
-// Exit code when no data folder holds the game's pictures.
-constexpr int kNoDataExitCode = 1;
-
-// The whole program: start-up, intro, menu loop. Returns the exit code.
-int RunGame(Game& game, const LaunchOptions& launch = LaunchOptions());

@@ -1,7 +1,5 @@
-// Start-up, the shared frame helpers and the program's end.
-#include "app/game.h"
-
-#include <GL/gl.h>
+// Start-up: banner, data folder, settings, screen, video, intro, menu.
+#include "app/run_game.h"
 
 #include <string>
 #include <vector>
@@ -69,27 +67,6 @@ void OpenTheScreen(Game& game, const LaunchOptions& launch) {
 }
 
 }  // namespace
-
-void InitGameState(Game& game) {
-  game = Game();
-  for (int i = 1; i <= 20; ++i) game.sim.Balls[static_cast<size_t>(i)].radius = kBallRadius;
-}
-
-void PollKeyInto(Game& game) {
-  game.frame.LastKey = plat::PollKey();
-}
-
-void MeasureFrameTime(Game& game) {
-  game.frame.FrameTime = plat::Timer() - game.frame.LastFrameStamp;
-  game.frame.LastFrameStamp = plat::Timer();
-}
-
-void DrainKeys(Game& game) {
-  do {
-    plat::SleepMs(1);
-    PollKeyInto(game);
-  } while (!game.frame.LastKey.empty());
-}
 
 int RunGame(Game& game, const LaunchOptions& launch) {
   plat::SeedRandom(plat::Timer());

@@ -1,5 +1,5 @@
 // The settings grammar and the "Display" value.
-#include "app/settings.h"
+#include "game/settings.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
