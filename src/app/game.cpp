@@ -79,6 +79,7 @@ int RunGame(Game& game) {
   OpenTheScreen(game);
   plat::ClearScreen();
   SetUpVideo(game.video);
+  StartSound(game);
   if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
   ReadLeaderboard(game.board, "Res/Leaderboard.dat");
   LoadMap(game.map, "Res/maps/Mainmenu.startmap");

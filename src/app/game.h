@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "app/sound.h"
 #include "app/video.h"
 #include "frontend/frontend_state.h"
 #include "session/session_state.h"
@@ -32,6 +33,7 @@ struct Game {
   SessionState session;
   Leaderboard board;
   HudState hud;
+  SoundState sound;
   int exitCode = -1;  // >= 0 once the program is to end
 };
 

@@ -105,6 +105,7 @@ bool SelectionFrame(Game& game) {
     return true;
   }
   glPopMatrix();
+  HearFrame(game, "levelselect");
   plat::Present();
   plat::SleepMs(10);
   return false;

@@ -199,6 +199,12 @@ void ConsoleLine(const std::string& line) {
   std::fflush(stdout);
 }
 
+void ErrorLine(const std::string& line) {
+  std::fputs(line.c_str(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
 void SeedRandom(double seed) {
   std::uint64_t bits;
   std::memcpy(&bits, &seed, sizeof bits);

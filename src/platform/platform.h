@@ -83,6 +83,13 @@ void SleepPlainMs(int ms);  // never cut short
 
 std::string ExecutableDir();  // without a trailing separator
 
+// Sound output: mono float samples at `rate` per second, pulled from fill
+// (which gets `user` back). The window backend calls fill on its audio
+// thread; the headless backend on the game thread, as its clock advances.
+// Returns false, with the reason in `why`, when there is no device.
+using AudioFill = void (*)(void* user, float* out, int frames);
+bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why);
+
 // The screen the game is running now ("intro", "menu", "levelselect",
 // "session", "credits"); the headless runner's `until` reads it.
 void SetScreenName(const char* name);
@@ -90,6 +97,7 @@ void SetScreenName(const char* name);
 // ---- shared services (src/platform/*.cpp) -------------------------------
 void ConsoleClear();
 void ConsoleLine(const std::string& line);
+void ErrorLine(const std::string& line);  // one line on standard error
 
 // Turns a game path ("Res/maps/x", "res/gfx/y.png", "dir\\Res\\settings.ini")
 // into a host path: backslashes become '/', and each component that does not

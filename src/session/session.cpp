@@ -170,6 +170,7 @@ void RunSession(Game& game) {
       if (s.quit) break;  // the rest of the frame is not drawn
     }
     glFlush();
+    HearFrame(game, "session");
     plat::Present();
     plat::SleepPlainMs(1);
   }

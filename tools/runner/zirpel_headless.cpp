@@ -1,6 +1,6 @@
 // zirpel-headless: the real game on the headless backend, driven by a
 // script, for tests and level authors.
-//   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] SCRIPT
+//   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] SCRIPT
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +16,7 @@ namespace {
 int Usage(const char* why) {
   std::fprintf(stderr,
                "zirpel-headless: %s\nusage: zirpel-headless [--root DIR] [--size WxH] "
-               "[--frame-ms MS] SCRIPT\n",
+               "[--frame-ms MS] [--audio FILE.wav] SCRIPT\n",
                why);
   return 2;
 }
@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       options.frameMs = std::strtod(argv[++i], &end);
       if (*end != '\0' || !(options.frameMs > 0.0)) return Usage("bad --frame-ms");
+    } else if (arg == "--audio" && i + 1 < argc) {
+      options.audioFile = argv[++i];
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return Usage(("unknown option " + arg).c_str());
     } else if (script.empty()) {

@@ -4,8 +4,10 @@
 #include <GL/osmesa.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -20,6 +22,9 @@
 
 namespace headless {
 namespace {
+
+constexpr double kClockStart = 100.0;  // the clock's first reading, seconds
+constexpr int kAudioRate = 44100;      // the sound file's samples per second
 
 enum class Op {
   kFrames,
@@ -55,7 +60,7 @@ struct State {
   std::function<std::string()> dumper;
   std::string dumpEveryFile;
 
-  double clock = 100.0;
+  double clock = kClockStart;
   double idleMs = 0.0;      // sleep time since the last present
   double idleTickMs = 0.0;  // sleep time not yet counted as an idle frame
   long long presented = 0;
@@ -73,6 +78,14 @@ struct State {
   bool escapeSince = false;
   plat::Pointer pointer;
   bool pointerVisible = true;
+
+  // Sound: the WAV being written and how far it has got.
+  FILE* wav = nullptr;
+  int audioRate = 0;
+  plat::AudioFill audioFill = nullptr;
+  void* audioUser = nullptr;
+  long long samplesWritten = 0;
+  std::vector<float> audioScratch;
 };
 
 State& S() {
@@ -259,6 +272,59 @@ void WriteShot(const std::string& file) {
   WritePngFile(file, S().width, S().height, S().lastFrame);
 }
 
+void PutLe(FILE* f, std::uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((v >> (8 * i)) & 0xff), f);
+}
+
+// The WAV header for the samples written so far (rewritten after every
+// block, so the file is whole whenever the process ends).
+void WriteWavHeader() {
+  State& s = S();
+  const std::uint32_t data = static_cast<std::uint32_t>(s.samplesWritten * 2);
+  const std::uint32_t rate = static_cast<std::uint32_t>(s.audioRate);
+  std::fseek(s.wav, 0, SEEK_SET);
+  std::fputs("RIFF", s.wav);
+  PutLe(s.wav, 36 + data, 4);
+  std::fputs("WAVEfmt ", s.wav);
+  PutLe(s.wav, 16, 4);
+  PutLe(s.wav, 1, 2);  // PCM
+  PutLe(s.wav, 1, 2);  // mono
+  PutLe(s.wav, rate, 4);
+  PutLe(s.wav, rate * 2, 4);
+  PutLe(s.wav, 2, 2);
+  PutLe(s.wav, 16, 2);
+  std::fputs("data", s.wav);
+  PutLe(s.wav, data, 4);
+  std::fseek(s.wav, 0, SEEK_END);
+}
+
+// The sound up to the clock's present reading: silence before the game
+// opened its sound, the game's own samples after.
+void CatchUpAudio() {
+  State& s = S();
+  if (!s.wav) return;
+  const long long due = std::llround((s.clock - kClockStart) * s.audioRate);
+  if (due <= s.samplesWritten) return;
+  std::vector<float>& buf = s.audioScratch;
+  while (s.samplesWritten < due) {
+    // In blocks, so that a long frame needs no more memory than a short one.
+    buf.assign(static_cast<size_t>(std::min<long long>(due - s.samplesWritten, 4096)), 0.0f);
+    if (s.audioFill) s.audioFill(s.audioUser, buf.data(), static_cast<int>(buf.size()));
+    for (const float v : buf) {
+      const long q = std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
+      PutLe(s.wav, static_cast<std::uint32_t>(q) & 0xffffu, 2);
+    }
+    s.samplesWritten += static_cast<long long>(buf.size());
+  }
+  WriteWavHeader();
+  std::fflush(s.wav);
+}
+
+void AdvanceClock(double seconds) {
+  S().clock += seconds;
+  CatchUpAudio();
+}
+
 // Runs one command that does not wait; returns true when it blocks.
 bool Execute(const Command& cmd) {
   State& s = S();
@@ -365,6 +431,15 @@ bool Start(const Options& options, const std::string& scriptPath) {
     }
     s.script.push_back(cmd);
   }
+  if (!options.audioFile.empty()) {
+    s.wav = std::fopen(Absolute(options.audioFile).c_str(), "wb");
+    if (!s.wav) {
+      std::fprintf(stderr, "zirpel-headless: cannot write %s\n", options.audioFile.c_str());
+      return false;
+    }
+    s.audioRate = kAudioRate;
+    WriteWavHeader();
+  }
   if (::chdir(options.root.c_str()) != 0) {
     std::fprintf(stderr, "zirpel-headless: cannot enter %s\n", options.root.c_str());
     return false;
@@ -442,7 +517,7 @@ void ClearScreen() {
 
 void Present() {
   auto& s = S();
-  s.clock += s.options.frameMs / 1000.0;
+  headless::AdvanceClock(s.options.frameMs / 1000.0);
   ++s.presented;
   s.idleMs = 0.0;
   s.idleTickMs = 0.0;
@@ -509,12 +584,32 @@ double Timer() {
 
 void SleepPlainMs(int ms) {
   if (ms <= 0) return;
-  S().clock += ms / 1000.0;
+  headless::AdvanceClock(ms / 1000.0);
   headless::CountIdle(ms);
 }
 
 std::string ExecutableDir() {
   return S().options.root;
+}
+
+bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why) {
+  auto& s = S();
+  if (!s.wav) {
+    why = "no --audio file given";
+    return false;
+  }
+  if (s.audioFill || !fill || rate <= 0) {
+    why = "already open";
+    return false;
+  }
+  if (rate != s.audioRate) {
+    why = "the runner records at 44100 Hz only";
+    return false;
+  }
+  headless::CatchUpAudio();
+  s.audioFill = fill;
+  s.audioUser = user;
+  return true;
 }
 
 void SetScreenName(const char* name) {

@@ -1,6 +1,7 @@
 // The window backend: SDL2 window with a compatibility-profile GL context.
 #include <GL/gl.h>
 #include <SDL2/SDL.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <climits>
@@ -25,6 +26,9 @@ struct SdlState {
   bool escapeSince = false;
   bool pointerVisible = true;
   std::string screen;
+  SDL_AudioDeviceID audio = 0;
+  AudioFill audioFill = nullptr;
+  void* audioUser = nullptr;
 };
 
 SdlState& S() {
@@ -35,6 +39,9 @@ SdlState& S() {
 // At the program's end: context and window go, and a full-screen mode
 // switch is undone.
 void ShutDown() {
+  // The audio thread stops before anything it reads can go.
+  if (S().audio) SDL_CloseAudioDevice(S().audio);
+  S().audio = 0;
   if (S().context) SDL_GL_DeleteContext(S().context);
   if (S().window) SDL_DestroyWindow(S().window);
   S().context = nullptr;
@@ -53,6 +60,13 @@ void EnsureVideo() {
     S().videoReady = true;
     std::atexit(ShutDown);
   }
+}
+
+// SDL's audio thread asks for the next samples (we asked for mono floats;
+// SDL converts to whatever the device takes).
+void FillAudio(void* /*user*/, Uint8* stream, int bytes) {
+  S().audioFill(S().audioUser, reinterpret_cast<float*>(stream),
+                bytes / static_cast<int>(sizeof(float)));
 }
 
 void PushExtended(int set1) {
@@ -278,6 +292,62 @@ std::string ExecutableDir() {
   std::string path(buf, static_cast<size_t>(n));
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+namespace {
+
+// Sound libraries probing for a device (ALSA above all) write their own
+// complaints to standard error; the game says once whether it has sound, so
+// standard error is quiet while the device is looked for.
+class QuietStderr {
+ public:
+  QuietStderr() : saved_(::dup(STDERR_FILENO)) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    if (saved_ < 0) return;
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_;
+};
+
+}  // namespace
+
+bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why) {
+  EnsureVideo();
+  if (S().audio || !fill) return false;
+  // The device closes at the end before the game's state goes, also when
+  // no window could be had.
+  if (!S().videoReady) std::atexit(ShutDown);
+  QuietStderr quiet;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    why = SDL_GetError();
+    return false;
+  }
+  S().audioFill = fill;
+  S().audioUser = user;
+  SDL_AudioSpec want{};
+  SDL_AudioSpec have{};
+  want.freq = rate;
+  want.format = AUDIO_F32SYS;
+  want.channels = 1;
+  want.samples = 512;  // about 12 ms: sounds follow the picture closely
+  want.callback = FillAudio;
+  S().audio = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!S().audio) {
+    why = SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  SDL_PauseAudioDevice(S().audio, 0);
+  return true;
 }
 
 void SetScreenName(const char* name) {
