@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xdotool imagemagick libx11-dev
   clang
+  desktop-file-utils appstream dpkg-dev groff-base
 )
 
 missing=()

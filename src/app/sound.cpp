@@ -286,7 +286,7 @@ void StartSound(Game& game) {
   if (plat::OpenAudio(kSoundRate, FillFromMixer, mixer.get(), why)) {
     s.mixer = mixer;
   } else {
-    plat::ErrorLine("Quobbes Zirpel: kein Audiogeraet (" + why + "), das Spiel bleibt stumm.");
+    plat::ConsoleWarning("kein Audiogeraet (" + why + "), das Spiel bleibt stumm.");
   }
 }
 

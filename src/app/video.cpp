@@ -8,6 +8,7 @@
 
 #include "image/png.h"
 #include "platform/fonts.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -58,12 +59,17 @@ void LoadTexture(const TextureRow& row, unsigned& handle) {
   glGenTextures(1, &name);
   handle = name;
   glBindTexture(GL_TEXTURE_2D, name);
-  const PngImage image = DecodePngFile(row.file, kPngOpenGl);
+  std::string reason;
+  const PngImage image = DecodePngFile(row.file, kPngOpenGl, &reason);
   if (image) {
     int w = row.width, h = row.height;
     TextureUploadSize(image.width, image.height, w, h);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data);
+  } else {
+    // The texture stays without a picture, as it always did; the player
+    // learns which file it is and why.
+    plat::ConsoleWarning("Bild " + plat::ResolvePath(row.file) + " nicht ladbar: " + reason);
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

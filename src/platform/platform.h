@@ -97,7 +97,7 @@ void SetScreenName(const char* name);
 // ---- shared services (src/platform/*.cpp) -------------------------------
 void ConsoleClear();
 void ConsoleLine(const std::string& line);
-void ErrorLine(const std::string& line);  // one line on standard error
+void ConsoleText(const std::string& text);  // standard output as it is, flushed
 
 // Turns a game path ("Res/maps/x", "res/gfx/y.png", "dir\\Res\\settings.ini")
 // into a host path: backslashes become '/', and each component that does not
@@ -110,13 +110,69 @@ std::vector<std::string> ReadTextLines(const std::string& path);
 // Counts entries of a text file where line ends and commas both separate.
 int CountCommaItems(const std::string& path);
 // Writes the text to path through a temporary file beside it that is flushed
-// and renamed over the old file, so the old file survives any failure.
-bool WriteFileAtomically(const std::string& path, const std::string& text);
+// and renamed over the old file, so the old file survives any failure. A
+// player's file gets its folder created first. On failure, reason (when
+// given) names the file and what went wrong, in German.
+bool WriteFileAtomically(const std::string& path, const std::string& text,
+                         std::string* reason = nullptr);
 
 // Plain files matching a wildcard pattern ("Res/maps/*.mapGame1"), names
 // without directory, no directories and no hidden files, sorted by name
 // without regard to case.
 std::vector<std::string> ListFiles(const std::string& pattern);
+
+// ---- where the game's files are (places.cpp) -----------------------------
+// Game paths under "Res/" (any case) name the game's data folder, wherever
+// it is. FindPlaces looks for it in this order and takes the first folder
+// that holds the game's pictures (a gfx folder with PNG files in it):
+//   1. res/ in the working directory (a portable copy, as it always was),
+//   2. res/ beside the executable,
+//   3. ../share/zirpel/ from the executable (an installed tree, movable),
+//   4. the folder named by ZIRPEL_DATA_DIR.
+// Then, on top of the data folder:
+//   Res/maps/NAME       the player's level NAME in $XDG_DATA_HOME/zirpel/maps/
+//                       when there is one; listings show both folders;
+//   Res/Leaderboard.dat the one file the game writes: in the data folder when
+//                       that is writable (a portable copy), else in
+//                       $XDG_DATA_HOME/zirpel/ (default ~/.local/share/zirpel);
+//   everything else     the data folder.
+// Before FindPlaces (and in tests that never call it) game paths are taken
+// relative to the working directory.
+struct PlaceInputs {
+  std::string workingDir;  // absolute
+  std::string programDir;  // the executable's folder
+  std::string dataDirEnv;  // ZIRPEL_DATA_DIR ("" when unset)
+  std::string dataHome;    // XDG_DATA_HOME (may be unset or relative: ignored)
+  std::string configHome;  // XDG_CONFIG_HOME (likewise)
+  std::string home;        // HOME
+};
+PlaceInputs PlaceInputsFromProcess();
+// Sets the places up from the inputs. Returns false, with every place
+// looked at (host folders, or the unset variable) in tried, when no folder
+// holds the pictures; game paths then stay relative to the working directory.
+bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried);
+void ForgetPlaces();  // back to paths relative to the working directory
+
+// The host folder the data was found in ("" before FindPlaces).
+std::string DataFolder();
+// Whether the player's files stay in the data folder (a portable copy).
+bool PlayerFilesInDataFolder();
+// The settings to read: $XDG_CONFIG_HOME/zirpel/settings.ini (default
+// ~/.config/zirpel/settings.ini) when that file exists, else the data
+// folder's settings.ini.
+std::string SettingsFile();
+// The executable's own folder, from the system (both backends).
+std::string ProgramDir();
+
+// ---- messages and the end signals (messages.cpp) ------------------------
+// A message on standard error, after the program's name ("zirpel: ...").
+void ConsoleWarning(const std::string& line);
+// SIGINT and SIGTERM only leave a note; each backend ends the program at its
+// next frame boundary (a present, a key or pointer poll, a sleep step) with
+// kEndSignalExitCode, so a file being written is always finished first.
+void CatchEndSignals();
+int PendingEndSignal();  // the signal number, 0 when none came
+constexpr int kEndSignalExitCode = 0;
 
 // Uniform random value in [0, 1); seeded once from the timer.
 void SeedRandom(double seed);

@@ -36,7 +36,8 @@ float LookUpBestTime(const Leaderboard& board, const std::string& key) {
   return best;
 }
 
-bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path) {
+bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path,
+                 std::string* reason) {
   const std::string timeText = FormatFloat7(time);
   bool found = false;
   for (int i = 1; i <= board.LeaderboardLineCount; ++i) {
@@ -64,7 +65,7 @@ bool StoreRecord(Leaderboard& board, const std::string& key, float time, const s
   }
   // Beside the old file, flushed, renamed over it: a failed write or a kill
   // at any moment leaves either the old or the new complete file.
-  return plat::WriteFileAtomically(path, text);
+  return plat::WriteFileAtomically(path, text, reason);
 }
 
 bool IsRecord(std::uint8_t gameMode, double t, float best) {
@@ -83,5 +84,9 @@ void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t game
   if (!IsRecord(gameMode, t, session.BestTime)) return;
   session.BestTime = static_cast<float>(t);
   session.RecordStored = 1;
-  StoreRecord(board, key, session.BestTime, path);
+  std::string reason;
+  if (!StoreRecord(board, key, session.BestTime, path, &reason)) {
+    plat::ConsoleWarning("Der Rekord fuer " + key + " liess sich nicht speichern (" + reason +
+                         "); die alte Bestenliste bleibt erhalten.");
+  }
 }

@@ -1,5 +1,6 @@
 // The real game in a real window under Xvfb: it starts, shows the menu and
-// ends with exit code 0 on Esc and on the window manager's close request.
+// ends with exit code 0 on Esc, on the window manager's close request and on
+// SIGTERM; without its data it says where it looked and opens no window.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -23,14 +25,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 pid_t Spawn(const std::vector<std::string>& args, const std::string& dir,
-            const std::string& display, int outFd = -1) {
+            const std::string& display, int outFd = -1, int errFd = -1) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(126);
     if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+    ::unsetenv("ZIRPEL_DATA_DIR");
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(outFd >= 0 ? outFd : null, 1);
-    ::dup2(null, 2);
+    ::dup2(errFd >= 0 ? errFd : null, 2);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -118,16 +121,23 @@ int BluePixels(const Xvfb& x) {
 // waits until the menu shows (the intro ends by itself after 7.5 s anyway).
 // Returns the window id, or "" when no menu appeared.
 // With closeIntro the intro is cut short by the close request instead.
-std::string StartGame(const Xvfb& x, pid_t& pid, bool closeIntro = false) {
-  const std::string bin = ZIRPEL_WINDOW_BIN;
-  pid = Spawn({bin}, fs::path(bin).parent_path().string(), x.display());
+// The id of the first window whose title matches the pattern, waiting up
+// to 30 s for it; "" when none came.
+std::string WaitForWindow(const Xvfb& x, const std::string& title = "^Quobbes Zirpel$") {
   std::string id;
   for (int i = 0; i < 300 && id.empty(); ++i) {
-    id = Capture("xdotool search --name '^Quobbes Zirpel$'", x.display());
+    id = Capture("xdotool search --name '" + title + "'", x.display());
     if (id.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
   if (id.find('\n') != std::string::npos) id = id.substr(0, id.find('\n'));
+  return id;
+}
+
+std::string StartGame(const Xvfb& x, pid_t& pid, bool closeIntro = false) {
+  const std::string bin = ZIRPEL_WINDOW_BIN;
+  pid = Spawn({bin}, fs::path(bin).parent_path().string(), x.display());
+  const std::string id = WaitForWindow(x);
   if (id.empty()) return id;
   Capture("xdotool windowfocus --sync " + id, x.display());
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -186,6 +196,70 @@ TEST(RealWindow, OneCloseRequestIsOneCloseKey) {
   EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0);
   Capture("xdotool key --window " + id + " Escape", x.display());
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
+}
+
+// SIGTERM ends the game within a second, with exit code 0, wherever it is.
+TEST(RealWindow, SigtermDuringTheIntroEndsTheGame) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  const std::string bin = ZIRPEL_WINDOW_BIN;
+  const pid_t pid = Spawn({bin}, fs::path(bin).parent_path().string(), x.display());
+  ASSERT_FALSE(WaitForWindow(x).empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));  // the logo fades in
+  ASSERT_EQ(BluePixels(x), 0) << "the intro is already over";
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid, 1.0), 0);
+}
+
+TEST(RealWindow, SigtermDuringPlayEndsTheGame) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  pid_t pid = -1;
+  const std::string id = StartGame(x, pid);
+  ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
+  // "Spiel starten", then the first race level.
+  Capture("xdotool key --window " + id + " Down", x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Capture("xdotool key --window " + id + " Return", x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  Capture("xdotool key --window " + id + " Return", x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Only play knows the Pause key: its title shows that the game is there.
+  Capture("xdotool key --window " + id + " Pause", x.display());
+  ASSERT_FALSE(WaitForWindow(x, "Pause").empty()) << "the game did not reach play";
+  Capture("xdotool key --window " + id + " Pause", x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_EQ(Capture("xdotool search --name Pause", x.display()), "") << "the pause went on";
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitExit(pid, 1.0), 0);
+}
+
+TEST(RealWindow, WithoutDataTheGameNamesThePlacesAndEnds) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  const fs::path dir = fs::temp_directory_path() / ("zirpel-nodata-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "bin");
+  fs::create_directories(dir / "work");
+  fs::copy_file(ZIRPEL_WINDOW_BIN, dir / "bin" / "zirpel");
+  const std::string errors = (dir / "errors.txt").string();
+  const int errFd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const pid_t pid =
+      Spawn({(dir / "bin" / "zirpel").string()}, (dir / "work").string(), x.display(), -1, errFd);
+  ::close(errFd);
+  EXPECT_EQ(WaitExit(pid, 10.0), 1);
+  std::ifstream in(errors);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("zirpel: Die Spieldaten wurden nicht gefunden"), std::string::npos) << text;
+  for (const fs::path& place :
+       {dir / "work" / "res", dir / "bin" / "res", dir / "share" / "zirpel"}) {
+    EXPECT_NE(text.find("  " + place.string() + "\n"), std::string::npos) << place;
+  }
+  EXPECT_EQ(Capture("xdotool search --name Zirpel", x.display()), "") << "a window was opened";
+  fs::remove_all(dir);
 }
 
 #endif

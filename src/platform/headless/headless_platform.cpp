@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -38,6 +39,7 @@ enum class Op {
   kShot,
   kDump,
   kDumpEvery,
+  kSignal,
 };
 
 struct Command {
@@ -226,6 +228,16 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
     cmd.op = word == "shot" ? Op::kShot : word == "dump" ? Op::kDump : Op::kDumpEvery;
     if (!want(1, 1)) return false;
     cmd.text = (cmd.op == Op::kDumpEvery && args[0] == "off") ? std::string() : Absolute(args[0]);
+  } else if (word == "signal") {
+    cmd.op = Op::kSignal;
+    if (!want(1, 1)) return false;
+    if (args[0] == "INT") {
+      cmd.count = SIGINT;
+    } else if (args[0] == "TERM") {
+      cmd.count = SIGTERM;
+    } else {
+      return (error = "bad signal " + args[0], false);
+    }
   } else {
     error = "unknown command " + word;
     return false;
@@ -364,8 +376,17 @@ bool Execute(const Command& cmd) {
     case Op::kDumpEvery:
       s.dumpEveryFile = cmd.text;
       return false;
+    case Op::kSignal:
+      std::raise(static_cast<int>(cmd.count));
+      return false;
   }
   return false;
+}
+
+// A frame boundary: an end signal ends the program here, after the frame's
+// files (shots, dumps, the leaderboard) are written.
+void EndIfAsked() {
+  if (plat::PendingEndSignal() != 0) Finish(plat::kEndSignalExitCode);
 }
 
 // One frame (or one idle frame while the game waits without presenting)
@@ -533,9 +554,11 @@ void Present() {
   }
   if (!s.dumpEveryFile.empty()) headless::AppendDump(s.dumpEveryFile);
   headless::Tick();
+  headless::EndIfAsked();
 }
 
 std::string PollKey() {
+  headless::EndIfAsked();
   S().keys.arrived = false;
   return S().keys.Poll();
 }
@@ -586,6 +609,7 @@ void SleepPlainMs(int ms) {
   if (ms <= 0) return;
   headless::AdvanceClock(ms / 1000.0);
   headless::CountIdle(ms);
+  headless::EndIfAsked();
 }
 
 std::string ExecutableDir() {

@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -29,6 +29,7 @@ struct SdlState {
   SDL_AudioDeviceID audio = 0;
   AudioFill audioFill = nullptr;
   void* audioUser = nullptr;
+  bool quitAsked = false;  // an SDL quit event: the system asks us to end
 };
 
 SdlState& S() {
@@ -53,9 +54,10 @@ void ShutDown() {
 void EnsureVideo() {
   if (S().videoReady) return;
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-  // The close button arrives once, as the window's close event; a quit
-  // event then only comes from outside (a signal).
+  // The close button arrives once, as the window's close event. SIGINT and
+  // SIGTERM are ours (CatchEndSignals), not turned into a close key.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
     S().videoReady = true;
     std::atexit(ShutDown);
@@ -111,13 +113,23 @@ void HandleText(const char* utf8) {
   }
 }
 
+// Every pump is a frame boundary: an end signal, or the system asking the
+// program to quit, ends it here (the window is released at exit).
+void EndIfAsked() {
+  if (PendingEndSignal() != 0 || S().quitAsked) {
+    std::fflush(nullptr);
+    std::exit(kEndSignalExitCode);
+  }
+}
+
 void Pump() {
+  EndIfAsked();
   if (!S().videoReady) return;
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
       case SDL_QUIT:
-        S().keys.Push(kKeyClose);
+        S().quitAsked = true;
         break;
       case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) S().keys.Push(kKeyClose);
@@ -132,6 +144,7 @@ void Pump() {
         break;
     }
   }
+  EndIfAsked();
 }
 
 }  // namespace
@@ -286,12 +299,7 @@ void SleepPlainMs(int ms) {
 }
 
 std::string ExecutableDir() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string path(buf, static_cast<size_t>(n));
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
+  return ProgramDir();
 }
 
 namespace {
