@@ -28,6 +28,7 @@ constexpr float kJingleLevel = 0.85f;
 constexpr float kClickLevel = 0.4f;
 constexpr float kSelectLevel = 0.55f;
 constexpr float kBackLevel = 0.5f;
+constexpr float kAmbientLevel = 0.3f;  // under the menus, barely there
 
 // ---- hearing hits ---------------------------------------------------------------
 // A hit is a change of velocity (units per second) beyond what gravity, the
@@ -254,6 +255,7 @@ void HearPlay(SoundState& s, const Game& g, double now) {
   }
   Hold(s, Sound::kSizzle, burning ? kSizzleLevel : 0.0f);
   Hold(s, Sound::kBoost, boosting ? kBoostLevel : 0.0f);
+  Hold(s, Sound::kAmbient, 0.0f);
   h.burning = burning;
   h.boosting = boosting;
   h.energy = ses.Energy;
@@ -305,9 +307,10 @@ void HearFrame(Game& game, const char* screen) {
     HearPlay(s, game, now);
     return;
   }
-  // The loops belong to play alone.
+  // Fire and boost belong to play alone; the chords to the menus.
   Hold(s, Sound::kSizzle, 0.0f);
   Hold(s, Sound::kBoost, 0.0f);
+  Hold(s, Sound::kAmbient, kAmbientLevel);
   if (name == "menu" || name == "credits") {
     const int last = std::min(game.sim.BallCount, 4);
     HearHits(s, game.sim, 1, last, game.frame.FrameTime, 0.0, kMenuScene, now);

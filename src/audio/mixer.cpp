@@ -15,9 +15,7 @@ constexpr double kReleaseSeconds = 0.15;
 }  // namespace
 
 Mixer::Mixer(const SoundBank& bank, float volume)
-    : bank_(bank),
-      volume_(std::clamp(volume, 0.0f, 1.0f)),
-      ease_(static_cast<float>(1.0 - std::exp(-1.0 / (0.005 * bank.rate)))) {}
+    : bank_(bank), volume_(std::clamp(volume, 0.0f, 1.0f)) {}
 
 void Mixer::Post(const Command& c) {
   const std::uint32_t head = head_.load(std::memory_order_relaxed);
@@ -75,8 +73,10 @@ void Mixer::Apply(const Command& c) {
   v.clip = &clip;
   v.step = std::clamp(static_cast<double>(c.pitch), 0.25, 4.0);
   v.target = gain;
+  // A loop fades in and out over its clip's fade time, in a straight line.
+  v.slope = static_cast<float>(1.0 / (std::max(clip.fadeSeconds, 0.002) * bank_.rate));
   if (c.hold) {
-    v.gain = 0.0f;  // a loop eases in
+    v.gain = 0.0f;
     v.lease = static_cast<long>(kLoopLeaseSeconds * bank_.rate);
   } else {
     v.gain = gain;  // a one-shot brings its own soft attack
@@ -90,12 +90,16 @@ void Mixer::RenderVoice(Voice& v, float* acc, int frames) {
   for (int i = 0; i < frames; ++i) {
     if (loop) {
       if (v.lease > 0 && --v.lease == 0) v.target = 0.0f;
-      if (v.target == 0.0f && v.gain < 1e-4f) {
+      if (v.target == 0.0f && v.gain == 0.0f) {
         v.active = false;
         return;
       }
     }
-    v.gain += (v.target - v.gain) * ease_;
+    if (v.gain < v.target) {
+      v.gain = std::min(v.target, v.gain + v.slope);
+    } else if (v.gain > v.target) {
+      v.gain = std::max(v.target, v.gain - v.slope);
+    }
     const size_t at = static_cast<size_t>(v.pos);
     const double frac = v.pos - static_cast<double>(at);
     const float a = s[at];

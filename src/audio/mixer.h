@@ -46,8 +46,9 @@ class Mixer {
     const SoundClip* clip = nullptr;
     double pos = 0.0;
     double step = 1.0;
-    float gain = 0.0f;    // now, eased towards target
+    float gain = 0.0f;    // now, moving towards target
     float target = 0.0f;  // asked for
+    float slope = 1.0f;   // gain change per sample: the clip's fade
     long lease = 0;       // samples left before a loop fades out
   };
   static constexpr std::uint32_t kQueue = 256;
@@ -62,7 +63,6 @@ class Mixer {
   std::atomic<std::uint32_t> head_{0};  // written by the game thread
   std::atomic<std::uint32_t> tail_{0};  // written by the audio side
   Voice voices_[kVoices];
-  float ease_;  // per-sample easing of voice gains (about 5 ms)
   double dcIn_ = 0.0, dcOut_ = 0.0;
   double peak_ = 0.0;
   float scratch_[512];

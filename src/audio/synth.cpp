@@ -390,6 +390,65 @@ Draft Blips(int rate, double first, double second) {
   return d;
 }
 
+// Under the menus: four slow chords (A minor 7, F major 7, C major 7, G with
+// an added sixth), four seconds each, swelling in and out of one another,
+// with a few soft high plucks. The last chord's release is folded into the
+// loop's start, so the loop runs on seamlessly.
+Draft Ambient(int rate) {
+  constexpr double kChord = 4.0, kLoop = 4 * kChord, kTail = 2.5;
+  Draft d(rate, kLoop + kTail);
+  const std::vector<std::vector<double>> chords = {
+      {110.0, 164.81, 196.0, 261.63},
+      {87.31, 130.81, 164.81, 220.0},
+      {130.81, 196.0, 246.94, 329.63},
+      {98.0, 146.83, 246.94, 329.63},
+  };
+  for (size_t c = 0; c < chords.size(); ++c) {
+    const double start = kChord * static_cast<double>(c);
+    for (const double f : chords[c]) {
+      // Two slightly detuned voices per note, each a sine with a little of
+      // its octave, rotated as phasors (cheap and exact enough).
+      for (const double detune : {0.9985, 1.0015}) {
+        const double w = kTwoPi * f * detune / rate;
+        double re = 1.0, im = 0.0, re2 = 1.0, im2 = 0.0;
+        const double cw = std::cos(w), sw = std::sin(w), cw2 = std::cos(2 * w),
+                     sw2 = std::sin(2 * w);
+        const size_t first = static_cast<size_t>(start * rate);
+        const size_t last =
+            std::min(d.s.size(), static_cast<size_t>((start + kChord + kTail) * rate));
+        for (size_t i = first; i < last; ++i) {
+          const double t = d.Time(i) - start;
+          // In over 1.5 s, held, out over the next chord's first 2.5 s.
+          const double in = t < 1.5 ? 0.5 - 0.5 * std::cos(std::numbers::pi * t / 1.5) : 1.0;
+          const double out =
+              t < kChord ? 1.0 : 0.5 + 0.5 * std::cos(std::numbers::pi * (t - kChord) / kTail);
+          d.s[i] += in * out * (im + 0.25 * im2) / f;  // lower notes a little louder
+          const double r = re * cw - im * sw;
+          im = re * sw + im * cw;
+          re = r;
+          const double r2 = re2 * cw2 - im2 * sw2;
+          im2 = re2 * sw2 + im2 * cw2;
+          re2 = r2;
+        }
+      }
+    }
+  }
+  Noise pluck(23);
+  const double plucks[] = {659.25, 880.0, 1046.5, 1318.5, 783.99};
+  for (int k = 0; k < 6; ++k) {
+    const double t0 = 1.0 + (kLoop - 2.0) * pluck.Uniform();
+    AddPartial(d, t0, plucks[static_cast<int>(pluck.Uniform() * 5.0)], 0.0025, 0.01, 0.6);
+  }
+  const size_t n = static_cast<size_t>(kLoop * rate);
+  for (size_t i = n; i < d.s.size(); ++i) d.s[i - n] += d.s[i];
+  d.s.resize(n);
+  Biquad lp(Biquad::kLowpass, 2500.0, 0.7071, rate);
+  for (const double v : d.s) lp.Tick(v);  // settled on one whole loop first
+  for (double& v : d.s) v = lp.Tick(v);
+  FinishLoop(d, 0.0, 0.6);
+  return d;
+}
+
 SoundClip ToClip(const Draft& d, bool loop) {
   SoundClip clip;
   clip.loop = loop;
@@ -402,14 +461,14 @@ SoundClip ToClip(const Draft& d, bool loop) {
 
 const char* SoundName(Sound sound) {
   static const char* const kNames[kSoundCount] = {
-      "hit_platform", "hit_sphere", "hit_ball", "break", "fire",  "sizzle", "hiss",
-      "boost",        "hint",       "win",      "lose",  "click", "select", "back"};
+      "hit_platform", "hit_sphere", "hit_ball", "break", "fire",   "sizzle", "hiss",   "boost",
+      "hint",         "win",        "lose",     "click", "select", "back",   "ambient"};
   const int i = static_cast<int>(sound);
   return i >= 0 && i < kSoundCount ? kNames[i] : "";
 }
 
 bool SoundLoops(Sound sound) {
-  return sound == Sound::kSizzle || sound == Sound::kBoost;
+  return sound == Sound::kSizzle || sound == Sound::kBoost || sound == Sound::kAmbient;
 }
 
 SoundBank BuildSoundBank(int rate) {
@@ -432,5 +491,9 @@ SoundBank BuildSoundBank(int rate) {
   put(Sound::kClick, Click(rate));
   put(Sound::kSelect, Blips(rate, 880.0, 1320.0));
   put(Sound::kBack, Blips(rate, 1320.0, 880.0));
+  put(Sound::kAmbient, Ambient(rate));
+  bank.clips[static_cast<int>(Sound::kSizzle)].fadeSeconds = 0.03;
+  bank.clips[static_cast<int>(Sound::kBoost)].fadeSeconds = 0.04;
+  bank.clips[static_cast<int>(Sound::kAmbient)].fadeSeconds = 0.8;
   return bank;
 }

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-// Every sound the game plays. The loops (fire's sizzle, the boost's whoosh)
-// play for as long as the game keeps asking for them.
+// Every sound the game plays. The loops (fire's sizzle, the boost's whoosh,
+// the menus' chords) play for as long as the game keeps asking for them.
 enum class Sound : std::uint8_t {
   kHitPlatform,  // a ball knocks on a platform
   kHitSphere,    // a ball glances off a static sphere
@@ -24,6 +24,7 @@ enum class Sound : std::uint8_t {
   kClick,        // a move in the menu or the level selection
   kSelect,       // a choice in the menu or the level selection
   kBack,         // back to the menu
+  kAmbient,      // loop: quiet chords under the menus
   kCount
 };
 constexpr int kSoundCount = static_cast<int>(Sound::kCount);
@@ -37,6 +38,7 @@ bool SoundLoops(Sound sound);
 struct SoundClip {
   std::vector<float> samples;
   bool loop = false;
+  double fadeSeconds = 0.0;  // a loop's fade in and out, from silence to full
 };
 
 struct SoundBank {
