@@ -13,9 +13,6 @@ const char* const kButtonNames[] = {"a",     "b",    "x",      "y",      "back",
 static_assert(sizeof kButtonNames / sizeof kButtonNames[0] ==
               static_cast<size_t>(PadButton::kCount));
 
-constexpr int kScanUp = 0x48;
-constexpr int kScanDown = 0x50;
-constexpr int kScanPause = 0x45;
 const std::string kKeyPause = "\xff\x45";  // the Pause key's string, as a keyboard gives it
 
 // The cursor key of each direction: its key string and its scancode.

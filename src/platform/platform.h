@@ -30,8 +30,11 @@ enum Scancode : int {
   kScanY = 21,  // the key in the Y position of a US layout (Z on German)
   kScanN = 49,
   kScanSpace = 57,
+  kScanPause = 69,  // 0x45
+  kScanUp = 72,
   kScanLeft = 75,
   kScanRight = 77,
+  kScanDown = 80,
 };
 
 // Virtual keys for the asynchronous key state.

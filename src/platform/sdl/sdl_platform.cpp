@@ -7,14 +7,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 
+#include "platform/gamepad.h"
 #include "platform/platform.h"
 #include "platform/scancodes.h"
+#include "platform/sdl/virtual_pad.h"
 #include "platform/text_codec.h"
 
 namespace plat {
 namespace {
+
+// One game controller that is plugged in.
+struct Pad {
+  SDL_GameController* controller = nullptr;
+  PadMapping mapping;
+};
 
 struct SdlState {
   bool videoReady = false;
@@ -29,7 +38,8 @@ struct SdlState {
   SDL_AudioDeviceID audio = 0;
   AudioFill audioFill = nullptr;
   void* audioUser = nullptr;
-  bool quitAsked = false;  // an SDL quit event: the system asks us to end
+  bool quitAsked = false;              // an SDL quit event: the system asks us to end
+  std::map<SDL_JoystickID, Pad> pads;  // by SDL's instance id
 };
 
 SdlState& S() {
@@ -61,6 +71,9 @@ void EnsureVideo() {
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
     S().videoReady = true;
     std::atexit(ShutDown);
+    // Game controllers: those plugged in already and later ones arrive as
+    // device-added events. Without controller support the keyboard remains.
+    SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
   }
 }
 
@@ -113,6 +126,73 @@ void HandleText(const char* utf8) {
   }
 }
 
+// What a pad did, handed over like the keyboard's keys and presses.
+void ApplyPad(const PadOutput& out) {
+  for (const std::string& key : out.keys) S().keys.Push(key);
+  for (const int scancode : out.presses) {
+    if (scancode == kScanEsc) S().escapeSince = true;
+    if (scancode == kScanPause) S().pauseSince = true;
+  }
+}
+
+bool PadHolds(int scancode) {
+  for (const auto& [id, pad] : S().pads) {
+    if (pad.mapping.Holds(scancode)) return true;
+  }
+  return false;
+}
+
+void OpenPad(int deviceIndex) {
+  SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex);
+  if (!controller) return;
+  const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+  if (S().pads.count(id)) {
+    SDL_GameControllerClose(controller);  // already open
+    return;
+  }
+  S().pads[id].controller = controller;
+}
+
+// A pad pulled out: whatever it held is let go with it.
+void ClosePad(SDL_JoystickID id) {
+  const auto it = S().pads.find(id);
+  if (it == S().pads.end()) return;
+  SDL_GameControllerClose(it->second.controller);
+  S().pads.erase(it);
+}
+
+void HandlePadButton(const SDL_ControllerButtonEvent& e) {
+  static const std::pair<Uint8, PadButton> kButtons[] = {
+      {SDL_CONTROLLER_BUTTON_A, PadButton::kA},
+      {SDL_CONTROLLER_BUTTON_B, PadButton::kB},
+      {SDL_CONTROLLER_BUTTON_X, PadButton::kX},
+      {SDL_CONTROLLER_BUTTON_Y, PadButton::kY},
+      {SDL_CONTROLLER_BUTTON_BACK, PadButton::kBack},
+      {SDL_CONTROLLER_BUTTON_START, PadButton::kStart},
+      {SDL_CONTROLLER_BUTTON_DPAD_UP, PadButton::kUp},
+      {SDL_CONTROLLER_BUTTON_DPAD_DOWN, PadButton::kDown},
+      {SDL_CONTROLLER_BUTTON_DPAD_LEFT, PadButton::kLeft},
+      {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, PadButton::kRight}};
+  const auto it = S().pads.find(e.which);
+  if (it == S().pads.end()) return;
+  for (const auto& [sdl, button] : kButtons) {
+    if (sdl != e.button) continue;
+    PadOutput out;
+    it->second.mapping.Button(button, e.state == SDL_PRESSED, Timer(), out);
+    ApplyPad(out);
+  }
+}
+
+void HandlePadAxis(const SDL_ControllerAxisEvent& e) {
+  const auto it = S().pads.find(e.which);
+  if (it == S().pads.end()) return;
+  if (e.axis != SDL_CONTROLLER_AXIS_LEFTX && e.axis != SDL_CONTROLLER_AXIS_LEFTY) return;
+  PadOutput out;
+  it->second.mapping.Axis(e.axis == SDL_CONTROLLER_AXIS_LEFTX ? PadAxis::kLeftX : PadAxis::kLeftY,
+                          e.value / 32767.0, Timer(), out);
+  ApplyPad(out);
+}
+
 // Every pump is a frame boundary: an end signal, or the system asking the
 // program to quit, ends it here (the window is released at exit).
 void EndIfAsked() {
@@ -125,6 +205,7 @@ void EndIfAsked() {
 void Pump() {
   EndIfAsked();
   if (!S().videoReady) return;
+  PumpVirtualPadScript();
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     switch (e.type) {
@@ -140,9 +221,27 @@ void Pump() {
       case SDL_TEXTINPUT:
         HandleText(e.text.text);
         break;
+      case SDL_CONTROLLERDEVICEADDED:
+        OpenPad(e.cdevice.which);
+        break;
+      case SDL_CONTROLLERDEVICEREMOVED:
+        ClosePad(e.cdevice.which);
+        break;
+      case SDL_CONTROLLERBUTTONDOWN:
+      case SDL_CONTROLLERBUTTONUP:
+        HandlePadButton(e.cbutton);
+        break;
+      case SDL_CONTROLLERAXISMOTION:
+        HandlePadAxis(e.caxis);
+        break;
       default:
         break;
     }
+  }
+  for (auto& [id, pad] : S().pads) {
+    PadOutput out;
+    pad.mapping.Repeat(Timer(), out);
+    ApplyPad(out);
   }
   EndIfAsked();
 }
@@ -230,11 +329,11 @@ bool KeyDown(int scancode) {
   Pump();
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  if (!state) return false;
+  if (!state) return PadHolds(scancode);
   for (int hid = 0; hid < count; ++hid) {
     if (state[hid] && Set1FromHid(hid) == scancode) return true;
   }
-  return false;
+  return PadHolds(scancode);
 }
 
 int AsyncKeyState(int virtualKey) {
@@ -251,7 +350,8 @@ int AsyncKeyState(int virtualKey) {
   } else {
     return 0;
   }
-  const bool down = state && state[code];
+  const bool down =
+      (state && state[code]) || PadHolds(virtualKey == kVkPause ? kScanPause : kScanEsc);
   const bool result = down || *since;
   *since = false;
   return result ? 1 : 0;
