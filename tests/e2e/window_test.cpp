@@ -188,6 +188,21 @@ TEST(RealWindow, OneCloseRequestIsOneCloseKey) {
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
 }
 
+TEST(RealWindow, AnInstantClickOnAnEntryChoosesIt) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  pid_t pid = -1;
+  const std::string id = StartGame(x, pid);
+  ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
+  // "Beenden" on the 1280 x 800 screen: left of x = -1, on its bar at y = 0.
+  // Button down and up within microseconds, as a touchpad tap sends them.
+  Capture("xdotool mousemove --window " + id + " 320 400", x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Capture("xdotool click 1", x.display());
+  EXPECT_EQ(WaitExit(pid, 20.0), 0);
+}
+
 #endif
 
 }  // namespace

@@ -116,6 +116,32 @@ TEST(SessionPlay, EscEndingAPauseAlsoEndsTheSession) {
   EXPECT_EQ(Str(r.dumps[0], "WindowTitle"), "Quobbes Zirpel");
 }
 
+TEST(SessionInput, KeysTappedBetweenTwoFramesCountOnceAndOnlyWhenFresh) {
+  // A tap of cursor right pushes ball 1 in one frame; hold and release
+  // before the game looks are such a tap too.
+  const Played steer = Play("a.mapGame1", kFlatRace,
+                            "key ENTER\nframes 3\ndump DUMP\ntap RIGHT\nframes 1\ndump DUMP\n"
+                            "frames 1\ndump DUMP\nhold LEFT\nrelease LEFT\nframes 1\ndump DUMP\n");
+  ASSERT_EQ(steer.result.exitCode, 0) << steer.result.errors;
+  ASSERT_EQ(steer.dumps.size(), 4u);
+  const auto vx = [&](size_t i) {
+    return e2e::ObjNum(e2e::Element(steer.dumps[i], "balls", 0), "vx");
+  };
+  EXPECT_NEAR(vx(1) - vx(0), 4.0 * Num(steer.dumps[1], "FrameTime"), 1e-4);
+  EXPECT_NEAR(vx(2), vx(1), 1e-4);  // up at the read after
+  EXPECT_NEAR(vx(3) - vx(2), -4.0 * Num(steer.dumps[3], "FrameTime"), 1e-4);
+  // A tap of Y answers the restart question; one made long before it was
+  // asked does not.
+  const Played answer =
+      Play("t.mapGame1", kTrapdoor,
+           "key ENTER\nframes 3\ntap Y\nframes 400\ndump DUMP\ntap Y\nframes 1\ndump DUMP\n");
+  ASSERT_EQ(answer.result.exitCode, 0) << answer.result.errors;
+  ASSERT_EQ(answer.dumps.size(), 2u);
+  EXPECT_EQ(Num(answer.dumps[0], "RunLost"), 1.0);
+  EXPECT_EQ(Num(answer.dumps[1], "RunLost"), 0.0);
+  EXPECT_EQ(Num(answer.dumps[1], "MapLineCount"), 13.0);
+}
+
 std::string MapLine(const e2e::Dump& d, size_t k) {
   // MapLines is a JSON array of the lines 1..MapLineCount.
   std::string raw = e2e::Element(d, "MapLines", k - 1);

@@ -21,8 +21,10 @@ struct SdlState {
   SDL_GLContext context = nullptr;
   std::string title;
   KeyBuffer keys;
-  bool pauseSince = false;
-  bool escapeSince = false;
+  PressMemory keyPresses;     // by set-1 scancode
+  PressMemory buttonPresses;  // 1 left, 2 right, 3 middle
+  AsyncKeyMemory pause;
+  AsyncKeyMemory escape;
   bool pointerVisible = true;
   std::string screen;
 };
@@ -64,6 +66,9 @@ void PushExtended(int set1) {
 
 void HandleKeyDown(const SDL_KeyboardEvent& e) {
   const int hid = static_cast<int>(e.keysym.scancode);
+  // Auto-repeat fills the key buffer but is no new press of the key.
+  const bool press = e.repeat == 0;
+  if (press) S().keyPresses.Press(Set1FromHid(hid));
   switch (e.keysym.sym) {
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
@@ -71,7 +76,7 @@ void HandleKeyDown(const SDL_KeyboardEvent& e) {
       return;
     case SDLK_ESCAPE:
       S().keys.Push(std::string(1, '\x1b'));
-      S().escapeSince = true;
+      if (press) S().escape.Press();
       return;
     case SDLK_BACKSPACE:
       S().keys.Push(std::string(1, '\b'));
@@ -80,7 +85,7 @@ void HandleKeyDown(const SDL_KeyboardEvent& e) {
       S().keys.Push(std::string(1, '\t'));
       return;
     case SDLK_PAUSE:
-      S().pauseSince = true;
+      if (press) S().pause.Press();
       break;
     default:
       break;
@@ -113,6 +118,11 @@ void Pump() {
         break;
       case SDL_TEXTINPUT:
         HandleText(e.text.text);
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button == SDL_BUTTON_LEFT) S().buttonPresses.Press(1);
+        if (e.button.button == SDL_BUTTON_RIGHT) S().buttonPresses.Press(2);
+        if (e.button.button == SDL_BUTTON_MIDDLE) S().buttonPresses.Press(3);
         break;
       default:
         break;
@@ -183,6 +193,8 @@ void ClearScreen() {
 
 void Present() {
   if (S().window) SDL_GL_SwapWindow(S().window);
+  S().keyPresses.NextFrame();
+  S().buttonPresses.NextFrame();
   Pump();
 }
 
@@ -201,37 +213,43 @@ bool KeyArrivedAndClear() {
 
 bool KeyDown(int scancode) {
   Pump();
+  // A tap that came and went between two reads still counts once.
+  const bool tapped = S().keyPresses.Take(scancode);
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  if (!state) return false;
+  if (!state) return tapped;
   for (int hid = 0; hid < count; ++hid) {
     if (state[hid] && Set1FromHid(hid) == scancode) return true;
   }
-  return false;
+  return tapped;
 }
 
 int AsyncKeyState(int virtualKey) {
   Pump();
   const Uint8* state = SDL_GetKeyboardState(nullptr);
-  bool* since = nullptr;
-  SDL_Scancode code = SDL_SCANCODE_UNKNOWN;
   if (virtualKey == kVkPause) {
-    since = &S().pauseSince;
-    code = SDL_SCANCODE_PAUSE;
-  } else if (virtualKey == kVkEscape) {
-    since = &S().escapeSince;
-    code = SDL_SCANCODE_ESCAPE;
-  } else {
-    return 0;
+    return S().pause.Query(state && state[SDL_SCANCODE_PAUSE]) ? 1 : 0;
   }
-  const bool down = state && state[code];
-  const bool result = down || *since;
-  *since = false;
-  return result ? 1 : 0;
+  if (virtualKey == kVkEscape) {
+    return S().escape.Query(state && state[SDL_SCANCODE_ESCAPE]) ? 1 : 0;
+  }
+  return 0;
+}
+
+void ForgetAsyncKeys() {
+  Pump();
+  const Uint8* state = SDL_GetKeyboardState(nullptr);
+  S().pause.Forget(state && state[SDL_SCANCODE_PAUSE]);
+  S().escape.Forget(state && state[SDL_SCANCODE_ESCAPE]);
 }
 
 Pointer ReadPointer() {
   Pump();
+  // Clicks between two readings (a touchpad tap) count as held once.
+  int clicked = 0;
+  for (int bit = 0; bit < 3; ++bit) {
+    if (S().buttonPresses.Take(bit + 1)) clicked |= 1 << bit;
+  }
   Pointer p;
   if (!S().window) return p;
   const Uint32 flags = SDL_GetWindowFlags(S().window);
@@ -244,7 +262,7 @@ Pointer ReadPointer() {
   p.x = x;
   p.y = y;
   p.buttons = ((buttons & SDL_BUTTON_LMASK) ? 1 : 0) | ((buttons & SDL_BUTTON_RMASK) ? 2 : 0) |
-              ((buttons & SDL_BUTTON_MMASK) ? 4 : 0);
+              ((buttons & SDL_BUTTON_MMASK) ? 4 : 0) | clicked;
   return p;
 }
 
