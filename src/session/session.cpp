@@ -24,10 +24,12 @@ constexpr float kEnergyMax = 5.0f;      // regaining stops here
 constexpr float kCameraFloor = -25.0f;  // the camera stops following below
 const char* const kTitle = "Quobbes Zirpel";
 
-// The Pause key held: nothing runs until Pause or Esc; the pause does not
-// count towards the level time.
+// The Pause key pressed: nothing runs until Pause or Esc; the pause does not
+// count towards the level time. Only presses made after the pause began end
+// it, and the press that ended it does not start the next one.
 void PauseIfAsked(Game& game) {
   if (plat::AsyncKeyState(plat::kVkPause) == 0) return;
+  plat::ForgetAsyncKeys();
   plat::SetWindowTitle("Quobbes Zirpel (Pause)");
   const double pauseStart = plat::Timer();
   plat::SleepPlainMs(200);
@@ -39,6 +41,7 @@ void PauseIfAsked(Game& game) {
     plat::SleepMs(2);
   }
   plat::SleepPlainMs(200);
+  plat::ForgetAsyncKeys();
   plat::SetWindowTitle(kTitle);
   const double now = plat::Timer();
   game.frame.LastFrameStamp = now;
@@ -154,6 +157,9 @@ bool StepZoom(SessionState& s, const Ball& b1, double dt, bool enter) {
 void RunSession(Game& game) {
   SessionState& s = game.session;
   s.quit = false;
+  // Pause and Esc pressed in the menu or to leave the previous level belong
+  // to that time, not to this play.
+  plat::ForgetAsyncKeys();
   for (;;) {
     plat::SetScreenName("session");
     glLoadIdentity();

@@ -142,6 +142,40 @@ TEST(SessionInput, KeysTappedBetweenTwoFramesCountOnceAndOnlyWhenFresh) {
   EXPECT_EQ(Num(answer.dumps[1], "MapLineCount"), 13.0);
 }
 
+TEST(SessionPlay, OnlyPausePressesOfThisPlayCount) {
+  // Back from a first session into a second one; the menu keeps "Spiel
+  // starten" highlighted.
+  const std::string again =
+      "until menu\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey ENTER\n"
+      "until session\nkey ENTER\nframes 3\n";
+  struct Case {
+    const char* name;
+    std::string body;
+    const char* title;  // at the end
+  } cases[] = {
+      {"a Pause pressed in the menu does not pause the next level",
+       "key CLOSE\nuntil menu\npause\n" + again + "frames 30\ndump DUMP\n", "Quobbes Zirpel"},
+      {"the Esc that left the last level does not end the next pause",
+       "key ENTER\nframes 3\nkey ESC\n" + again + "pause\nframes 60\ndump DUMP\n",
+       "Quobbes Zirpel (Pause)"},
+      {"the Pause still held after ending a pause does not start the next",
+       "key ENTER\nframes 3\npause\nframes 30\nhold 69\nframes 30\nrelease 69\nframes 5\n"
+       "dump DUMP\n",
+       "Quobbes Zirpel"},
+      {"a new press does",
+       "key ENTER\nframes 3\npause\nframes 30\nhold 69\nframes 30\n"
+       "release 69\nframes 5\npause\nframes 5\ndump DUMP\n",
+       "Quobbes Zirpel (Pause)"},
+  };
+  for (const Case& c : cases) {
+    const Played r = Play("a.mapGame1", kFlatRace, c.body);
+    ASSERT_EQ(r.result.exitCode, 0) << c.name << r.result.errors;
+    ASSERT_EQ(r.dumps.size(), 1u) << c.name;
+    EXPECT_EQ(Str(r.dumps[0], "screen"), "session") << c.name;
+    EXPECT_EQ(Str(r.dumps[0], "WindowTitle"), c.title) << c.name;
+  }
+}
+
 std::string MapLine(const e2e::Dump& d, size_t k) {
   // MapLines is a JSON array of the lines 1..MapLineCount.
   std::string raw = e2e::Element(d, "MapLines", k - 1);
