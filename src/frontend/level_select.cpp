@@ -9,6 +9,7 @@
 #include "frontend/menu.h"
 #include "platform/platform.h"
 #include "session/leaderboard.h"
+#include "session/rules.h"
 #include "session/session.h"
 #include "sim/level_objects.h"
 
@@ -158,6 +159,7 @@ void StartLevel(Game& game) {
   const std::string path = "Res/maps/" + sel.ChosenLevelFile;
   game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
   LoadMap(game.map, path);
+  ClearRunLeftovers(game);
   game.session.BestTime = LookUpBestTime(game.board, sel.ChosenLevelFile);
   DrainKeys(game);
   plat::SetPointerVisible(false);

@@ -102,11 +102,17 @@ void DrawModeTexts(Game& game, double now) {
   }
 }
 
+void ClearRunLeftovers(Game& game) {
+  game.sim.RedContact = "false";
+  game.session.BurnTime = 0.0f;
+  game.particles.items.clear();
+  game.sim.Break.pending = 0;
+}
+
 void RestartLevel(Game& game) {
   SessionState& s = game.session;
   LoadMap(game.map, "Res/maps/" + game.select.ChosenLevelFile);
-  s.BurnTime = 0.0f;
-  game.sim.RedContact = "false";
+  ClearRunLeftovers(game);
   s.ControlsEnabled = 1;
   s.Energy = 5.0f;
   s.RunLost = 0;

@@ -29,8 +29,11 @@ void ApplyRules(Game& game, double now);
 void AccumulateBurnStep(Game& game);
 void DrawModeTexts(Game& game, double now);
 
-// Reloads the map and sets the level up again; the best time, the camera
-// phase, the toggles and the particles stay.
+// A run starts clean: no red contact, no burn, no sparks and no break
+// waiting to throw any (whatever the menu scene or the last run left).
+void ClearRunLeftovers(Game& game);
+// Reloads the map and sets the level up again on a clean run; the best time,
+// the camera phase and the toggles stay.
 void RestartLevel(Game& game);
 // The run's state back to its start and the session loop is to be left.
 void QuitSession(Game& game);

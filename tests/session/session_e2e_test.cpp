@@ -176,6 +176,39 @@ TEST(SessionPlay, OnlyPausePressesOfThisPlayCount) {
   }
 }
 
+TEST(SessionRules, ALevelStartsCleanWhateverTheMenuOrTheLastRunLeft) {
+  // Ten seconds in the menu: ball 1 has touched the menu map's red and
+  // broken a platform there. Then a level without any red.
+  e2e::ScratchRoot root;
+  root.Write("Res/maps/a.mapGame1", kFlatRace);
+  const std::string menu = root.File("menu.jsonl"), play = root.File("play.jsonl");
+  const e2e::RunResult res = e2e::RunHeadless(
+      root, "until menu\nframes 600\ndump " + menu +
+                "\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey ENTER\n"
+                "until session\ndump " +
+                play + "\nkey ENTER\nframes 100\ndump " + play + "\n");
+  ASSERT_EQ(res.exitCode, 0) << res.errors;
+  const std::vector<e2e::Dump> m = e2e::ReadDumps(menu), p = e2e::ReadDumps(play);
+  ASSERT_EQ(m.size(), 1u);
+  ASSERT_EQ(p.size(), 2u);
+  EXPECT_EQ(Str(m[0], "RedContact"), "true");
+  for (const e2e::Dump& d : p) {
+    EXPECT_EQ(Str(d, "RedContact"), "false");
+    EXPECT_EQ(Num(d, "BurnTime"), 0.0);
+    EXPECT_EQ(Num(d, "ParticleCount"), 0.0);
+    EXPECT_EQ(Num(d, "BreakEventPending"), 0.0);
+  }
+  // A restart right after a break: no sparks of the last run either.
+  const Played r = Play("t.mapGame1", kTrapdoor,
+                        "key ENTER\nframes 400\ndump DUMP\nhold Y\nframes 1\nrelease Y\n"
+                        "dump DUMP\n");
+  ASSERT_EQ(r.result.exitCode, 0) << r.result.errors;
+  ASSERT_EQ(r.dumps.size(), 2u);
+  EXPECT_GT(Num(r.dumps[0], "ParticleCount"), 0.0);
+  EXPECT_EQ(Num(r.dumps[1], "ParticleCount"), 0.0);
+  EXPECT_EQ(Num(r.dumps[1], "BreakEventPending"), 0.0);
+}
+
 std::string MapLine(const e2e::Dump& d, size_t k) {
   // MapLines is a JSON array of the lines 1..MapLineCount.
   std::string raw = e2e::Element(d, "MapLines", k - 1);
