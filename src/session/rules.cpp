@@ -14,11 +14,12 @@ namespace {
 
 const char* const kRestartQuestion = "Neustarten? [Y/N]";
 
-// The restart question's keys, by key position: Y restarts, N quits.
+// The restart question's keys: this frame's answer restarts or quits.
 void EndKeys(Game& game) {
-  if (plat::KeyDown(plat::kScanY)) {
+  if (game.session.endAnswer != kNoAnswer) game.session.answeredLastFrame = true;
+  if (game.session.endAnswer == kAnswerRestart) {
     RestartLevel(game);
-  } else if (plat::KeyDown(plat::kScanN)) {
+  } else if (game.session.endAnswer == kAnswerQuit) {
     QuitSession(game);
   }
 }
@@ -47,6 +48,16 @@ void SurvivalFailureScreen(Game& game) {
 }
 
 }  // namespace
+
+EndAnswer ReadEndAnswer(const std::string& lastKey, bool restartKeyDown, bool quitKeyDown) {
+  if (restartKeyDown || lastKey == "y" || lastKey == "Y") return kAnswerRestart;
+  if (quitKeyDown || lastKey == "n" || lastKey == "N") return kAnswerQuit;
+  return kNoAnswer;
+}
+
+bool RestartQuestionShown(const SessionState& session, const SimState& sim) {
+  return session.RunLost == 1 || sim.Goal.GoalReached == 1.0f || session.SurvivalEnded == 1;
+}
 
 void LossTest(SessionState& session, const SimState& sim) {
   if (sim.Balls[1].y < kFallLimit || session.BurnTime >= kBurnLimit) {

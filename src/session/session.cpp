@@ -80,7 +80,16 @@ void PlayStep(Game& game) {
     ApplyControls(s, b1, dt, plat::KeyDown(plat::kScanRight), plat::KeyDown(plat::kScanLeft),
                   plat::KeyDown(plat::kScanSpace));
   }
-  if (ApplyToggles(s, game.frame.LastKey)) {
+  // The restart question's answer, read once for the whole frame. A key
+  // that answers it (the key labelled Z on a German keyboard sends "z" from
+  // the Y position) does not also toggle, neither in this frame nor in the
+  // next, when its character may come in only after its position was read.
+  s.endAnswer =
+      ReadEndAnswer(game.frame.LastKey, plat::KeyDown(plat::kScanY), plat::KeyDown(plat::kScanN));
+  const bool answering =
+      (s.endAnswer != kNoAnswer && RestartQuestionShown(s, game.sim)) || s.answeredLastFrame;
+  s.answeredLastFrame = false;
+  if (!answering && ApplyToggles(s, game.frame.LastKey)) {
     glPolygonMode(GL_FRONT_AND_BACK, s.Wireframe ? GL_LINE : GL_FILL);
   }
   if (b1.y > kCameraFloor) {
@@ -206,6 +215,7 @@ void EndSession(Game& game) {
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   s.Wireframe = 0;
   s.quit = false;
+  s.answeredLastFrame = false;
 
   for (int i = 1; i <= 4; ++i) game.menu.BallDropped[i] = 0;
   game.frame.MenuStartTime = plat::Timer();

@@ -24,6 +24,10 @@ struct SessionState {
   int StartPositionX = 0, StartPositionY = 1;
   std::int64_t FrameCounter = 0;
   bool quit = false;  // the session loop is to be left
+  // This play frame's answer to the restart question (EndAnswer), and
+  // whether the last frame acted on one.
+  std::uint8_t endAnswer = 0;
+  bool answeredLastFrame = false;
 };
 
 struct Leaderboard {

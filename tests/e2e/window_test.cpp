@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -92,9 +93,10 @@ class Xvfb {
   std::string display_;
 };
 
-// Blue pixels in the left half of a screenshot of the X display: the menu's
-// entry texts.
-int BluePixels(const Xvfb& x) {
+// Pixels of a screenshot of the X display inside the rectangle [x0, x1) x
+// [y0, y1) (clipped; -1 for the far edges) that pass the colour test.
+template <typename Test>
+int CountPixels(const Xvfb& x, int x0, int y0, int x1, int y1, Test test) {
   const std::string shot =
       (fs::temp_directory_path() / ("zirpel-window-" + std::to_string(::getpid()) + ".png"))
           .string();
@@ -104,22 +106,31 @@ int BluePixels(const Xvfb& x) {
   const bool read = e2e::ReadShot(shot, w, h, px);
   fs::remove(shot);
   if (!read) return 0;
-  int blue = 0;
-  for (int y = 0; y < h; ++y) {
-    for (int xx = 0; xx < w / 2; ++xx) {
+  if (x1 < 0 || x1 > w) x1 = w;
+  if (y1 < 0 || y1 > h) y1 = h;
+  int count = 0;
+  for (int y = std::max(y0, 0); y < y1; ++y) {
+    for (int xx = std::max(x0, 0); xx < x1; ++xx) {
       const unsigned char* p = &px[(static_cast<size_t>(y) * w + xx) * 4];
-      if (p[2] > 200 && p[0] < 60 && p[1] < 60) ++blue;
+      if (test(p[0], p[1], p[2])) ++count;
     }
   }
-  return blue;
+  return count;
+}
+
+// Blue pixels in the left half of the screen: the menu's entry texts.
+int BluePixels(const Xvfb& x) {
+  return CountPixels(x, 0, 0, 640, -1,
+                     [](int r, int g, int b) { return b > 200 && r < 60 && g < 60; });
 }
 
 // Starts the game, waits for its window, cuts the intro short with a key and
 // waits until the menu shows (the intro ends by itself after 7.5 s anyway).
 // Returns the window id, or "" when no menu appeared.
 // With closeIntro the intro is cut short by the close request instead.
-std::string StartGame(const Xvfb& x, pid_t& pid, bool closeIntro = false) {
-  const std::string bin = ZIRPEL_WINDOW_BIN;
+// bin is the program to run, in its own directory.
+std::string StartGame(const Xvfb& x, pid_t& pid, bool closeIntro = false,
+                      const std::string& bin = ZIRPEL_WINDOW_BIN) {
   pid = Spawn({bin}, fs::path(bin).parent_path().string(), x.display());
   std::string id;
   for (int i = 0; i < 300 && id.empty(); ++i) {
@@ -200,6 +211,86 @@ TEST(RealWindow, AnInstantClickOnAnEntryChoosesIt) {
   Capture("xdotool mousemove --window " + id + " 320 400", x.display());
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   Capture("xdotool click 1", x.display());
+  EXPECT_EQ(WaitExit(pid, 20.0), 0);
+}
+
+// A level whose ball rests on a short platform until it is steered off.
+const char* const kLedge =
+    "BallPosition\n[0,1]\nStartgame.zoomin\n[2,2,5]\n"
+    "Plattform.static\n[-0.5,0]\n[0.5,0]\nwhite\n"
+    "Output.text\n[-9,9]\n[-8,9]\nHallo\n3000\n";
+
+// The failure panel's blue in the middle of the 1280 x 800 display, where
+// the 640 x 400 window shows it.
+int PanelPixels(const Xvfb& x) {
+  return CountPixels(x, 500, 370, 780, 430,
+                     [](int r, int g, int b) { return b > 50 && b > r + 40 && b > g + 20; });
+}
+
+// The energy bar's red and green at the top of the window: a filled bar, or
+// only its outline when wire-frame drawing is on.
+int EnergyBarPixels(const Xvfb& x) {
+  return CountPixels(x, 600, 200, 740, 232,
+                     [](int r, int g, int b) { return r + g > 150 && b < 60; });
+}
+
+TEST(RealWindow, OnAGermanKeyboardTheKeyLabelledYRestartsAndZOnlyRestarts) {
+  if (!HaveTools() || ::system("command -v setxkbmap >/dev/null") != 0) {
+    GTEST_SKIP() << "Xvfb, xdotool, import or setxkbmap missing";
+  }
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  // The program beside its own settings and maps: one race level alone.
+  e2e::ScratchRoot root("Display=640x400\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n");
+  root.Write("Res/maps/a.mapGame1", kLedge);
+  const std::string bin = root.File("zirpel");
+  fs::copy_file(ZIRPEL_WINDOW_BIN, bin);
+  fs::permissions(bin, fs::perms::owner_all);
+  pid_t pid = -1;
+  const std::string id = StartGame(x, pid, false, bin);
+  ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
+  // The player switches to the German layout while the game runs: the key
+  // positions the window reports stay those of the layout it started with.
+  Capture("setxkbmap de", x.display());
+  ASSERT_NE(Capture("setxkbmap -query", x.display()).find("de"), std::string::npos);
+  const auto keys = [&](const std::string& names) {
+    Capture("xdotool key --delay 150 " + names, x.display());
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  };
+  // A press held for 0.2 s, as a person types it.
+  const auto press = [&](const std::string& name) {
+    Capture("xdotool keydown " + name, x.display());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Capture("xdotool keyup " + name, x.display());
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  };
+  // Steers off the ledge; the ball falls past the limit within seconds.
+  const auto loseTheRun = [&]() {
+    Capture("xdotool keydown Left", x.display());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    Capture("xdotool keyup Left", x.display());
+    int lost = 0;
+    for (int i = 0; i < 40 && lost < 2000; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+      lost = PanelPixels(x);
+    }
+    return lost;
+  };
+  keys("Down Return");  // "Spiel starten"
+  keys("Return");       // the only level
+  keys("Return");       // skips the camera flight
+  const int filledBar = EnergyBarPixels(x);
+  int lost = loseTheRun();
+  ASSERT_GE(lost, 2000) << "the run was never lost";
+  press("y");  // the key labelled Y: the US layout's Z position
+  EXPECT_LT(PanelPixels(x), lost / 10) << "Y did not restart";
+  lost = loseTheRun();
+  ASSERT_GE(lost, 2000) << "the run was never lost again";
+  press("z");  // the key labelled Z: the US layout's Y position, and "z"
+  EXPECT_LT(PanelPixels(x), lost / 10) << "Z did not restart";
+  EXPECT_GT(EnergyBarPixels(x), filledBar / 2) << "Z switched wire-frame drawing on";
+  keys("Escape");
+  keys("Escape");
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
 }
 

@@ -209,6 +209,37 @@ TEST(SessionRules, ALevelStartsCleanWhateverTheMenuOrTheLastRunLeft) {
   EXPECT_EQ(Num(r.dumps[1], "BreakEventPending"), 0.0);
 }
 
+TEST(SessionRules, TheRestartQuestionAnswersToTheLettersOfEveryLayout) {
+  // Ball 1 starts below the fall limit: the run is lost at once.
+  const char* const kDeep = "BallPosition\n[0,-30]\nStartgame.zoomin\n[2,2,5]\n";
+  struct Case {
+    const char* name;
+    const char* keys;  // in the frame after the loss
+    const char* screen;
+    double runLost;
+  } cases[] = {
+      {"the key labelled Y on a German keyboard", "key y\n", "session", 0},
+      {"shifted", "key Y\n", "session", 0},
+      {"the key labelled Z on a German keyboard: Y position and \"z\"", "hold Y\nkey z\n",
+       "session", 0},
+      {"the same with its character a frame late", "tap Y\nframes 1\nkey z\n", "session", 1},
+      {"n", "key n\n", "menu", 0},
+      {"other letters do nothing", "key x\n", "session", 1},
+  };
+  for (const Case& c : cases) {
+    const Played r =
+        Play("d.mapGame1", kDeep,
+             std::string("key ENTER\nframes 5\ndump DUMP\n") + c.keys + "frames 1\ndump DUMP\n");
+    ASSERT_EQ(r.result.exitCode, 0) << c.name << r.result.errors;
+    ASSERT_EQ(r.dumps.size(), 2u) << c.name;
+    EXPECT_EQ(Num(r.dumps[0], "RunLost"), 1.0) << c.name;
+    EXPECT_EQ(Str(r.dumps[1], "screen"), c.screen) << c.name;
+    EXPECT_EQ(Num(r.dumps[1], "RunLost"), c.runLost) << c.name;
+    // The key that answered did not also switch wire-frame drawing on.
+    EXPECT_EQ(Num(r.dumps[1], "Wireframe"), 0.0) << c.name;
+  }
+}
+
 std::string MapLine(const e2e::Dump& d, size_t k) {
   // MapLines is a JSON array of the lines 1..MapLineCount.
   std::string raw = e2e::Element(d, "MapLines", k - 1);
