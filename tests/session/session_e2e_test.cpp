@@ -325,24 +325,40 @@ TEST(SessionParticles, SparksFollowTheSettings) {
   EXPECT_EQ(Num(none.dumps.back(), "BreakEventPending"), 0.0);
 }
 
-TEST(LevelSelectPlay, CursorLeftAndRightLeaveTheModeAlone) {
+TEST(LevelSelectPlay, CursorLeftAndRightSwitchTheModeAndARestingPointerNeverOverridesKeys) {
   e2e::ScratchRoot root;
-  root.Write("Res/maps/a.mapGame1", kFlatRace);
+  for (const char* name : {"a", "b", "c", "d", "e", "f"}) {
+    root.Write(std::string("Res/maps/") + name + ".mapGame1", kFlatRace);
+  }
   root.Write("Res/maps/s.mapGame2", kFlatRace);
-  const std::string dump = root.File("dump.jsonl");
+  const std::string dump = "dump " + root.File("dump.jsonl") + "\n";
+  // 640 x 400: the screen's centre lies on row 5; pixel (200, 111) on the
+  // "Ueberleben" box.
   const e2e::RunResult res = e2e::RunHeadless(
-      root, "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey RIGHT\n" +
-                std::string("frames 2\ndump ") + dump + "\nkey LEFT\nframes 2\ndump " + dump +
-                "\nkey RIGHT\nframes 2\nkey ENTER\nuntil session\ndump " + dump + "\n");
+      root, "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\n" + dump +
+                "key RIGHT\nframes 2\n" + dump + "key LEFT\nframes 2\n" + dump +
+                "pointer 320 200 0\nframes 3\n" + dump + "key DOWN\nframes 3\n" + dump +
+                "key DOWN\nframes 3\n" + dump + "pointer 322 200 0\nframes 3\n" + dump +
+                "pointer 200 111 0\nframes 3\n" + dump + "key LEFT\nframes 3\n" + dump +
+                "pointer 320 200 0\nframes 3\nkey UP\nframes 3\n" + dump +
+                "click 320 200\nuntil session\n" + dump);
   ASSERT_EQ(res.exitCode, 0) << res.errors;
-  const std::vector<e2e::Dump> d = e2e::ReadDumps(dump);
-  ASSERT_EQ(d.size(), 3u);
-  // Only the pointer picks the mode: the race list stays up.
-  EXPECT_EQ(Num(d[0], "SelectedMode"), 1.0);
-  EXPECT_EQ(Num(d[0], "HighlightedLevel"), 1.0);
-  EXPECT_EQ(Num(d[1], "SelectedMode"), 1.0);
-  EXPECT_EQ(Str(d[2], "ChosenLevelFile"), "a.mapGame1");
-  EXPECT_EQ(Num(d[2], "GameMode"), 1.0);
+  const std::vector<e2e::Dump> d = e2e::ReadDumps(root.File("dump.jsonl"));
+  ASSERT_EQ(d.size(), 11u);
+  const double mode[] = {1, 2, 1, 1, 1, 1, 1, 2, 1, 1};
+  const double row[] = {1, 1, 1, 5, 6, 1, 5, 5, 5, 4};
+  const char* const what[] = {"entry",         "right",
+                              "left",          "pointer onto row 5",
+                              "down, resting", "down wraps, resting",
+                              "pointer moves", "pointer onto the survival box",
+                              "left, resting", "up, resting"};
+  for (size_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(Num(d[i], "SelectedMode"), mode[i]) << what[i];
+    EXPECT_EQ(Num(d[i], "HighlightedLevel"), row[i]) << what[i];
+  }
+  // A click without moving picks the row under the pointer.
+  EXPECT_EQ(Str(d[10], "ChosenLevelFile"), "e.mapGame1");
+  EXPECT_EQ(Num(d[10], "GameMode"), 1.0);
 }
 
 TEST(LevelSelectPlay, CursorKeysMoveTheHighlightWithWrapAround) {
