@@ -150,20 +150,24 @@ void DrawDangerOverlay(Game& game) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   const float m = static_cast<float>(DangerMargin(v.ScreenWidth, game.session.BurnTime));
   const float w = static_cast<float>(v.ScreenWidth), h = static_cast<float>(v.ScreenHeight);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-  glBindTexture(GL_TEXTURE_2D, v.tex.ScreenTexture);
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
-  glVertex2f(-m, h + m);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex2f(-m, -m);
-  glTexCoord2f(1.0f, 0.0f);
-  glVertex2f(w + m, -m);
-  glTexCoord2f(1.0f, 1.0f);
-  glVertex2f(w + m, h + m);
-  glEnd();
-  glDisable(GL_TEXTURE_2D);
+  // Without its picture the quad would add plain white over the whole
+  // background: then there is no overlay at all.
+  if (v.tex.ScreenTextureLoaded) {
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glBindTexture(GL_TEXTURE_2D, v.tex.ScreenTexture);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-m, h + m);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-m, -m);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(w + m, -m);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(w + m, h + m);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+  }
   glBlendFunc(GL_ONE, GL_ZERO);
   SetPerspective(v);
   glMatrixMode(GL_MODELVIEW);

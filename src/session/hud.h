@@ -51,7 +51,8 @@ void HudText(const VideoState& video, const std::string& text, float x, float y,
 void HudTitle(const VideoState& video, const std::string& text, float x, float y, float r, float g,
               float b);
 // The burn overlay: ScreenTexture stretched by the margin, added behind the
-// scene objects; leaves the scene projection and an identity model-view.
+// scene objects (nothing when its picture did not load); leaves the scene
+// projection and an identity model-view.
 void DrawDangerOverlay(Game& game);
 // Text triggers of this frame, drawn at the bottom of the screen.
 void TextTriggers(Game& game);

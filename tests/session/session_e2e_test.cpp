@@ -3,7 +3,9 @@
 // still wins, the sparks of a break, and the keyboard in the level selection.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "e2e/runner_harness.h"
 
@@ -238,6 +240,30 @@ TEST(SessionRules, TheRestartQuestionAnswersToTheLettersOfEveryLayout) {
     // The key that answered did not also switch wire-frame drawing on.
     EXPECT_EQ(Num(r.dumps[1], "Wireframe"), 0.0) << c.name;
   }
+}
+
+TEST(SessionPlay, AMissingFirePictureLeavesTheBackgroundDark) {
+  // Every picture but the danger overlay's.
+  e2e::ScratchRoot root;
+  std::filesystem::remove(root.File("res/gfx"));
+  std::filesystem::create_directories(root.File("res/gfx"));
+  for (const auto& e :
+       std::filesystem::directory_iterator(std::string(ZIRPEL_SOURCE_DIR) + "/res/gfx")) {
+    if (e.path().filename() == "ScreenTexture.png") continue;
+    std::filesystem::create_symlink(e.path(), root.File("res/gfx/" + e.path().filename().string()));
+  }
+  root.Write("Res/maps/a.mapGame1", kFlatRace);
+  const e2e::RunResult res = e2e::RunHeadless(
+      root, std::string(kToSession) + "key ENTER\nframes 5\nshot " + root.File("play.png") + "\n");
+  ASSERT_EQ(res.exitCode, 0) << res.errors;
+  int w = 0, h = 0;
+  std::vector<unsigned char> px;
+  ASSERT_TRUE(e2e::ReadShot(root.File("play.png"), w, h, px));
+  size_t white = 0;
+  for (size_t i = 0; i + 3 < px.size(); i += 4) {
+    if (px[i] > 200 && px[i + 1] > 200 && px[i + 2] > 200) ++white;
+  }
+  EXPECT_LT(white, px.size() / 4 / 20) << "of " << px.size() / 4 << " pixels";
 }
 
 std::string MapLine(const e2e::Dump& d, size_t k) {
