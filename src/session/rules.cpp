@@ -31,8 +31,8 @@ void RaceFailureScreen(Game& game) {
   if (game.session.quit) return;
   if (game.session.RunLost == 1) {
     game.session.ControlsEnabled = 0;
-    HudTitle(game.video, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
-    HudText(game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+    HudTitle(game, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
+    HudText(game, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
   }
 }
 
@@ -42,9 +42,9 @@ void SurvivalFailureScreen(Game& game) {
   game.session.ControlsEnabled = 0;
   EndKeys(game);
   if (game.session.quit) return;
-  HudTitle(game.video, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden", -1.2f,
-           0.1f, 1.0f, 1.0f, 1.0f);
-  HudText(game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+  HudTitle(game, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden", -1.2f, 0.1f,
+           1.0f, 1.0f, 1.0f);
+  HudText(game, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
@@ -100,13 +100,12 @@ void DrawModeTexts(Game& game, double now) {
   const double elapsed = ElapsedTime(s, now);
   if (game.sim.GameMode == 1) {
     if (game.sim.Goal.GoalReached == 1.0f) {
-      HudTitle(game.video, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
-      HudText(game.video, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
+      HudTitle(game, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
+      HudText(game, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
     }
   } else if (game.sim.GameMode == 2) {
     if (s.RunLost != 1) {
-      HudTitle(game.video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f,
-               0.0f);
+      HudTitle(game, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f, 0.0f);
     } else if (s.SurvivalTimeText == "0") {
       s.SurvivalTimeText = FormatDouble16(elapsed);
     }

@@ -176,6 +176,7 @@ void RunSession(Game& game) {
     if (game.frame.LastKey == plat::kKeyEsc || game.frame.LastKey == plat::kKeyClose) break;
     MeasureFrameTime(game);
     s.FrameCounter += 1;
+    game.hud.shownTexts.clear();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     bool zooming = false;
     if (s.CameraPhase == 0) zooming = ZoomStep(game);
@@ -216,6 +217,7 @@ void EndSession(Game& game) {
   s.Wireframe = 0;
   s.quit = false;
   s.answeredLastFrame = false;
+  game.hud.shownTexts.clear();
 
   for (int i = 1; i <= 4; ++i) game.menu.BallDropped[i] = 0;
   game.frame.MenuStartTime = plat::Timer();

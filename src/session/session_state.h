@@ -40,4 +40,7 @@ struct HudState {
   int ShownRate = 0;
   float WindowStart = 0.0f;
   std::string FpsText = "FPS: 0";
+  // Every text the HUD and the end screens drew in the latest play frame,
+  // in drawing order (for the state dump).
+  std::vector<std::string> shownTexts;
 };

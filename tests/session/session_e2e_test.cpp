@@ -18,6 +18,10 @@ using e2e::Str;
 const char* const kToSession =
     "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey ENTER\n"
     "until session\n";
+// The same in survival mode.
+const char* const kToSurvival =
+    "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey RIGHT\n"
+    "frames 2\nkey ENTER\nuntil session\n";
 
 const char* const kFlatRace =
     "BallPosition\n[0,1]\nStartgame.zoomin\n[3,3,6]\n"
@@ -38,10 +42,11 @@ struct Played {
 };
 
 Played Play(const std::string& level, const std::string& map, const std::string& body,
-            const std::string& settings = e2e::ScratchRoot::DefaultSettings()) {
+            const std::string& settings = e2e::ScratchRoot::DefaultSettings(),
+            const char* toSession = kToSession) {
   e2e::ScratchRoot root(settings);
   root.Write("Res/maps/" + level, map);
-  std::string script = std::string(kToSession) + body;
+  std::string script = std::string(toSession) + body;
   // "DUMP" stands for the scratch dump file.
   for (size_t at; (at = script.find("DUMP")) != std::string::npos;) {
     script.replace(at, 4, root.File("dump.jsonl"));
@@ -264,6 +269,22 @@ TEST(SessionPlay, AMissingFirePictureLeavesTheBackgroundDark) {
     if (px[i] > 200 && px[i + 1] > 200 && px[i + 2] > 200) ++white;
   }
   EXPECT_LT(white, px.size() / 4 / 20) << "of " << px.size() / 4 << " pixels";
+}
+
+TEST(SessionRules, TimesTooSmallForOneDecimalShowAsZero) {
+  // Survival with ball 1 below the limit: lost at once. Y held restarts in
+  // every frame, so every frame shows the clock of a run just begun (a few
+  // microseconds, or none, after the 32-bit start time).
+  const Played r = Play("d.mapGame2", "BallPosition\n[0,-30]\nStartgame.zoomin\n[2,2,5]\n",
+                        "key ENTER\nframes 3\nhold Y\nframes 1\ndump-every DUMP\nframes 60\n",
+                        e2e::ScratchRoot::DefaultSettings(), kToSurvival);
+  ASSERT_EQ(r.result.exitCode, 0) << r.result.errors;
+  ASSERT_EQ(r.dumps.size(), 60u);
+  for (const e2e::Dump& d : r.dumps) {
+    EXPECT_EQ(Num(d, "SurvivalEnded"), 0.0);
+    const std::string texts = d.at("HudTexts");
+    EXPECT_NE(texts.find("\"Zeit: 0\""), std::string::npos) << texts;
+  }
 }
 
 std::string MapLine(const e2e::Dump& d, size_t k) {
