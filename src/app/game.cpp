@@ -37,13 +37,14 @@ void ChooseScreenSize(Game& game) {
   if (v.ScreenWidth <= 0 || v.ScreenHeight <= 0) plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
 }
 
-void OpenTheScreen(Game& game) {
+// Returns false when no window with a GL context could be had at all.
+bool OpenTheScreen(Game& game) {
   VideoState& v = game.video;
   const bool fullscreen = SettingsGet(game.settings, "Fullscreen") == "Enabled";
-  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return;
+  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return true;
   // A size the system refuses (far too large, say): the desktop, windowed.
   plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
-  plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
+  return plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
 }
 
 }  // namespace
@@ -76,7 +77,13 @@ int RunGame(Game& game) {
   plat::SetWindowTitle("Quobbes Zirpel");
   SettingsLoad(game.settings, plat::ExecutableDir() + "\\Res\\settings.ini");
   ChooseScreenSize(game);
-  OpenTheScreen(game);
+  if (!OpenTheScreen(game)) {
+    // No display, no GL, every size refused: say so instead of running
+    // blind without a context.
+    plat::ConsoleError("Quobbes Zirpel: kein Fenster mit OpenGL zu bekommen (" +
+                       plat::OpenScreenError() + "). Laeuft eine grafische Oberflaeche?");
+    return 1;
+  }
   plat::ClearScreen();
   SetUpVideo(game.video);
   if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);

@@ -94,6 +94,10 @@ void DesktopSize(int& width, int& height);
 // A double-buffered GL context with a depth buffer of width x height pixels,
 // windowed or full screen. Returns false when it could not be opened.
 bool OpenScreen(int width, int height, int bits, bool fullscreen);
+// Why the last OpenScreen failed, in the system's words ("" after success).
+std::string OpenScreenError();
+// One line on the error console (standard error), for a start that fails.
+void ConsoleError(const std::string& line);
 void ClearScreen();
 void Present();  // swap buffers (vsync where the driver offers it)
 

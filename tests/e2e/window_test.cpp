@@ -1,5 +1,7 @@
 // The real game in a real window under Xvfb: it starts, shows the menu and
-// ends with exit code 0 on Esc and on the window manager's close request.
+// ends with exit code 0 on Esc and on the window manager's close request;
+// it takes instant clicks and the letters of a German keyboard. Without any
+// display it says so and ends.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,19 +21,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#ifdef ZIRPEL_XCLOSE_BIN
-
 using Clock = std::chrono::steady_clock;
 
+// display "" leaves the environment's display alone; "none" takes every
+// display away.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& dir,
-            const std::string& display, int outFd = -1) {
+            const std::string& display, int outFd = -1, int errFd = -1) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (!dir.empty() && ::chdir(dir.c_str()) != 0) ::_exit(126);
-    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+    if (display == "none") {
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      ::unsetenv("SDL_VIDEODRIVER");
+    } else if (!display.empty()) {
+      ::setenv("DISPLAY", display.c_str(), 1);
+    }
     const int null = ::open("/dev/null", O_WRONLY);
     ::dup2(outFd >= 0 ? outFd : null, 1);
-    ::dup2(null, 2);
+    ::dup2(errFd >= 0 ? errFd : null, 2);
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -65,6 +73,30 @@ int WaitExit(pid_t pid, double seconds) {
   ::waitpid(pid, &status, 0);
   return -2;  // did not end in time
 }
+
+TEST(NoDisplay, SaysSoOnTheErrorConsoleAndEnds) {
+  const std::string bin = ZIRPEL_WINDOW_BIN;
+  const std::string errFile =
+      (fs::temp_directory_path() / ("zirpel-nodisplay-" + std::to_string(::getpid()) + ".txt"))
+          .string();
+  const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(err, 0);
+  const pid_t pid = Spawn({bin}, fs::path(bin).parent_path().string(), "none", -1, err);
+  ::close(err);
+  const int code = WaitExit(pid, 20.0);
+  std::string errors;
+  if (FILE* f = std::fopen(errFile.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, f)) errors += buf;
+    std::fclose(f);
+  }
+  fs::remove(errFile);
+  EXPECT_NE(code, -2) << "still running after 20 s";
+  EXPECT_NE(code, 0);
+  EXPECT_NE(errors.find("Quobbes Zirpel: kein Fenster mit OpenGL"), std::string::npos) << errors;
+}
+
+#ifdef ZIRPEL_XCLOSE_BIN
 
 class Xvfb {
  public:

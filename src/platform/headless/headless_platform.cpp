@@ -71,6 +71,7 @@ struct State {
 
   std::string title;
   std::string screen;
+  std::string openError;  // why the last OpenScreen failed
   plat::KeyBuffer keys;
   std::set<int> held;
   plat::PressMemory keyPresses;     // by set-1 scancode
@@ -477,14 +478,33 @@ void DesktopSize(int& width, int& height) {
 
 bool OpenScreen(int width, int height, int /*bits*/, bool /*fullscreen*/) {
   auto& s = S();
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
-  s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
-  if (!s.context) return false;
+  s.openError.clear();
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    s.openError = "size " + std::to_string(width) + "x" + std::to_string(height);
+    return false;
+  }
+  if (!s.context) s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
+  if (!s.context) {
+    s.openError = "no OSMesa context";
+    return false;
+  }
   s.buffer.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) return false;
+  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) {
+    s.openError = "OSMesa refused the buffer";
+    return false;
+  }
   s.width = width;
   s.height = height;
   return true;
+}
+
+std::string OpenScreenError() {
+  return S().openError;
+}
+
+void ConsoleError(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void ClearScreen() {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -20,6 +21,7 @@ struct SdlState {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
   std::string title;
+  std::string openError;  // why the last OpenScreen failed
   KeyBuffer keys;
   PressMemory keyPresses;     // by set-1 scancode
   PressMemory buttonPresses;  // 1 left, 2 right, 3 middle
@@ -51,10 +53,18 @@ void EnsureVideo() {
   // The close button arrives once, as the window's close event; a quit
   // event then only comes from outside (a signal).
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
-    S().videoReady = true;
-    std::atexit(ShutDown);
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return;
+  // Without a display SDL falls back to drivers that draw nowhere: the game
+  // would run unseen for ever. Only a driver asked for by name may do that.
+  const char* current = SDL_GetCurrentVideoDriver();
+  const std::string driver = current ? current : "";
+  if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+    SDL_Quit();
+    SDL_SetError("no display (SDL found only its \"%s\" video driver)", driver.c_str());
+    return;
   }
+  S().videoReady = true;
+  std::atexit(ShutDown);
 }
 
 void PushExtended(int set1) {
@@ -155,7 +165,15 @@ void DesktopSize(int& width, int& height) {
 
 bool OpenScreen(int width, int height, int bits, bool fullscreen) {
   EnsureVideo();
-  if (!S().videoReady || width <= 0 || height <= 0) return false;
+  S().openError.clear();
+  if (!S().videoReady) {
+    S().openError = SDL_GetError();
+    return false;
+  }
+  if (width <= 0 || height <= 0) {
+    S().openError = "size " + std::to_string(width) + "x" + std::to_string(height);
+    return false;
+  }
   const int channel = bits >= 24 ? 8 : 5;
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
@@ -167,7 +185,10 @@ bool OpenScreen(int width, int height, int bits, bool fullscreen) {
   if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
   S().window = SDL_CreateWindow(S().title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 width, height, flags);
-  if (!S().window) return false;
+  if (!S().window) {
+    S().openError = SDL_GetError();
+    return false;
+  }
   if (fullscreen) {
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
@@ -177,13 +198,28 @@ bool OpenScreen(int width, int height, int bits, bool fullscreen) {
     }
   }
   S().context = SDL_GL_CreateContext(S().window);
-  if (!S().context) return false;
+  if (!S().context) {
+    // A window without a context is of no use; a later attempt makes its own.
+    S().openError = SDL_GetError();
+    SDL_DestroyWindow(S().window);
+    S().window = nullptr;
+    return false;
+  }
   SDL_GL_MakeCurrent(S().window, S().context);
   // Vsync keeps a frame loop from burning a core; adaptive first.
   if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
   SDL_StartTextInput();
   SDL_ShowCursor(S().pointerVisible ? SDL_ENABLE : SDL_DISABLE);
   return true;
+}
+
+std::string OpenScreenError() {
+  return S().openError;
+}
+
+void ConsoleError(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void ClearScreen() {
