@@ -115,6 +115,30 @@ TEST(Levels, EveryLevelHasAScript) {
   }
 }
 
+TEST(Levels, RoteGefahrLeavesThreeSecondsBeforeTheFirstDanger) {
+  // Without any steering: no burning, no breaking, nothing lost in the first
+  // 3 s of play (200 frames of 16 ms).
+  const std::string level = "02 Rote Gefahr.mapGame2";
+  e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
+  root.Write("Res/maps/" + level, Slurp(kSource + "/res/maps/" + level));
+  const e2e::RunResult run = e2e::RunHeadless(
+      root,
+      "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\n"
+      "key RIGHT\nframes 2\nkey ENTER\nuntil session\nkey ENTER\nframes 1\ndump-every " +
+          root.File("d.jsonl") + "\nframes 200\n");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File("d.jsonl"));
+  ASSERT_EQ(dumps.size(), 200u);
+  EXPECT_EQ(e2e::Str(dumps[0], "ChosenLevelFile"), level);
+  EXPECT_GE(e2e::Num(dumps.back(), "time") - e2e::Num(dumps[0], "time"), 3.0);
+  for (const e2e::Dump& d : dumps) {
+    ASSERT_EQ(e2e::Str(d, "RedContact"), "false") << e2e::Num(d, "time");
+    ASSERT_EQ(e2e::Num(d, "MapLineCount"), e2e::Num(dumps[0], "MapLineCount"));
+    ASSERT_EQ(e2e::Num(d, "BreakEventPending"), 0.0);
+    ASSERT_EQ(e2e::Num(d, "RunLost"), 0.0);
+  }
+}
+
 class LevelScript : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
