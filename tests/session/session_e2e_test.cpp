@@ -158,92 +158,60 @@ TEST(SessionPlay, OnlyPausePressesOfThisPlayCount) {
   struct Case {
     const char* name;
     std::string body;
-    const char* title;  // at the end
+    std::vector<std::string> titles;  // at each dump
   } cases[] = {
       {"a Pause pressed in the menu does not pause the next level",
-       "key CLOSE\nuntil menu\npause\n" + again + "frames 30\ndump DUMP\n", "Quobbes Zirpel"},
+       "key CLOSE\nuntil menu\npause\n" + again + "frames 30\ndump DUMP\n",
+       {"Quobbes Zirpel"}},
       {"the Esc that left the last level does not end the next pause",
        "key ENTER\nframes 3\nkey ESC\n" + again + "pause\nframes 60\ndump DUMP\n",
-       "Quobbes Zirpel (Pause)"},
-      {"the Pause still held after ending a pause does not start the next",
+       {"Quobbes Zirpel (Pause)"}},
+      {"the Pause still held after ending a pause does not start the next, a new press does",
        "key ENTER\nframes 3\npause\nframes 30\nhold 69\nframes 30\nrelease 69\nframes 5\n"
-       "dump DUMP\n",
-       "Quobbes Zirpel"},
-      {"a new press does",
-       "key ENTER\nframes 3\npause\nframes 30\nhold 69\nframes 30\n"
-       "release 69\nframes 5\npause\nframes 5\ndump DUMP\n",
-       "Quobbes Zirpel (Pause)"},
+       "dump DUMP\npause\nframes 5\ndump DUMP\n",
+       {"Quobbes Zirpel", "Quobbes Zirpel (Pause)"}},
   };
   for (const Case& c : cases) {
     const Played r = Play("a.mapGame1", kFlatRace, c.body);
     ASSERT_EQ(r.result.exitCode, 0) << c.name << r.result.errors;
-    ASSERT_EQ(r.dumps.size(), 1u) << c.name;
-    EXPECT_EQ(Str(r.dumps[0], "screen"), "session") << c.name;
-    EXPECT_EQ(Str(r.dumps[0], "WindowTitle"), c.title) << c.name;
+    ASSERT_EQ(r.dumps.size(), c.titles.size()) << c.name;
+    for (size_t i = 0; i < c.titles.size(); ++i) {
+      EXPECT_EQ(Str(r.dumps[i], "screen"), "session") << c.name;
+      EXPECT_EQ(Str(r.dumps[i], "WindowTitle"), c.titles[i]) << c.name << " dump " << i;
+    }
   }
-}
-
-TEST(SessionRules, ALevelStartsCleanWhateverTheMenuOrTheLastRunLeft) {
-  // Ten seconds in the menu: ball 1 has touched the menu map's red and
-  // broken a platform there. Then a level without any red.
-  e2e::ScratchRoot root;
-  root.Write("Res/maps/a.mapGame1", kFlatRace);
-  const std::string menu = root.File("menu.jsonl"), play = root.File("play.jsonl");
-  const e2e::RunResult res = e2e::RunHeadless(
-      root, "until menu\nframes 600\ndump " + menu +
-                "\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey ENTER\n"
-                "until session\ndump " +
-                play + "\nkey ENTER\nframes 100\ndump " + play + "\n");
-  ASSERT_EQ(res.exitCode, 0) << res.errors;
-  const std::vector<e2e::Dump> m = e2e::ReadDumps(menu), p = e2e::ReadDumps(play);
-  ASSERT_EQ(m.size(), 1u);
-  ASSERT_EQ(p.size(), 2u);
-  EXPECT_EQ(Str(m[0], "RedContact"), "true");
-  for (const e2e::Dump& d : p) {
-    EXPECT_EQ(Str(d, "RedContact"), "false");
-    EXPECT_EQ(Num(d, "BurnTime"), 0.0);
-    EXPECT_EQ(Num(d, "ParticleCount"), 0.0);
-    EXPECT_EQ(Num(d, "BreakEventPending"), 0.0);
-  }
-  // A restart right after a break: no sparks of the last run either.
-  const Played r = Play("t.mapGame1", kTrapdoor,
-                        "key ENTER\nframes 400\ndump DUMP\nhold Y\nframes 1\nrelease Y\n"
-                        "dump DUMP\n");
-  ASSERT_EQ(r.result.exitCode, 0) << r.result.errors;
-  ASSERT_EQ(r.dumps.size(), 2u);
-  EXPECT_GT(Num(r.dumps[0], "ParticleCount"), 0.0);
-  EXPECT_EQ(Num(r.dumps[1], "ParticleCount"), 0.0);
-  EXPECT_EQ(Num(r.dumps[1], "BreakEventPending"), 0.0);
 }
 
 TEST(SessionRules, TheRestartQuestionAnswersToTheLettersOfEveryLayout) {
-  // Ball 1 starts below the fall limit: the run is lost at once.
-  const char* const kDeep = "BallPosition\n[0,-30]\nStartgame.zoomin\n[2,2,5]\n";
-  struct Case {
+  // Ball 1 starts below the fall limit: the run is lost at once, and again
+  // in the frame after each restart.
+  struct Step {
     const char* name;
-    const char* keys;  // in the frame after the loss
+    const char* keys;  // then one frame and a dump
     const char* screen;
     double runLost;
-  } cases[] = {
+  } steps[] = {
       {"the key labelled Y on a German keyboard", "key y\n", "session", 0},
-      {"shifted", "key Y\n", "session", 0},
-      {"the key labelled Z on a German keyboard: Y position and \"z\"", "hold Y\nkey z\n",
+      {"shifted", "frames 2\nkey Y\n", "session", 0},
+      {"the key labelled Z on a German keyboard: Y position and \"z\"", "frames 2\nhold Y\nkey z\n",
        "session", 0},
-      {"the same with its character a frame late", "tap Y\nframes 1\nkey z\n", "session", 1},
+      {"the same with its character a frame late", "release Y\nframes 2\ntap Y\nframes 1\nkey z\n",
+       "session", 1},
+      {"other letters do nothing", "frames 2\nkey x\n", "session", 1},
       {"n", "key n\n", "menu", 0},
-      {"other letters do nothing", "key x\n", "session", 1},
   };
-  for (const Case& c : cases) {
-    const Played r =
-        Play("d.mapGame1", kDeep,
-             std::string("key ENTER\nframes 5\ndump DUMP\n") + c.keys + "frames 1\ndump DUMP\n");
-    ASSERT_EQ(r.result.exitCode, 0) << c.name << r.result.errors;
-    ASSERT_EQ(r.dumps.size(), 2u) << c.name;
-    EXPECT_EQ(Num(r.dumps[0], "RunLost"), 1.0) << c.name;
-    EXPECT_EQ(Str(r.dumps[1], "screen"), c.screen) << c.name;
-    EXPECT_EQ(Num(r.dumps[1], "RunLost"), c.runLost) << c.name;
+  std::string body = "key ENTER\nframes 5\ndump DUMP\n";
+  for (const Step& s : steps) body += std::string(s.keys) + "frames 1\ndump DUMP\n";
+  const Played r = Play("d.mapGame1", "BallPosition\n[0,-30]\nStartgame.zoomin\n[2,2,5]\n", body);
+  ASSERT_EQ(r.result.exitCode, 0) << r.result.errors;
+  ASSERT_EQ(r.dumps.size(), std::size(steps) + 1);
+  EXPECT_EQ(Num(r.dumps[0], "RunLost"), 1.0);
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const e2e::Dump& d = r.dumps[i + 1];
+    EXPECT_EQ(Str(d, "screen"), steps[i].screen) << steps[i].name;
+    EXPECT_EQ(Num(d, "RunLost"), steps[i].runLost) << steps[i].name;
     // The key that answered did not also switch wire-frame drawing on.
-    EXPECT_EQ(Num(r.dumps[1], "Wireframe"), 0.0) << c.name;
+    EXPECT_EQ(Num(d, "Wireframe"), 0.0) << steps[i].name;
   }
 }
 
@@ -306,8 +274,9 @@ TEST(SessionRules, RestartReloadsTheMapAndQuitReturnsToTheMenu) {
   EXPECT_EQ(Num(lost, "ControlsEnabled"), 0.0);
   EXPECT_GT(Num(lost, "MapLineCount"), 13.0);  // the platform split
   EXPECT_EQ(MapLine(lost, 9), "FontEvent.static.Activ");
-  // Restart: the map as loaded, the trigger armed again, the run afresh,
-  // but no second zoom.
+  EXPECT_GT(Num(lost, "ParticleCount"), 0.0);
+  // Restart: the map as loaded, the trigger armed again, the run afresh
+  // without the last run's sparks, but no second zoom.
   const e2e::Dump& again = r.dumps[1];
   EXPECT_EQ(Num(again, "RunLost"), 0.0);
   EXPECT_EQ(Num(again, "ControlsEnabled"), 1.0);
@@ -315,6 +284,8 @@ TEST(SessionRules, RestartReloadsTheMapAndQuitReturnsToTheMenu) {
   EXPECT_EQ(MapLine(again, 5), "Plattform.static.destructible");
   EXPECT_EQ(MapLine(again, 9), "Output.text");
   EXPECT_EQ(Num(again, "CameraPhase"), 1.0);
+  EXPECT_EQ(Num(again, "ParticleCount"), 0.0);
+  EXPECT_EQ(Num(again, "BreakEventPending"), 0.0);
   EXPECT_EQ(Num(r.dumps[2], "RunLost"), 1.0);
   // N quits to the menu; a race without a goal stored nothing.
   EXPECT_EQ(Str(r.dumps[3], "screen"), "menu");
