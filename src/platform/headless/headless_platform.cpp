@@ -34,8 +34,10 @@ enum class Op {
   kKey,
   kHold,
   kRelease,
+  kTap,
   kPause,
   kPointer,
+  kClick,
   kShot,
   kDump,
   kDumpEvery,
@@ -74,10 +76,13 @@ struct State {
 
   std::string title;
   std::string screen;
+  std::string openError;  // why the last OpenScreen failed
   plat::KeyBuffer keys;
   std::set<int> held;
-  bool pauseSince = false;
-  bool escapeSince = false;
+  plat::PressMemory keyPresses;     // by set-1 scancode
+  plat::PressMemory buttonPresses;  // 1 left, 2 right, 3 middle
+  plat::AsyncKeyMemory pause;
+  plat::AsyncKeyMemory escape;
   plat::Pointer pointer;
   bool pointerVisible = true;
 
@@ -199,8 +204,8 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
     cmd.op = Op::kKey;
     if (!want(1, 1) || !ParseKeyName(args[0], cmd.text))
       return error.empty() ? (error = "bad key name", false) : false;
-  } else if (word == "hold" || word == "release") {
-    cmd.op = word == "hold" ? Op::kHold : Op::kRelease;
+  } else if (word == "hold" || word == "release" || word == "tap") {
+    cmd.op = word == "hold" ? Op::kHold : word == "release" ? Op::kRelease : Op::kTap;
     if (!want(1, 1) || !ParseScancodeName(args[0], cmd.count))
       return error.empty() ? (error = "bad key", false) : false;
   } else if (word == "pause") {
@@ -224,6 +229,20 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
       cmd.pointer.y = static_cast<int>(v[1]);
       cmd.pointer.buttons = static_cast<int>(v[2]);
     }
+  } else if (word == "click") {
+    cmd.op = Op::kClick;
+    if (!want(2, 2)) return false;
+    long long v[2];
+    for (int i = 0; i < 2; ++i) {
+      char* end = nullptr;
+      errno = 0;
+      v[i] = std::strtoll(args[static_cast<size_t>(i)].c_str(), &end, 10);
+      if (*end != '\0' || errno != 0 || v[i] < 0 || v[i] > INT_MAX)
+        return (error = "bad click position", false);
+    }
+    cmd.pointer.x = static_cast<int>(v[0]);
+    cmd.pointer.y = static_cast<int>(v[1]);
+    cmd.pointer.buttons = 0;
   } else if (word == "shot" || word == "dump" || word == "dump-every") {
     cmd.op = word == "shot" ? Op::kShot : word == "dump" ? Op::kDump : Op::kDumpEvery;
     if (!want(1, 1)) return false;
@@ -337,6 +356,26 @@ void AdvanceClock(double seconds) {
   CatchUpAudio();
 }
 
+// A physical key goes down: a press for KeyDown and, for Esc and Pause, for
+// the asynchronous key state.
+void PressKey(int scancode) {
+  State& s = S();
+  s.keyPresses.Press(scancode);
+  if (scancode == plat::kScanEsc) s.escape.Press();
+  if (scancode == plat::kScanPause) s.pause.Press();
+}
+
+// The pointer moves to p; every button that goes down is a press.
+void MovePointer(const plat::Pointer& p) {
+  State& s = S();
+  const int before = s.pointer.buttons < 0 ? 0 : s.pointer.buttons;
+  const int after = p.buttons < 0 ? 0 : p.buttons;
+  for (int bit = 0; bit < 3; ++bit) {
+    if ((after & ~before) & (1 << bit)) s.buttonPresses.Press(bit + 1);
+  }
+  s.pointer = p;
+}
+
 // Runs one command that does not wait; returns true when it blocks.
 bool Execute(const Command& cmd) {
   State& s = S();
@@ -352,21 +391,32 @@ bool Execute(const Command& cmd) {
       return s.screen != cmd.text;
     case Op::kKey:
       s.keys.Push(cmd.text);
-      if (cmd.text == plat::kKeyEsc) s.escapeSince = true;
+      if (cmd.text == plat::kKeyEsc) s.escape.Press();
       return false;
     case Op::kHold:
-      s.held.insert(static_cast<int>(cmd.count));
-      if (cmd.count == plat::kScanEsc) s.escapeSince = true;
+      if (s.held.insert(static_cast<int>(cmd.count)).second) PressKey(static_cast<int>(cmd.count));
       return false;
     case Op::kRelease:
       s.held.erase(static_cast<int>(cmd.count));
       return false;
+    case Op::kTap:
+      // Down and up again before the game looks: only the press is left.
+      s.held.erase(static_cast<int>(cmd.count));
+      PressKey(static_cast<int>(cmd.count));
+      return false;
     case Op::kPause:
-      s.pauseSince = true;
+      s.pause.Press();
       return false;
     case Op::kPointer:
-      s.pointer = cmd.pointer;
+      MovePointer(cmd.pointer);
       return false;
+    case Op::kClick: {
+      plat::Pointer down = cmd.pointer;
+      down.buttons = 1;
+      MovePointer(down);
+      s.pointer = cmd.pointer;  // and up again
+      return false;
+    }
     case Op::kShot:
       WriteShot(cmd.text);
       return false;
@@ -522,14 +572,33 @@ void DesktopSize(int& width, int& height) {
 
 bool OpenScreen(int width, int height, int /*bits*/, bool /*fullscreen*/) {
   auto& s = S();
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
-  s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
-  if (!s.context) return false;
+  s.openError.clear();
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    s.openError = "size " + std::to_string(width) + "x" + std::to_string(height);
+    return false;
+  }
+  if (!s.context) s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
+  if (!s.context) {
+    s.openError = "no OSMesa context";
+    return false;
+  }
   s.buffer.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) return false;
+  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) {
+    s.openError = "OSMesa refused the buffer";
+    return false;
+  }
   s.width = width;
   s.height = height;
   return true;
+}
+
+std::string OpenScreenError() {
+  return S().openError;
+}
+
+void ConsoleError(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void ClearScreen() {
@@ -542,6 +611,8 @@ void Present() {
   ++s.presented;
   s.idleMs = 0.0;
   s.idleTickMs = 0.0;
+  s.keyPresses.NextFrame();
+  s.buttonPresses.NextFrame();
   if (s.context) {
     glFinish();
     const size_t row = static_cast<size_t>(s.width) * 4;
@@ -570,29 +641,32 @@ bool KeyArrivedAndClear() {
 }
 
 bool KeyDown(int scancode) {
-  return S().held.count(scancode) != 0;
+  const bool tapped = S().keyPresses.Take(scancode);
+  return S().held.count(scancode) != 0 || tapped;
 }
 
 int AsyncKeyState(int virtualKey) {
   auto& s = S();
-  bool* since = nullptr;
-  int scancode = 0;
-  if (virtualKey == kVkPause) {
-    since = &s.pauseSince;
-    scancode = 0x45;
-  } else if (virtualKey == kVkEscape) {
-    since = &s.escapeSince;
-    scancode = kScanEsc;
-  } else {
-    return 0;
-  }
-  const bool result = s.held.count(scancode) != 0 || *since;
-  *since = false;
-  return result ? 1 : 0;
+  if (virtualKey == kVkPause) return s.pause.Query(s.held.count(kScanPause) != 0) ? 1 : 0;
+  if (virtualKey == kVkEscape) return s.escape.Query(s.held.count(kScanEsc) != 0) ? 1 : 0;
+  return 0;
+}
+
+void ForgetAsyncKeys() {
+  auto& s = S();
+  s.pause.Forget(s.held.count(kScanPause) != 0);
+  s.escape.Forget(s.held.count(kScanEsc) != 0);
 }
 
 Pointer ReadPointer() {
-  return S().pointer;
+  auto& s = S();
+  int clicked = 0;
+  for (int bit = 0; bit < 3; ++bit) {
+    if (s.buttonPresses.Take(bit + 1)) clicked |= 1 << bit;
+  }
+  Pointer p = s.pointer;
+  if (p.buttons >= 0) p.buttons |= clicked;  // outside the window: no button
+  return p;
 }
 void SetPointerVisible(bool visible) {
   S().pointerVisible = visible;

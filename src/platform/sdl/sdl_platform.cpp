@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,9 +31,12 @@ struct SdlState {
   SDL_Window* window = nullptr;
   SDL_GLContext context = nullptr;
   std::string title;
+  std::string openError;  // why the last OpenScreen failed
   KeyBuffer keys;
-  bool pauseSince = false;
-  bool escapeSince = false;
+  PressMemory keyPresses;     // by set-1 scancode
+  PressMemory buttonPresses;  // 1 left, 2 right, 3 middle
+  AsyncKeyMemory pause;
+  AsyncKeyMemory escape;
   bool pointerVisible = true;
   std::string screen;
   SDL_AudioDeviceID audio = 0;
@@ -68,13 +72,21 @@ void EnsureVideo() {
   // SIGTERM are ours (CatchEndSignals), not turned into a close key.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
-    S().videoReady = true;
-    std::atexit(ShutDown);
-    // Game controllers: those plugged in already and later ones arrive as
-    // device-added events. Without controller support the keyboard remains.
-    SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return;
+  // Without a display SDL falls back to drivers that draw nowhere: the game
+  // would run unseen for ever. Only a driver asked for by name may do that.
+  const char* current = SDL_GetCurrentVideoDriver();
+  const std::string driver = current ? current : "";
+  if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+    SDL_Quit();
+    SDL_SetError("no display (SDL found only its \"%s\" video driver)", driver.c_str());
+    return;
   }
+  S().videoReady = true;
+  std::atexit(ShutDown);
+  // Game controllers: those plugged in already and later ones arrive as
+  // device-added events. Without controller support the keyboard remains.
+  SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
 // SDL's audio thread asks for the next samples (we asked for mono floats;
@@ -93,6 +105,9 @@ void PushExtended(int set1) {
 
 void HandleKeyDown(const SDL_KeyboardEvent& e) {
   const int hid = static_cast<int>(e.keysym.scancode);
+  // Auto-repeat fills the key buffer but is no new press of the key.
+  const bool press = e.repeat == 0;
+  if (press) S().keyPresses.Press(Set1FromHid(hid));
   switch (e.keysym.sym) {
     case SDLK_RETURN:
     case SDLK_KP_ENTER:
@@ -100,7 +115,7 @@ void HandleKeyDown(const SDL_KeyboardEvent& e) {
       return;
     case SDLK_ESCAPE:
       S().keys.Push(std::string(1, '\x1b'));
-      S().escapeSince = true;
+      if (press) S().escape.Press();
       return;
     case SDLK_BACKSPACE:
       S().keys.Push(std::string(1, '\b'));
@@ -109,7 +124,7 @@ void HandleKeyDown(const SDL_KeyboardEvent& e) {
       S().keys.Push(std::string(1, '\t'));
       return;
     case SDLK_PAUSE:
-      S().pauseSince = true;
+      if (press) S().pause.Press();
       break;
     default:
       break;
@@ -130,8 +145,9 @@ void HandleText(const char* utf8) {
 void ApplyPad(const PadOutput& out) {
   for (const std::string& key : out.keys) S().keys.Push(key);
   for (const int scancode : out.presses) {
-    if (scancode == kScanEsc) S().escapeSince = true;
-    if (scancode == kScanPause) S().pauseSince = true;
+    S().keyPresses.Press(scancode);
+    if (scancode == kScanEsc) S().escape.Press();
+    if (scancode == kScanPause) S().pause.Press();
   }
 }
 
@@ -140,6 +156,14 @@ bool PadHolds(int scancode) {
     if (pad.mapping.Holds(scancode)) return true;
   }
   return false;
+}
+
+// Pause and Esc held now, on the keyboard or on a pad (Start; B or Back).
+bool PauseDown(const Uint8* keyboard) {
+  return (keyboard && keyboard[SDL_SCANCODE_PAUSE]) || PadHolds(kScanPause);
+}
+bool EscapeDown(const Uint8* keyboard) {
+  return (keyboard && keyboard[SDL_SCANCODE_ESCAPE]) || PadHolds(kScanEsc);
 }
 
 void OpenPad(int deviceIndex) {
@@ -234,6 +258,11 @@ void Pump() {
       case SDL_CONTROLLERAXISMOTION:
         HandlePadAxis(e.caxis);
         break;
+      case SDL_MOUSEBUTTONDOWN:
+        if (e.button.button == SDL_BUTTON_LEFT) S().buttonPresses.Press(1);
+        if (e.button.button == SDL_BUTTON_RIGHT) S().buttonPresses.Press(2);
+        if (e.button.button == SDL_BUTTON_MIDDLE) S().buttonPresses.Press(3);
+        break;
       default:
         break;
     }
@@ -271,7 +300,15 @@ void DesktopSize(int& width, int& height) {
 
 bool OpenScreen(int width, int height, int bits, bool fullscreen) {
   EnsureVideo();
-  if (!S().videoReady || width <= 0 || height <= 0) return false;
+  S().openError.clear();
+  if (!S().videoReady) {
+    S().openError = SDL_GetError();
+    return false;
+  }
+  if (width <= 0 || height <= 0) {
+    S().openError = "size " + std::to_string(width) + "x" + std::to_string(height);
+    return false;
+  }
   const int channel = bits >= 24 ? 8 : 5;
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
@@ -283,7 +320,10 @@ bool OpenScreen(int width, int height, int bits, bool fullscreen) {
   if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
   S().window = SDL_CreateWindow(S().title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 width, height, flags);
-  if (!S().window) return false;
+  if (!S().window) {
+    S().openError = SDL_GetError();
+    return false;
+  }
   if (fullscreen) {
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
@@ -293,13 +333,28 @@ bool OpenScreen(int width, int height, int bits, bool fullscreen) {
     }
   }
   S().context = SDL_GL_CreateContext(S().window);
-  if (!S().context) return false;
+  if (!S().context) {
+    // A window without a context is of no use; a later attempt makes its own.
+    S().openError = SDL_GetError();
+    SDL_DestroyWindow(S().window);
+    S().window = nullptr;
+    return false;
+  }
   SDL_GL_MakeCurrent(S().window, S().context);
   // Vsync keeps a frame loop from burning a core; adaptive first.
   if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
   SDL_StartTextInput();
   SDL_ShowCursor(S().pointerVisible ? SDL_ENABLE : SDL_DISABLE);
   return true;
+}
+
+std::string OpenScreenError() {
+  return S().openError;
+}
+
+void ConsoleError(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void ClearScreen() {
@@ -309,6 +364,8 @@ void ClearScreen() {
 
 void Present() {
   if (S().window) SDL_GL_SwapWindow(S().window);
+  S().keyPresses.NextFrame();
+  S().buttonPresses.NextFrame();
   Pump();
 }
 
@@ -327,38 +384,43 @@ bool KeyArrivedAndClear() {
 
 bool KeyDown(int scancode) {
   Pump();
+  // A tap that came and went between two reads still counts once.
+  const bool tapped = S().keyPresses.Take(scancode);
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
-  if (!state) return PadHolds(scancode);
+  if (!state) return tapped || PadHolds(scancode);
   for (int hid = 0; hid < count; ++hid) {
     if (state[hid] && Set1FromHid(hid) == scancode) return true;
   }
-  return PadHolds(scancode);
+  return tapped || PadHolds(scancode);
 }
 
 int AsyncKeyState(int virtualKey) {
   Pump();
   const Uint8* state = SDL_GetKeyboardState(nullptr);
-  bool* since = nullptr;
-  SDL_Scancode code = SDL_SCANCODE_UNKNOWN;
   if (virtualKey == kVkPause) {
-    since = &S().pauseSince;
-    code = SDL_SCANCODE_PAUSE;
-  } else if (virtualKey == kVkEscape) {
-    since = &S().escapeSince;
-    code = SDL_SCANCODE_ESCAPE;
-  } else {
-    return 0;
+    return S().pause.Query(PauseDown(state)) ? 1 : 0;
   }
-  const bool down =
-      (state && state[code]) || PadHolds(virtualKey == kVkPause ? kScanPause : kScanEsc);
-  const bool result = down || *since;
-  *since = false;
-  return result ? 1 : 0;
+  if (virtualKey == kVkEscape) {
+    return S().escape.Query(EscapeDown(state)) ? 1 : 0;
+  }
+  return 0;
+}
+
+void ForgetAsyncKeys() {
+  Pump();
+  const Uint8* state = SDL_GetKeyboardState(nullptr);
+  S().pause.Forget(PauseDown(state));
+  S().escape.Forget(EscapeDown(state));
 }
 
 Pointer ReadPointer() {
   Pump();
+  // Clicks between two readings (a touchpad tap) count as held once.
+  int clicked = 0;
+  for (int bit = 0; bit < 3; ++bit) {
+    if (S().buttonPresses.Take(bit + 1)) clicked |= 1 << bit;
+  }
   Pointer p;
   if (!S().window) return p;
   const Uint32 flags = SDL_GetWindowFlags(S().window);
@@ -371,7 +433,7 @@ Pointer ReadPointer() {
   p.x = x;
   p.y = y;
   p.buttons = ((buttons & SDL_BUTTON_LMASK) ? 1 : 0) | ((buttons & SDL_BUTTON_RMASK) ? 2 : 0) |
-              ((buttons & SDL_BUTTON_MMASK) ? 4 : 0);
+              ((buttons & SDL_BUTTON_MMASK) ? 4 : 0) | clicked;
   return p;
 }
 
