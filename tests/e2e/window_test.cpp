@@ -1,6 +1,7 @@
 // The real game in a real window under Xvfb: it starts, shows the menu and
 // ends with exit code 0 on Esc, on the window manager's close request and on
-// SIGTERM; it takes instant clicks and the letters of a German keyboard.
+// SIGTERM; it takes instant clicks, the letters of a German keyboard and a
+// game controller plugged in while it runs.
 // Without its data it says where it looked and opens no window; without any
 // display it says so and ends.
 #include <fcntl.h>
@@ -10,10 +11,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -400,6 +402,85 @@ TEST(RealWindow, OnAGermanKeyboardTheKeyLabelledYRestartsAndZOnlyRestarts) {
   key("Escape");
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
 }
+
+#ifdef ZIRPEL_VPAD_BIN
+
+// A game controller plugged in while the menu runs moves its cursor and
+// chooses "Beenden"; pulled out and plugged in again, it goes on working.
+// The pad is SDL's virtual one inside zirpel-vpad, driven through a pipe.
+// The sound goes to SDL's disk driver, a real SDL audio device.
+TEST(RealWindow, AVirtualPadPluggedInDuringTheMenuChoosesBeenden) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  const std::string bin = ZIRPEL_VPAD_BIN;
+  const std::string sound =
+      (fs::temp_directory_path() / ("zirpel-vpad-" + std::to_string(::getpid()) + ".raw")).string();
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipeFds[1]);
+    ::dup2(pipeFds[0], 0);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::setenv("DISPLAY", x.display().c_str(), 1);
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", sound.c_str(), 1);
+    ::unsetenv("ZIRPEL_DATA_DIR");
+    // The repo's data beside the build: Sound=Enabled as shipped.
+    if (::chdir(fs::path(ZIRPEL_WINDOW_BIN).parent_path().c_str()) != 0) ::_exit(126);
+    ::execl(bin.c_str(), bin.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(pipeFds[0]);
+  // The game may end (as it should) before its last line is written.
+  ::signal(SIGPIPE, SIG_IGN);
+  const auto send = [&](const std::string& line, int pauseMs) {
+    const std::string text = line + "\n";
+    if (::write(pipeFds[1], text.data(), text.size()) < 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+  };
+  const std::string id = WaitForWindow(x);
+  ASSERT_FALSE(id.empty());
+  Capture("xdotool windowfocus --sync " + id, x.display());
+  Capture("xdotool key --window " + id + " space", x.display());  // ends the intro
+  int blue = 0;
+  for (int i = 0; i < 60 && blue <= 100; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    blue = BluePixels(x);
+  }
+  ASSERT_GT(blue, 100) << "the menu never showed its entries";
+  // Three moves down reach "Beenden" (nothing highlighted, "Spiel
+  // starten", "Entwickler", "Beenden"): one by the d-pad of the first pad,
+  // two by the stick and the d-pad of the pad plugged in after it.
+  send("attach", 800);
+  send("press dpdown", 100);
+  send("release dpdown", 300);
+  send("detach", 500);
+  send("attach", 800);
+  send("axis lefty 1", 100);
+  send("axis lefty 0", 300);
+  send("press dpdown", 100);
+  send("release dpdown", 300);
+  send("press a", 100);
+  send("release a", 0);
+  EXPECT_EQ(WaitExit(pid, 20.0), 0) << "the pad's moves did not reach \"Beenden\"";
+  ::close(pipeFds[1]);
+  // Clicks and the menu's chords went out through SDL's audio device.
+  std::ifstream in(sound, std::ios::binary);
+  std::vector<float> samples;
+  for (float v; in.read(reinterpret_cast<char*>(&v), sizeof v);) samples.push_back(v);
+  fs::remove(sound);
+  float peak = 0.0f;
+  for (float v : samples) peak = std::max(peak, std::abs(v));
+  EXPECT_GT(samples.size(), 44100u);  // more than a second of it
+  EXPECT_GT(peak, 0.01f);
+  EXPECT_LE(peak, 1.0f);
+}
+
+#endif
 
 #endif
 

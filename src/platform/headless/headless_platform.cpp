@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "image/png_encode.h"
+#include "platform/gamepad.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -42,13 +43,17 @@ enum class Op {
   kDump,
   kDumpEvery,
   kSignal,
+  kPad,
+  kPadHold,
+  kPadRelease,
+  kAxis,
 };
 
 struct Command {
   Op op;
   int line = 0;
-  long long count = 0;  // frames, until limit, scancode
-  double value = 0.0;   // frame-ms
+  long long count = 0;  // frames, until limit, scancode, pad button or axis
+  double value = 0.0;   // frame-ms, axis value
   std::string text;     // key string, screen, file
   plat::Pointer pointer;
 };
@@ -85,6 +90,7 @@ struct State {
   plat::AsyncKeyMemory escape;
   plat::Pointer pointer;
   bool pointerVisible = true;
+  plat::PadMapping pad;  // the scripted game controller
 
   // Sound: the WAV being written and how far it has got.
   FILE* wav = nullptr;
@@ -247,6 +253,22 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
     cmd.op = word == "shot" ? Op::kShot : word == "dump" ? Op::kDump : Op::kDumpEvery;
     if (!want(1, 1)) return false;
     cmd.text = (cmd.op == Op::kDumpEvery && args[0] == "off") ? std::string() : Absolute(args[0]);
+  } else if (word == "pad" || word == "pad-hold" || word == "pad-release") {
+    cmd.op = word == "pad" ? Op::kPad : word == "pad-hold" ? Op::kPadHold : Op::kPadRelease;
+    plat::PadButton button;
+    if (!want(1, 1)) return false;
+    if (!plat::PadButtonNamed(args[0], button)) return (error = "bad pad button " + args[0], false);
+    cmd.count = static_cast<long long>(button);
+  } else if (word == "axis") {
+    cmd.op = Op::kAxis;
+    plat::PadAxis axis;
+    if (!want(2, 2)) return false;
+    if (!plat::PadAxisNamed(args[0], axis)) return (error = "bad axis " + args[0], false);
+    cmd.count = static_cast<long long>(axis);
+    char* end = nullptr;
+    cmd.value = std::strtod(args[1].c_str(), &end);
+    if (*end != '\0' || !(cmd.value >= -1.0 && cmd.value <= 1.0))
+      return (error = "bad axis value", false);
   } else if (word == "signal") {
     cmd.op = Op::kSignal;
     if (!want(1, 1)) return false;
@@ -365,6 +387,23 @@ void PressKey(int scancode) {
   if (scancode == plat::kScanPause) s.pause.Press();
 }
 
+// What the scripted pad did: its key strings and presses, like a keyboard's.
+void ApplyPad(const plat::PadOutput& out) {
+  for (const std::string& key : out.keys) S().keys.Push(key);
+  for (const int scancode : out.presses) PressKey(scancode);
+}
+
+// A key held now, on the keyboard or the pad.
+bool Down(int scancode) {
+  return S().held.count(scancode) != 0 || S().pad.Holds(scancode);
+}
+
+void PadButtonTo(long long button, bool down) {
+  plat::PadOutput out;
+  S().pad.Button(static_cast<plat::PadButton>(button), down, S().clock, out);
+  ApplyPad(out);
+}
+
 // The pointer moves to p; every button that goes down is a press.
 void MovePointer(const plat::Pointer& p) {
   State& s = S();
@@ -410,6 +449,21 @@ bool Execute(const Command& cmd) {
     case Op::kPointer:
       MovePointer(cmd.pointer);
       return false;
+    case Op::kPad:
+      // Down and up again before the game looks: the press is left.
+      PadButtonTo(cmd.count, true);
+      PadButtonTo(cmd.count, false);
+      return false;
+    case Op::kPadHold:
+    case Op::kPadRelease:
+      PadButtonTo(cmd.count, cmd.op == Op::kPadHold);
+      return false;
+    case Op::kAxis: {
+      plat::PadOutput out;
+      s.pad.Axis(static_cast<plat::PadAxis>(cmd.count), cmd.value, s.clock, out);
+      ApplyPad(out);
+      return false;
+    }
     case Op::kClick: {
       plat::Pointer down = cmd.pointer;
       down.buttons = 1;
@@ -630,6 +684,9 @@ void Present() {
 
 std::string PollKey() {
   headless::EndIfAsked();
+  PadOutput repeats;
+  S().pad.Repeat(S().clock, repeats);
+  headless::ApplyPad(repeats);
   S().keys.arrived = false;
   return S().keys.Poll();
 }
@@ -642,20 +699,20 @@ bool KeyArrivedAndClear() {
 
 bool KeyDown(int scancode) {
   const bool tapped = S().keyPresses.Take(scancode);
-  return S().held.count(scancode) != 0 || tapped;
+  return S().held.count(scancode) != 0 || tapped || S().pad.Holds(scancode);
 }
 
 int AsyncKeyState(int virtualKey) {
   auto& s = S();
-  if (virtualKey == kVkPause) return s.pause.Query(s.held.count(kScanPause) != 0) ? 1 : 0;
-  if (virtualKey == kVkEscape) return s.escape.Query(s.held.count(kScanEsc) != 0) ? 1 : 0;
+  if (virtualKey == kVkPause) return s.pause.Query(headless::Down(kScanPause)) ? 1 : 0;
+  if (virtualKey == kVkEscape) return s.escape.Query(headless::Down(kScanEsc)) ? 1 : 0;
   return 0;
 }
 
 void ForgetAsyncKeys() {
   auto& s = S();
-  s.pause.Forget(s.held.count(kScanPause) != 0);
-  s.escape.Forget(s.held.count(kScanEsc) != 0);
+  s.pause.Forget(headless::Down(kScanPause));
+  s.escape.Forget(headless::Down(kScanEsc));
 }
 
 Pointer ReadPointer() {

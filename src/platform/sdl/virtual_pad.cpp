@@ -87,11 +87,14 @@ void PumpVirtualPadScript() {
   char buf[256];
   for (ssize_t n; (n = ::read(v.fd, buf, sizeof buf)) > 0;)
     v.pending.append(buf, static_cast<size_t>(n));
-  for (size_t end; (end = v.pending.find('\n')) != std::string::npos;) {
-    const std::string line = v.pending.substr(0, end);
-    v.pending.erase(0, end + 1);
-    Run(line);
-  }
+  // One line per pump: SDL reads a virtual pad's state (not its changes)
+  // once per pump, so a press and a release run in one pump would cancel
+  // out, where a real pad reports both.
+  const size_t end = v.pending.find('\n');
+  if (end == std::string::npos) return;
+  const std::string line = v.pending.substr(0, end);
+  v.pending.erase(0, end + 1);
+  Run(line);
 }
 
 }  // namespace plat

@@ -6,8 +6,8 @@
 
 namespace plat {
 
-// From now on, every input poll of the window backend runs the complete
-// lines waiting on fd (which is made non-blocking), one command a line:
+// From now on, every input poll of the window backend runs the next complete
+// line waiting on fd (which is made non-blocking), one command a line:
 //   attach                 a virtual pad is plugged in
 //   detach                 it is pulled out again
 //   press NAME, release NAME
@@ -16,7 +16,7 @@ namespace plat {
 //   axis NAME VALUE        leftx or lefty to a value from -1 to 1
 // Unknown lines are named on standard error and skipped.
 void ScriptVirtualPad(int fd);
-// Runs what waits on the script; the window backend calls it at each pump.
+// Runs the next line of the script; the window backend calls it at each pump.
 void PumpVirtualPadScript();
 
 }  // namespace plat
