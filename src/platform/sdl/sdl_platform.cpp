@@ -245,6 +245,15 @@ void Pump() {
       case SDL_TEXTINPUT:
         HandleText(e.text.text);
         break;
+      case SDL_AUDIODEVICEREMOVED:
+        // The device went away during play (unplugged headphones, say):
+        // the game goes on silently and says so once.
+        if (!e.adevice.iscapture && S().audio != 0 && e.adevice.which == S().audio) {
+          ConsoleWarning("das Audiogeraet ist weg, das Spiel bleibt stumm.");
+          SDL_CloseAudioDevice(S().audio);
+          S().audio = 0;
+        }
+        break;
       case SDL_CONTROLLERDEVICEADDED:
         OpenPad(e.cdevice.which);
         break;
