@@ -64,10 +64,12 @@ float NextRandom(SoundState& s) {
   return static_cast<float>(s.random >> 8) / 16777216.0f;  // [0, 1)
 }
 
+// Names the sound as started this frame and plays it; a loop (the boost) is
+// only named here, Hold plays it.
 void Start(SoundState& s, Sound sound, float gain, float pitch = 1.0f) {
   const std::string name = SoundName(sound);
   if (std::find(s.Sounds.begin(), s.Sounds.end(), name) == s.Sounds.end()) s.Sounds.push_back(name);
-  if (s.mixer) s.mixer->Play(sound, gain, pitch);
+  if (s.mixer && !SoundLoops(sound)) s.mixer->Play(sound, gain, pitch);
 }
 
 void Hold(SoundState& s, Sound loop, float gain) {

@@ -34,7 +34,7 @@ void Mixer::Hold(Sound loop, float gain) {
 
 void Mixer::Apply(const Command& c) {
   const SoundClip& clip = bank_.Clip(c.sound);
-  if (clip.samples.empty()) return;
+  if (clip.samples.empty() || (clip.loop && !c.hold)) return;
   const float gain = std::clamp(c.gain, 0.0f, 4.0f);
   if (c.hold) {
     for (Voice& v : voices_) {

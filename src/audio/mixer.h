@@ -22,8 +22,9 @@ class Mixer {
 
   // ---- game thread -------------------------------------------------------
   // Starts a one-shot at gain (1 = the clip as made) and pitch (playback
-  // speed, 1 = as made). With every voice busy, the quietest one-shot makes
-  // room. Commands that find the queue full are dropped.
+  // speed, 1 = as made); loops are left to Hold. With every voice busy, the
+  // quietest one-shot makes room. Commands that find the queue full are
+  // dropped.
   void Play(Sound sound, float gain, float pitch = 1.0f);
   // Keeps a loop sounding at gain for the next lease; gain 0 fades it out.
   void Hold(Sound loop, float gain);

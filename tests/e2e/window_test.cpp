@@ -403,6 +403,65 @@ TEST(RealWindow, OnAGermanKeyboardTheKeyLabelledYRestartsAndZOnlyRestarts) {
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
 }
 
+// Starts bin in the build's folder (the repo's data beside it, Sound=Enabled
+// as shipped) on the display, with these environment variables, standard
+// input from inFd and standard error into errFd (-1: nowhere).
+pid_t SpawnGame(const std::string& bin, const Xvfb& x,
+                const std::vector<std::pair<std::string, std::string>>& env, int inFd = -1,
+                int errFd = -1) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(inFd >= 0 ? inFd : null, 0);
+    ::dup2(null, 1);
+    ::dup2(errFd >= 0 ? errFd : null, 2);
+    ::setenv("DISPLAY", x.display().c_str(), 1);
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    ::unsetenv("ZIRPEL_DATA_DIR");
+    if (::chdir(fs::path(ZIRPEL_WINDOW_BIN).parent_path().c_str()) != 0) ::_exit(126);
+    ::execl(bin.c_str(), bin.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid;
+}
+
+// Waits for the window, ends the intro and waits for the menu's entries;
+// returns the window id, "" when the menu never showed.
+std::string ReachTheMenu(const Xvfb& x) {
+  const std::string id = WaitForWindow(x);
+  if (id.empty()) return id;
+  Capture("xdotool windowfocus --sync " + id, x.display());
+  Capture("xdotool key --window " + id + " space", x.display());  // ends the intro
+  for (int i = 0; i < 60; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    if (BluePixels(x) > 100) return id;
+  }
+  return std::string();
+}
+
+TEST(RealWindow, WithoutAnAudioDeviceTheGameSaysSoOnceAndPlaysOn) {
+  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+  Xvfb x;
+  ASSERT_FALSE(x.display().empty());
+  const std::string errors =
+      (fs::temp_directory_path() / ("zirpel-noaudio-" + std::to_string(::getpid()) + ".txt"))
+          .string();
+  const int errFd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(errFd, 0);
+  const pid_t pid =
+      SpawnGame(ZIRPEL_WINDOW_BIN, x, {{"SDL_AUDIODRIVER", "kein-solcher-treiber"}}, -1, errFd);
+  ::close(errFd);
+  const std::string id = ReachTheMenu(x);
+  ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
+  Capture("xdotool key --window " + id + " Escape", x.display());
+  EXPECT_EQ(WaitExit(pid, 20.0), 0);
+  std::ifstream in(errors);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  fs::remove(errors);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  EXPECT_EQ(text.rfind("zirpel: kein Audiogeraet (", 0), 0u) << text;
+}
+
 #ifdef ZIRPEL_VPAD_BIN
 
 // A game controller plugged in while the menu runs moves its cursor and
@@ -413,27 +472,12 @@ TEST(RealWindow, AVirtualPadPluggedInDuringTheMenuChoosesBeenden) {
   if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
   Xvfb x;
   ASSERT_FALSE(x.display().empty());
-  const std::string bin = ZIRPEL_VPAD_BIN;
   const std::string sound =
       (fs::temp_directory_path() / ("zirpel-vpad-" + std::to_string(::getpid()) + ".raw")).string();
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(pipeFds[1]);
-    ::dup2(pipeFds[0], 0);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::setenv("DISPLAY", x.display().c_str(), 1);
-    ::setenv("SDL_AUDIODRIVER", "disk", 1);
-    ::setenv("SDL_DISKAUDIOFILE", sound.c_str(), 1);
-    ::unsetenv("ZIRPEL_DATA_DIR");
-    // The repo's data beside the build: Sound=Enabled as shipped.
-    if (::chdir(fs::path(ZIRPEL_WINDOW_BIN).parent_path().c_str()) != 0) ::_exit(126);
-    ::execl(bin.c_str(), bin.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t pid = SpawnGame(
+      ZIRPEL_VPAD_BIN, x, {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", sound}}, pipeFds[0]);
   ::close(pipeFds[0]);
   // The game may end (as it should) before its last line is written.
   ::signal(SIGPIPE, SIG_IGN);
@@ -442,16 +486,7 @@ TEST(RealWindow, AVirtualPadPluggedInDuringTheMenuChoosesBeenden) {
     if (::write(pipeFds[1], text.data(), text.size()) < 0) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
   };
-  const std::string id = WaitForWindow(x);
-  ASSERT_FALSE(id.empty());
-  Capture("xdotool windowfocus --sync " + id, x.display());
-  Capture("xdotool key --window " + id + " space", x.display());  // ends the intro
-  int blue = 0;
-  for (int i = 0; i < 60 && blue <= 100; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    blue = BluePixels(x);
-  }
-  ASSERT_GT(blue, 100) << "the menu never showed its entries";
+  ASSERT_FALSE(ReachTheMenu(x).empty()) << "the menu never showed its entries";
   // Three moves down reach "Beenden" (nothing highlighted, "Spiel
   // starten", "Entwickler", "Beenden"): one by the d-pad of the first pad,
   // two by the stick and the d-pad of the pad plugged in after it.

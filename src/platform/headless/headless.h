@@ -15,7 +15,7 @@ struct Options {
   double frameMs = 15.0;  // virtual clock advance per present
   // When set, the game's sound is rendered at the virtual clock's pace into
   // this WAV file (mono, 16 bit), which starts at the clock's start (100 s);
-  // otherwise the game finds no audio device.
+  // otherwise the sound goes nowhere.
   std::string audioFile;
 };
 
