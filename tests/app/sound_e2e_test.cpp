@@ -6,7 +6,6 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -103,6 +102,13 @@ Heard Play(const std::string& map, const std::string& body, const std::string& s
   return h;
 }
 
+// A dump line without its "Sounds" field (the names hold no brackets).
+std::string WithoutSounds(std::string line) {
+  const size_t at = line.find("\"Sounds\":[");
+  if (at != std::string::npos) line.erase(at, line.find(']', at) + 1 - at);
+  return line;
+}
+
 bool Has(const e2e::Dump& d, const std::string& sound) {
   const auto it = d.find("Sounds");
   return it != d.end() && it->second.find("\"" + sound + "\"") != std::string::npos;
@@ -168,12 +174,10 @@ TEST(Sound, ChangesNothingInTheGame) {
   const Heard on = Play(kTrapdoorToGoal, body, "Sound=Enabled\r\nSoundVolume=50\r\n", true);
   const Heard off = Play(kTrapdoorToGoal, body, "", false);
   for (const Heard* h : {&on, &off}) ASSERT_EQ(h->run.exitCode, 0) << h->run.errors;
-  const std::regex sounds("\"Sounds\":\\[[^\\]]*\\]");
   ASSERT_EQ(on.lines.size(), off.lines.size());
   bool boosted = false;
   for (size_t i = 0; i < off.lines.size(); ++i) {
-    EXPECT_EQ(std::regex_replace(on.lines[i], sounds, ""),
-              std::regex_replace(off.lines[i], sounds, ""));
+    EXPECT_EQ(WithoutSounds(on.lines[i]), WithoutSounds(off.lines[i]));
     EXPECT_EQ(off.dumps[i].at("Sounds"), "[]");
     boosted = boosted || Has(on.dumps[i], "boost");
   }
