@@ -14,14 +14,16 @@ cd "$(dirname "$0")/.."
 declare -A allowed=(
   [image]=""
   [world]=""
+  [audio]=""
   [platform]="image"
   [sim]="world"
   [mapfile]="world platform"
   [render]="image platform sim world"
-  [game]="platform render sim world"
-  [session]="game mapfile platform render sim world"
-  [frontend]="game mapfile platform render session sim world"
-  [app]="frontend session game mapfile platform render sim world image"
+  [game]="platform render sim world audio"
+  [sound]="game audio world platform"
+  [session]="sound game mapfile platform render sim world"
+  [frontend]="sound game mapfile platform render session sim world"
+  [app]="frontend session sound game mapfile platform render sim world image audio"
 )
 # Modules whose code may include GL/GLU/SDL/OSMesa headers. The screens
 # (session, frontend, app) still set up their frames with GL calls of their own.

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "session/leaderboard.h"
 #include "session/session.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -55,15 +56,16 @@ bool FindTheData() {
   return false;
 }
 
-void OpenTheScreen(Game& game, const LaunchOptions& launch) {
+// Returns false when no window with a GL context could be had at all.
+bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
   VideoState& v = game.video;
   const bool fullscreen = launch.fullscreen >= 0
                               ? launch.fullscreen == 1
                               : SettingsGet(game.settings, "Fullscreen") == "Enabled";
-  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return;
+  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return true;
   // A size the system refuses (far too large, say): the desktop, windowed.
   plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
-  plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
+  return plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
 }
 
 }  // namespace
@@ -76,9 +78,16 @@ int RunGame(Game& game, const LaunchOptions& launch) {
   plat::SetWindowTitle("Quobbes Zirpel");
   SettingsLoad(game.settings, plat::SettingsFile());
   ChooseScreenSize(game);
-  OpenTheScreen(game, launch);
+  if (!OpenTheScreen(game, launch)) {
+    // No display, no GL, every size refused: say so instead of running
+    // blind without a context.
+    plat::ConsoleError("Quobbes Zirpel: kein Fenster mit OpenGL zu bekommen (" +
+                       plat::OpenScreenError() + "). Laeuft eine grafische Oberflaeche?");
+    return 1;
+  }
   plat::ClearScreen();
   SetUpVideo(game.video);
+  StartSound(game);
   if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
   ReadLeaderboard(game.board, "Res/Leaderboard.dat");
   SetUpMenuScene(game.sim, game.map);

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "sim/balls.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -157,6 +158,7 @@ void RunCredits(Game& game) {
       break;
     }
     glTranslatef(0.0f, 0.0f, -kTextPlane);
+    HearFrame(game, "credits");
     plat::Present();
     glPopMatrix();
     plat::SleepMs(10);

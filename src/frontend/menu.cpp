@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "sim/balls.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -238,6 +239,7 @@ void RunMainMenu(Game& game) {
 
     glTranslatef(0.0f, 0.0f, -kTextPlane);
     glFlush();
+    HearFrame(game, "menu");
     plat::Present();
     glPopMatrix();
     plat::SleepMs(1);

@@ -10,6 +10,7 @@
 #include "game/frontend_state.h"
 #include "game/session_state.h"
 #include "game/settings.h"
+#include "game/sound_state.h"
 #include "render/video.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
@@ -35,6 +36,7 @@ struct Game {
   SessionState session;
   Leaderboard board;
   HudState hud;
+  SoundState sound;
   int exitCode = -1;  // >= 0 once the program is to end
 };
 

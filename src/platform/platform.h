@@ -30,8 +30,11 @@ enum Scancode : int {
   kScanY = 21,  // the key in the Y position of a US layout (Z on German)
   kScanN = 49,
   kScanSpace = 57,
+  kScanPause = 69,  // 0x45
+  kScanUp = 72,
   kScanLeft = 75,
   kScanRight = 77,
+  kScanDown = 80,
 };
 
 // Virtual keys for the asynchronous key state.
@@ -50,6 +53,34 @@ struct KeyBuffer {
   std::string Poll();  // oldest entry or "", never waits
 };
 
+// Presses that may come and go between two reads of the game: a key or
+// button that went down reads as down at its next read even when it is up
+// again by then, and as it really is at the read after. A press that no read
+// took by the end of the frame after the one it came in is dropped, so an
+// old tap never acts late. Codes are set-1 scancodes or button bits.
+struct PressMemory {
+  static constexpr int kCodes = 256;
+  std::uint32_t frame = 1;             // presented frames, counted by NextFrame
+  std::uint32_t pressed[kCodes] = {};  // frame of a waiting press, 0 for none
+
+  void Press(int code);
+  bool Take(int code);  // whether a press waits for code; it is used up
+  void NextFrame();     // once per presented frame
+};
+
+// One key of the asynchronous key state (Pause, Esc): pressed when it is
+// down now or went down since the previous query. Forget drops the presses
+// made so far, and a key held at that moment counts again only once it was
+// let go: a press from before counts for nothing.
+struct AsyncKeyMemory {
+  bool pressed = false;   // went down since the previous query
+  bool heldOver = false;  // held when forgotten, not let go since
+
+  void Press();
+  bool Query(bool downNow);
+  void Forget(bool downNow);
+};
+
 // Pointer reading: pixels in the client area (origin top left, y down) and
 // the button mask (bit 0 left, bit 1 right, bit 2 middle); every value -1
 // while the window is inactive or the pointer is outside it.
@@ -66,13 +97,24 @@ void DesktopSize(int& width, int& height);
 // A double-buffered GL context with a depth buffer of width x height pixels,
 // windowed or full screen. Returns false when it could not be opened.
 bool OpenScreen(int width, int height, int bits, bool fullscreen);
+// Why the last OpenScreen failed, in the system's words ("" after success).
+std::string OpenScreenError();
+// One line on the error console (standard error), for a start that fails.
+void ConsoleError(const std::string& line);
 void ClearScreen();
 void Present();  // swap buffers (vsync where the driver offers it)
 
-std::string PollKey();              // one key string, "" when none waits
-bool KeyArrivedAndClear();          // the key-arrived flag, cleared by reading
-bool KeyDown(int scancode);         // physical key held now
+std::string PollKey();      // one key string, "" when none waits
+bool KeyArrivedAndClear();  // the key-arrived flag, cleared by reading
+// Physical key held now, or pressed and let go since its previous read
+// (PressMemory).
+bool KeyDown(int scancode);
 int AsyncKeyState(int virtualKey);  // down now or pressed since last query
+// Presses of Pause and Esc made so far count for nothing: the asynchronous
+// state answers only to presses made from now on (AsyncKeyMemory::Forget).
+void ForgetAsyncKeys();
+// The pointer now; a button pressed and let go since the previous reading
+// reads as held once (PressMemory).
 Pointer ReadPointer();
 void SetPointerVisible(bool visible);
 bool PointerVisible();
@@ -82,6 +124,13 @@ void SleepMs(int ms);       // >= 100 ms: 50 ms steps, returns early on a key
 void SleepPlainMs(int ms);  // never cut short
 
 std::string ExecutableDir();  // without a trailing separator
+
+// Sound output: mono float samples at `rate` per second, pulled from fill
+// (which gets `user` back). The window backend calls fill on its audio
+// thread; the headless backend on the game thread, as its clock advances.
+// Returns false, with the reason in `why`, when there is no device.
+using AudioFill = void (*)(void* user, float* out, int frames);
+bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why);
 
 // The screen the game is running now ("intro", "menu", "levelselect",
 // "session", "credits"); the headless runner's `until` reads it.

@@ -56,7 +56,9 @@ constexpr TextureRow kTextureTable[] = {
     {&Textures::ScreenTexture, "res/gfx/ScreenTexture.png", 2048, 2048},
 };
 
-void LoadTexture(const TextureRow& row, unsigned& handle) {
+// Returns whether the picture could be decoded; without it the texture
+// stays empty.
+bool LoadTexture(const TextureRow& row, unsigned& handle) {
   GLuint name = 0;
   glGenTextures(1, &name);
   handle = name;
@@ -75,6 +77,7 @@ void LoadTexture(const TextureRow& row, unsigned& handle) {
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  return static_cast<bool>(image);
 }
 
 int RoundFloatToInt(float value) {
@@ -164,7 +167,10 @@ void SetUpVideo(VideoState& video) {
   video.TextFont = plat::BuildBitmapFont(TextFontHeight(video.TextUnit), 500);
   video.TitleFont = plat::BuildBitmapFont(TitleFontHeight(video.TextUnit), 300);
 
-  for (const TextureRow& row : kTextureTable) LoadTexture(row, video.tex.*row.handle);
+  for (const TextureRow& row : kTextureTable) {
+    const bool loaded = LoadTexture(row, video.tex.*row.handle);
+    if (row.handle == &Textures::ScreenTexture) video.tex.ScreenTextureLoaded = loaded;
+  }
   glBindTexture(GL_TEXTURE_2D, 0);
 
   video.DiskQuadric = gluNewQuadric();

@@ -1,6 +1,6 @@
 // zirpel-headless: the real game on the headless backend, driven by a
 // script, for tests and level authors.
-//   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] SCRIPT
+//   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] SCRIPT
 //   zirpel-headless --help | --version
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +15,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] SCRIPT\n"
+    "usage: zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] "
+    "SCRIPT\n"
     "       zirpel-headless --help | --version\n";
 
 int Usage(const char* why) {
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       options.frameMs = std::strtod(argv[++i], &end);
       if (*end != '\0' || !(options.frameMs > 0.0)) return Usage("bad --frame-ms");
+    } else if (arg == "--audio" && i + 1 < argc) {
+      options.audioFile = argv[++i];
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return Usage(("unknown option " + arg).c_str());
     } else if (script.empty()) {

@@ -1,0 +1,30 @@
+// The game's sound: the switch in the settings, the audio device, and the
+// ears that turn what a frame left behind into sounds. Sound only listens:
+// after each frame it reads what the scene, the rules and the screens left
+// and never writes any of it, so the game plays the same with and without it.
+//
+// Depends on: game (program state, settings), audio (synth, mixer), world,
+// platform.
+#pragma once
+
+#include <string>
+
+#include "game/sound_state.h"
+
+struct Game;
+
+constexpr int kSoundRate = 44100;
+
+// "SoundVolume" as a gain: 0 to 100 per cent, 80 when missing or not a
+// number.
+float SoundVolumeGain(const std::string& value);
+
+// At start-up: with "Sound" "Enabled", makes the sounds and opens the audio
+// device; without a device the game stays silent and says so once on
+// standard error.
+void StartSound(Game& game);
+
+// After a frame, before it is presented: starts the sounds of what changed
+// since the frame before. `screen` names the screen ("menu", "levelselect",
+// "session", "credits").
+void HearFrame(Game& game, const char* screen);
