@@ -19,11 +19,12 @@ declare -A allowed=(
   [sim]="world"
   [mapfile]="world platform"
   [render]="image platform sim world"
-  [game]="platform render sim world audio"
-  [sound]="game audio world platform"
-  [session]="sound game mapfile platform render sim world"
-  [frontend]="sound game mapfile platform render session sim world"
-  [app]="frontend session sound game mapfile platform render sim world image audio"
+  [replay]="platform"
+  [game]="platform render sim world audio replay"
+  [sound]="game audio world platform replay"
+  [session]="sound game mapfile platform render sim world replay"
+  [frontend]="sound game mapfile platform render session sim world replay"
+  [app]="frontend session sound game mapfile platform render sim world image audio replay"
 )
 # Modules whose code may include GL/GLU/SDL/OSMesa headers. The screens
 # (session, frontend, app) still set up their frames with GL calls of their own.

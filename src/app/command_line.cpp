@@ -5,7 +5,7 @@
 
 namespace {
 
-enum class Effect { kWindowed, kFullscreen, kHelp, kVersion };
+enum class Effect { kWindowed, kFullscreen, kReplay, kHelp, kVersion };
 
 struct OptionRow {
   const char* name;
@@ -18,6 +18,8 @@ constexpr OptionRow kOptions[] = {
     {"--windowed", "", Effect::kWindowed, "im Fenster spielen, was die Einstellungen auch sagen"},
     {"--fullscreen", "", Effect::kFullscreen,
      "im Vollbild spielen, was die Einstellungen auch sagen"},
+    {"--replay", "", Effect::kReplay,
+     "DATEI: eine Wiederholung (.zrp) in ihrem Tempo ansehen; Esc beendet sie"},
     {"--help", "-h", Effect::kHelp, "diese Hilfe zeigen und beenden"},
     {"--version", "", Effect::kVersion, "die Version zeigen und beenden"},
 };
@@ -34,7 +36,8 @@ const OptionRow* FindOption(const std::string& arg) {
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine out;
   bool help = false, version = false;
-  for (const std::string& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     const OptionRow* row = FindOption(arg);
     if (row == nullptr) {
       out.action = CommandLine::Action::kError;
@@ -48,6 +51,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         break;
       case Effect::kFullscreen:
         out.launch.fullscreen = 1;
+        break;
+      case Effect::kReplay:
+        if (i + 1 >= args.size()) {
+          out.action = CommandLine::Action::kError;
+          out.error = "--replay braucht eine Datei";
+          return out;
+        }
+        out.launch.replayFile = args[++i];
         break;
       case Effect::kHelp:
         help = true;
@@ -89,6 +100,7 @@ std::string HelpText() {
       "                  sonst in $XDG_DATA_HOME/zirpel/ (sonst ~/.local/share/zirpel/)\n"
       "  eigene Level    $XDG_DATA_HOME/zirpel/maps/ (*.mapGame1 Rennen,\n"
       "                  *.mapGame2 Ueberleben)\n"
+      "  Wiederholungen  Replays/ neben den Bestzeiten: last.zrp, LEVEL.best.zrp\n"
       "\n"
       "Rueckgabewert: 0 am Ende des Spiels, auch nach SIGINT oder SIGTERM (das Spiel\n"
       "endet mit dem naechsten Bild); 1 ohne Spieldaten; 2 bei einer falschen Option.\n"

@@ -8,6 +8,7 @@
 #include "frontend/menu.h"
 #include "platform/platform.h"
 #include "session/leaderboard.h"
+#include "session/replays.h"
 #include "session/session.h"
 #include "sound/sound.h"
 
@@ -68,16 +69,52 @@ bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
   return plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
 }
 
+// Re-runs each replay through the session and says what it found.
+int VerifyReplays(Game& game, const LaunchOptions& launch) {
+  int code = kVerifiedExitCode;
+  const VideoState video = game.video;
+  const SettingsStore settings = game.settings;
+  for (std::size_t i = 0; i < launch.verifyFiles.size(); ++i) {
+    const std::string& name =
+        i < launch.verifyNames.size() ? launch.verifyNames[i] : launch.verifyFiles[i];
+    Replay replay;
+    std::string why;
+    if (!LoadReplay(launch.verifyFiles[i], replay, why)) {
+      plat::ConsoleText(name + ": refused: " + why + "\n");
+      code = kNotVerifiedExitCode;
+      continue;
+    }
+    // Each from the state a fresh game has in its menu.
+    InitGameState(game);
+    game.video = video;
+    game.settings = settings;
+    SetUpMenuScene(game.sim, game.map);
+    game.frame.LastFrameStamp = plat::Timer();
+    game.frame.MenuStartTime = plat::Timer();
+    PlayReplay(game, replay, false);
+    std::string text;
+    if (!JudgeReplay(game, replay, text)) code = kNotVerifiedExitCode;
+    plat::ConsoleText(name + ": " + text + "\n");
+  }
+  return code;
+}
+
 }  // namespace
 
 int RunGame(Game& game, const LaunchOptions& launch) {
   plat::SeedRandom(plat::Timer());
-  PrintBanner();
+  // A verification's output is its lines alone.
+  if (launch.verifyFiles.empty()) PrintBanner();
   InitGameState(game);
   if (!FindTheData()) return kNoDataExitCode;
   plat::SetWindowTitle("Quobbes Zirpel");
-  SettingsLoad(game.settings, plat::SettingsFile());
+  const bool verifying = !launch.verifyFiles.empty();
+  if (!verifying) SettingsLoad(game.settings, plat::SettingsFile());
   ChooseScreenSize(game);
+  if (verifying) {
+    game.video.ScreenWidth = launch.verifyWidth;
+    game.video.ScreenHeight = launch.verifyHeight;
+  }
   if (!OpenTheScreen(game, launch)) {
     // No display, no GL, every size refused: say so instead of running
     // blind without a context.
@@ -87,7 +124,23 @@ int RunGame(Game& game, const LaunchOptions& launch) {
   }
   plat::ClearScreen();
   SetUpVideo(game.video);
+  if (verifying) return VerifyReplays(game, launch);
   StartSound(game);
+  if (!launch.replayFile.empty()) {
+    Replay replay;
+    std::string why;
+    if (!LoadReplay(launch.replayFile, replay, why)) {
+      plat::ConsoleWarning("Die Wiederholung " + launch.replayFile +
+                           " laesst sich nicht abspielen: " + why);
+      return kNotVerifiedExitCode;
+    }
+    ReadLeaderboard(game.board, "Res/Leaderboard.dat");
+    SetUpMenuScene(game.sim, game.map);
+    game.frame.LastFrameStamp = plat::Timer();
+    game.frame.MenuStartTime = plat::Timer();
+    PlayReplay(game, replay, true);
+    return game.exitCode < 0 ? 0 : game.exitCode;
+  }
   if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
   ReadLeaderboard(game.board, "Res/Leaderboard.dat");
   SetUpMenuScene(game.sim, game.map);

@@ -175,6 +175,16 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
     j.RawString(g.sound.Sounds[i]);
   }
   j.Raw("]");
+  j.Key("Ghost");
+  if (g.replay.ghostShown) {
+    j.Raw("[");
+    j.RawFloat(g.replay.ghostX);
+    j.Raw(",");
+    j.RawFloat(g.replay.ghostY);
+    j.Raw("]");
+  } else {
+    j.Raw("null");
+  }
   j.String("SimHash", FormatHash(HashSimulation(g.sim, g.map, g.particles)));
   return j.Done();
 }

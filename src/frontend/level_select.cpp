@@ -10,6 +10,7 @@
 #include "mapfile/map_file.h"
 #include "platform/platform.h"
 #include "session/leaderboard.h"
+#include "session/replays.h"
 #include "session/rules.h"
 #include "session/session.h"
 #include "sim/level_objects.h"
@@ -109,6 +110,19 @@ bool SelectionFrame(Game& game) {
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
 
+  // The highlighted level's best run, when there is one, can be watched
+  // (the letter W, wherever the player's layout puts it).
+  const std::size_t shown = static_cast<std::size_t>(sel.HighlightedLevel - 1);
+  if (shown < files.size() && HasBestReplay(files[shown])) {
+    Label(game, "W: beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
+    if (game.frame.LastKey == "w" || game.frame.LastKey == "W") {
+      sel.ChosenLevelFile = files[shown];
+      sel.watchChosen = true;
+      glPopMatrix();
+      return true;
+    }
+  }
+
   // Cursor up and down move the highlighted row (with wrap-around).
   if (game.frame.LastKey == plat::kKeyUp) {
     sel.HighlightedLevel = WrapRow(sel.HighlightedLevel, -1, rows);
@@ -167,28 +181,26 @@ void RunLevelSelection(Game& game) {
   sel.ChosenLevelFile.clear();
   sel.pointerSeen = false;
   sel.pointerMovedBefore = false;
+  sel.watchChosen = false;
   for (;;) {
     plat::SetScreenName("levelselect");
-    if (SelectionFrame(game)) break;
+    if (!SelectionFrame(game)) continue;
+    if (!sel.watchChosen) break;
+    sel.watchChosen = false;
+    Replay best;
+    std::string why;
+    if (LoadReplay(BestReplayPath(sel.ChosenLevelFile), best, why)) {
+      PlayReplay(game, best, true);
+    } else {
+      plat::ConsoleWarning("Die beste Fahrt von " + sel.ChosenLevelFile +
+                           " laesst sich nicht abspielen (" + why + ").");
+    }
+    // Back to the selection as it was left.
+    game.sim.BallCount = 1;
+    plat::SetPointerVisible(true);
+    sel.ChosenLevelFile.clear();
+    sel.pointerSeen = false;
+    DrainKeys(game);
   }
   StartLevel(game);
-}
-
-void StartLevel(Game& game) {
-  LevelSelectState& sel = game.select;
-  const std::string path = "Res/maps/" + sel.ChosenLevelFile;
-  game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
-  LoadMap(game.map, path);
-  ClearRunLeftovers(game);
-  game.session.BestTime = LookUpBestTime(game.board, sel.ChosenLevelFile);
-  DrainKeys(game);
-  plat::SetPointerVisible(false);
-  const double now = plat::Timer();
-  game.frame.LastFrameStamp = now;
-  game.hud.WindowStart = static_cast<float>(now);
-  game.session.SessionStartTime = static_cast<float>(now);
-  game.session.SurvivalTimeText = "0";
-  game.sim.SceneMode = 0;
-  TakeLevelStart(game.session, SetUpLevelObjects(game.sim, game.map));
-  RunSession(game);
 }

@@ -23,7 +23,5 @@ std::vector<std::string> ListLevels(int mode);
 std::string DisplayName(const std::string& fileName);
 
 // Returns after the chosen level was played and the menu scene restored.
+// W watches the highlighted level's best run and comes back here.
 void RunLevelSelection(Game& game);
-// Loads the chosen level, looks up its best time and hands over to the
-// session loop.
-void StartLevel(Game& game);

@@ -23,6 +23,7 @@ struct LevelSelectState {
   bool pointerSeen = false;
   int pointerX = 0, pointerY = 0;
   bool pointerMovedBefore = false;
+  bool watchChosen = false;  // W: the highlighted level's best run is to be watched
 };
 
 struct CreditsState {

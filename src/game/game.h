@@ -2,16 +2,19 @@
 // and the frame helpers every screen shares. Screens take the whole Game;
 // the rules and physics take only their parts.
 //
-// Depends on: render (video state), sim, world, platform (keys, clock).
+// Depends on: render (video state), replay (files), sim, world, platform (keys,
+// clock).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "game/frontend_state.h"
 #include "game/session_state.h"
 #include "game/settings.h"
 #include "game/sound_state.h"
 #include "render/video.h"
+#include "replay/replay_file.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
 
@@ -20,6 +23,27 @@ struct FrameState {
   double FrameTime = 0.0;  // seconds since the previous frame
   double LastFrameStamp = 0.0;
   double MenuStartTime = 0.0;
+};
+
+// Replays: the session being recorded or replayed, and the ghost.
+struct ReplayState {
+  bool watching = false;  // a replay plays: nothing is stored or recorded
+  bool paced = false;
+  Replay playing;                 // watching: the replay; recording: the header so far
+  std::vector<Checkpoint> track;  // recording: ball 1 after every frame
+  bool runEnded = false;          // the current run's end was seen
+  // What a replayed session did.
+  std::vector<double> frameTimes;  // seconds
+  bool resultSeen = false;
+  bool won = false;
+  float time = 0.0f;
+  long long resultFrame = -1;
+  std::string trackMismatch;  // the first checkpoint that disagreed
+  long long trackMismatchFrame = -1;
+  // The ghost: the best run's track, from its last start on.
+  std::vector<Checkpoint> ghost;
+  bool ghostShown = false;  // drawn in this frame, at ghostX, ghostY
+  float ghostX = 0.0f, ghostY = 0.0f;
 };
 
 struct Game {
@@ -37,6 +61,7 @@ struct Game {
   Leaderboard board;
   HudState hud;
   SoundState sound;
+  ReplayState replay;
   int exitCode = -1;  // >= 0 once the program is to end
 };
 

@@ -31,6 +31,11 @@ struct SessionState {
   // whether the last frame acted on one.
   std::uint8_t endAnswer = 0;
   bool answeredLastFrame = false;
+  std::uint8_t GhostHidden = 0;  // "g" hides the ghost of the best run
+  // The run's time as the leaderboard takes it, judged by the rules in the
+  // latest frame that showed the restart question.
+  float runTime = 0.0f;
+  double rulesNow = 0.0;  // the clock reading of this frame's rules
 };
 
 struct Leaderboard {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -194,8 +195,12 @@ bool WriteFileAtomically(const std::string& gamePath, const std::string& text,
   const std::string path = host::WalkNoCase(c.paths.empty() ? slashed : c.paths.back());
   const size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  // The player's folder is made when the first file goes into it.
-  if (c.inPlayerFolder && slash != std::string::npos) host::MakeFolders(path.substr(0, slash));
+  // The player's folder, and the replays' folder, are made when the first
+  // file goes into them.
+  const bool replay = slashed.size() > 12 && EqualNoCase(slashed.substr(0, 12), "Res/Replays/");
+  if ((c.inPlayerFolder || replay) && slash != std::string::npos) {
+    host::MakeFolders(path.substr(0, slash));
+  }
   const std::string temp = path + ".tmp";
   auto fail = [&](int error) {
     if (reason != nullptr) *reason = WriteFailure(path, error);
@@ -294,6 +299,54 @@ void SeedRandom(double seed) {
 double Random() {
   // 53 random bits give a uniform value in [0, 1).
   return static_cast<double>(Generator()() >> 11) * (1.0 / 9007199254740992.0);
+}
+
+std::string RandomState() {
+  std::ostringstream out;
+  out << Generator();
+  return out.str();
+}
+
+bool SetRandomState(const std::string& state) {
+  std::istringstream in(state);
+  std::mt19937_64 gen;
+  in >> gen;
+  if (in.fail()) return false;
+  Generator() = gen;
+  return true;
+}
+
+bool ReadFileBytes(const std::string& gamePath, std::size_t maxBytes, std::string& bytes,
+                   std::string& why) {
+  bytes.clear();
+  const std::string path = ResolvePath(gamePath);
+  if (!host::IsRegularFile(path)) {
+    why = path + ": keine Datei";
+    return false;
+  }
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    why = path + ": " + std::strerror(errno);
+    return false;
+  }
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    if (bytes.size() + n > maxBytes) {
+      std::fclose(f);
+      bytes.clear();
+      why = path + ": zu gross";
+      return false;
+    }
+    bytes.append(buf, n);
+  }
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) {
+    why = path + ": Lesefehler";
+    bytes.clear();
+  }
+  return !failed;
 }
 
 }  // namespace plat

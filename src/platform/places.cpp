@@ -139,6 +139,12 @@ HostCandidates CandidatesFor(const std::string& gamePath) {
   }
   const size_t slash = rest.find('/');
   const std::string top = rest.substr(0, slash);
+  // Replays follow the player like the best times they prove.
+  if (SameNoCase(top, "Replays") && !p.portable) {
+    c.paths.push_back(p.playerFolder.empty() ? DataHost(first, rest) : Join(p.playerFolder, rest));
+    c.inPlayerFolder = !p.playerFolder.empty();
+    return c;
+  }
   if (SameNoCase(top, "maps") && !p.playerFolder.empty()) {
     const std::string below = slash == std::string::npos ? std::string() : rest.substr(slash + 1);
     c.paths.push_back(Join(Join(p.playerFolder, "maps"), below));

@@ -5,6 +5,7 @@
 // input). Everything else in this header is shared by both.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -219,5 +220,73 @@ constexpr int kEndSignalExitCode = 0;
 // Uniform random value in [0, 1); seeded once from the timer.
 void SeedRandom(double seed);
 double Random();
+// The random source's whole state as text, and back (false for text that
+// is no state; the source is then unchanged).
+std::string RandomState();
+bool SetRandomState(const std::string& state);
+
+// Whole file as bytes, at most maxBytes of it (a game path or a host path).
+// False, with the reason in German, when it is missing, unreadable, a
+// folder or larger than maxBytes.
+bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                   std::string& why);
+
+// ---- the replay tap (tap.cpp) -------------------------------------------
+// Every reading the game takes from the outside world that can change play
+// (Timer, PollKey, KeyArrivedAndClear, KeyDown, AsyncKeyState, ReadPointer)
+// passes through here. While recording, each reading is appended to the
+// frame's list; while replaying, the recorded reading is returned instead
+// of asking the backend, and a reading asked for that was not recorded is a
+// mismatch. Present closes a frame. The random source's state is captured
+// when recording starts and put back when replaying starts, so the random
+// numbers need no record of their own.
+enum TapKind : std::uint8_t {
+  kTapTimer = 1,
+  kTapPollKey,
+  kTapKeyArrived,
+  kTapKeyDown,
+  kTapAsyncKey,
+  kTapPointer,
+  kTapKindEnd
+};
+struct TapEvent {
+  std::uint8_t kind = 0;
+  std::int32_t arg = 0;    // the scancode or virtual key asked about
+  std::int32_t value = 0;  // KeyArrived, KeyDown, AsyncKey: the answer
+  std::string key;         // PollKey: the key string
+  double timer = 0.0;      // Timer: the reading
+  Pointer pointer;         // ReadPointer: the reading
+};
+struct TapLog {
+  std::string randomState;      // the random source when recording began
+  double ticksPerSecond = 0.0;  // the clock's grid (BackendTimerTicksPerSecond)
+  std::vector<TapEvent> events;
+  std::vector<std::uint32_t> frameEnds;  // events.size() at each frame's end
+};
+// Recordings longer than this many readings stop
+// growing and are marked overflowed (half an hour of play and more).
+constexpr std::size_t kTapMaxEvents = std::size_t{1} << 20;
+
+enum class TapMode { kOff, kRecording, kReplaying };
+TapMode TapModeNow();
+void TapRecord();  // a fresh recording from now on
+// The recording so far, with the frame under way closed as its last frame.
+TapLog TapRecorded();
+bool TapOverflowed();
+// Replays log from now on. Paced: each frame is presented no earlier than
+// its recorded time after the first (for watching). Once the last frame is
+// presented, or at the first mismatch, or when the watcher presses Esc or
+// closes the window, the next PollKey answers with the close key once and
+// every reading after that goes to the backend again.
+void TapReplay(const TapLog& log, bool paced);
+void TapStop();
+long long TapFrames();             // frames closed since recording/replaying began
+bool TapReplayDone();              // every recorded frame was presented
+const std::string& TapMismatch();  // what first disagreed ("" when nothing)
+long long TapMismatchFrame();      // the frame it happened in (0-based)
+bool TapWatcherLeft();             // Esc or the close button ended a replay
+// The clock for what only draws or listens (the sound's hit spacing): never
+// recorded, never replayed.
+double UntappedTimer();
 
 }  // namespace plat

@@ -192,6 +192,23 @@ void DrawBalls(const SimState& sim, const VideoState& video, float burnTime) {
   }
 }
 
+void DrawGhost(const VideoState& video, float x, float y, float radius) {
+  if (video.DiskQuadric == nullptr) return;
+  glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT);
+  glDisable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDepthMask(GL_FALSE);
+  glPushMatrix();
+  glTranslatef(x, y, kSceneDepth + 0.01f);
+  glColor4f(0.75f, 0.85f, 1.0f, 0.45f);
+  gluDisk(video.DiskQuadric, 0.0, radius, DiscSlices(radius), 1);
+  glColor4f(1.0f, 1.0f, 1.0f, 0.7f);
+  gluDisk(video.DiskQuadric, radius * 0.85, radius, DiscSlices(radius), 1);
+  glPopMatrix();
+  glPopAttrib();
+}
+
 void DrawMapObjects(const MapText& map, const VideoState& video) {
   glBlendFunc(GL_ONE, GL_ZERO);
   const MapObjectCache& objects = MapObjects(map);

@@ -10,6 +10,9 @@
 
 // Ball 1 with its burn pie (burnTime seconds), then the other balls.
 void DrawBalls(const SimState& sim, const VideoState& video, float burnTime);
+// The ghost of the best run: ball 1's disk, translucent and pale, at x, y;
+// it hides nothing behind it and touches no depth.
+void DrawGhost(const VideoState& video, float x, float y, float radius);
 // Platforms and static spheres in line order.
 void DrawMapObjects(const MapText& map, const VideoState& video);
 // The guide lines behind the play scene around (cx, cy).

@@ -63,9 +63,17 @@ bool StoreRecord(Leaderboard& board, const std::string& key, float time, const s
     text += BoardLine(board, i);
     text += "\r\n";
   }
+  if (path.empty()) return true;
   // Beside the old file, flushed, renamed over it: a failed write or a kill
   // at any moment leaves either the old or the new complete file.
   return plat::WriteFileAtomically(path, text, reason);
+}
+
+double RunTime(const SessionState& session, std::uint8_t gameMode, double now) {
+  // The time judged in survival is the time the end screen shows.
+  if (gameMode == 2 && session.SurvivalTimeText != "0")
+    return ParseNumber(session.SurvivalTimeText);
+  return now - static_cast<double>(session.SessionStartTime);
 }
 
 bool IsRecord(std::uint8_t gameMode, double t, float best) {
@@ -78,9 +86,7 @@ void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t game
                  Leaderboard& board, const std::string& key, const std::string& path) {
   if (!(goal.GoalReached == 1.0f || session.SurvivalEnded == 1)) return;
   if (session.RecordStored != 0) return;
-  double t = now - static_cast<double>(session.SessionStartTime);
-  // The time judged in survival is the time the end screen shows.
-  if (gameMode == 2 && session.SurvivalTimeText != "0") t = ParseNumber(session.SurvivalTimeText);
+  const double t = RunTime(session, gameMode, now);
   if (!IsRecord(gameMode, t, session.BestTime)) return;
   session.BestTime = static_cast<float>(t);
   session.RecordStored = 1;

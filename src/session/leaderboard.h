@@ -20,11 +20,16 @@ void ReadLeaderboard(Leaderboard& board, const std::string& path);
 // The time on the line after the last line equal to key; 0 without a match.
 float LookUpBestTime(const Leaderboard& board, const std::string& key);
 // Writes the time ("%.7g") after every line equal to key, or appends the pair,
-// then rewrites the file whole (temp file, flush, rename). Returns whether the
+// then rewrites the file whole (temp file, flush, rename); an empty path
+// keeps the record in memory alone (a watched replay). Returns whether the
 // file was written (reason, when given, says why not); the lines in memory
 // are updated either way.
 bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path,
                  std::string* reason = nullptr);
+
+// The time a finished run is judged by: the elapsed time, or in survival the
+// frozen time once the end screen shows it. now is the timer in seconds.
+double RunTime(const SessionState& session, std::uint8_t gameMode, double now);
 
 // Whether t (seconds) beats best in this mode: faster in a race, longer in
 // survival, and a best under one second is always beaten.

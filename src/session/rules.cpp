@@ -88,6 +88,15 @@ void ApplyRules(Game& game, double now) {
     EndKeys(game);
     if (s.quit) return;
   }
+  if (RestartQuestionShown(s, game.sim)) {
+    s.runTime = static_cast<float>(RunTime(s, game.sim.GameMode, now));
+  }
+  if (game.replay.watching) {
+    // A replay judges its record as it was judged, and stores nothing.
+    Leaderboard scratch = game.board;
+    RecordCheck(s, game.sim.Goal, game.sim.GameMode, now, scratch, game.select.ChosenLevelFile, "");
+    return;
+  }
   RecordCheck(s, game.sim.Goal, game.sim.GameMode, now, game.board, game.select.ChosenLevelFile,
               kLeaderboardPath);
 }

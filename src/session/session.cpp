@@ -10,6 +10,8 @@
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "session/hud.h"
+#include "session/leaderboard.h"
+#include "session/replays.h"
 #include "session/rules.h"
 #include "sim/balls.h"
 #include "sim/level_objects.h"
@@ -127,6 +129,7 @@ void PlayStep(Game& game) {
   }
   StepBalls(game.sim, game.map, dt, plat::Timer());
   DrawBalls(game.sim, game.video, s.BurnTime);
+  StepAndDrawGhost(game);
   StepAndDrawGoalDisk(game, dt);
   DrawGrid(game.GridCentreX, game.GridCentreY);
   StepAndDrawParticles(game);
@@ -134,6 +137,7 @@ void PlayStep(Game& game) {
 
   // Rules and HUD, in their fixed order.
   const double now = plat::Timer();
+  s.rulesNow = now;
   DrawDangerOverlay(game);
   ApplyRules(game, now);
   if (s.quit) return;
@@ -201,6 +205,7 @@ void ApplyControls(SessionState& s, Ball& b1, double dt, bool right, bool left, 
 
 bool ApplyToggles(SessionState& s, const std::string& key) {
   if (key == "t" || key == "T") s.InfoOverlay = s.InfoOverlay ? 0 : 1;
+  if (key == "g" || key == "G") s.GhostHidden = s.GhostHidden ? 0 : 1;
   if (key == "z" || key == "Z") {
     s.Wireframe = s.Wireframe ? 0 : 1;
     return true;
@@ -242,6 +247,11 @@ void RunSession(Game& game) {
       PlayStep(game);
       if (s.quit) break;  // the rest of the frame is not drawn
     }
+    if (game.replay.watching) {
+      glLoadIdentity();
+      HudText(game, "Wiederholung", -2.3f, 1.75f, 1.0f, 1.0f, 0.4f);
+    }
+    ReplayFrame(game);
     glFlush();
     HearFrame(game, "session");
     plat::Present();
@@ -250,7 +260,30 @@ void RunSession(Game& game) {
   EndSession(game);
 }
 
+void StartLevel(Game& game) {
+  LevelSelectState& sel = game.select;
+  const std::string path = "Res/maps/" + sel.ChosenLevelFile;
+  game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
+  LoadMap(game.map, path);
+  ClearRunLeftovers(game);
+  game.session.BestTime = game.replay.watching ? game.replay.playing.bestTime
+                                               : LookUpBestTime(game.board, sel.ChosenLevelFile);
+  DrainKeys(game);
+  plat::SetPointerVisible(false);
+  // From here on every reading of the outside world is the run's.
+  BeginSessionReplay(game);
+  const double now = plat::Timer();
+  game.frame.LastFrameStamp = now;
+  game.hud.WindowStart = static_cast<float>(now);
+  game.session.SessionStartTime = static_cast<float>(now);
+  game.session.SurvivalTimeText = "0";
+  game.sim.SceneMode = 0;
+  TakeLevelStart(game.session, SetUpLevelObjects(game.sim, game.map));
+  RunSession(game);
+}
+
 void EndSession(Game& game) {
+  EndSessionReplay(game);
   SessionState& s = game.session;
   SimState& sim = game.sim;
   s.SessionStartTime = 0.0f;

@@ -34,13 +34,17 @@ double ElapsedTime(const SessionState& session, double now);
 // 5 while ball 1 falls slower than 4. Energy never ends below 0.
 void ApplyControls(SessionState& session, Ball& ball1, double dt, bool right, bool left,
                    bool boost);
-// The t and z toggles of a play frame (LastKey "t"/"T", "z"/"Z"). Returns
+// The t, z and g toggles of a play frame (LastKey "t"/"T", "z"/"Z", "g"/"G").
+// Returns
 // whether the wire-frame switch flipped.
 bool ApplyToggles(SessionState& session, const std::string& lastKey);
 // One step of the start zoom's flight; returns whether the zoom has ended
 // (the camera passed ball 1 or Enter was pressed).
 bool StepZoom(SessionState& session, const Ball& ball1, double dt, bool enter);
 
+// Starts the chosen level (ChosenLevelFile, SelectedMode) and plays its
+// session; a replay being watched takes the place of the player.
+void StartLevel(Game& game);
 // Plays the prepared level until Esc, the close button or the rules end it,
 // then runs EndSession.
 void RunSession(Game& game);

@@ -299,7 +299,8 @@ void HearFrame(Game& game, const char* screen) {
   s.Sounds.clear();
   if (!s.on) return;
   HeardFrame& h = s.heard;
-  const double now = plat::Timer();
+  // Its own clock: the ears never enter a replay's record.
+  const double now = plat::UntappedTimer();
   if (h.screen != screen) {
     HearTransition(s, h.screen, screen);
     Rebase(s, game, screen);

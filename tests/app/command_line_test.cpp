@@ -35,7 +35,8 @@ TEST(CommandLine, TheFirstWrongArgumentIsNamed) {
     std::vector<std::string> args;
     const char* error;
   } cases[] = {
-      {{"--replay"}, "unbekannte Option '--replay'"},
+      {{"--demo"}, "unbekannte Option '--demo'"},
+      {{"--replay"}, "--replay braucht eine Datei"},
       {{"--help", "-x"}, "unbekannte Option '-x'"},  // even next to --help
       {{"--fullscreen=1"}, "unbekannte Option '--fullscreen=1'"},
       {{"level.mapGame1", "--bad"}, "unerwartetes Argument 'level.mapGame1'"},
@@ -46,6 +47,10 @@ TEST(CommandLine, TheFirstWrongArgumentIsNamed) {
     EXPECT_EQ(line.error, c.error);
   }
   EXPECT_EQ(kUsageExitCode, 2);
+  // With its file, --replay watches it.
+  const CommandLine watch = ParseCommandLine({"--replay", "best.zrp", "--windowed"});
+  EXPECT_EQ(watch.action, Action::kPlay);
+  EXPECT_EQ(watch.launch.replayFile, "best.zrp");
 }
 
 TEST(CommandLine, HelpListsEveryOptionAndVersionTheProjects) {

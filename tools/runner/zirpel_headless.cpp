@@ -1,7 +1,11 @@
 // zirpel-headless: the real game on the headless backend, driven by a
 // script, for tests and level authors.
 //   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] SCRIPT
+//   zirpel-headless [--root DIR] --verify FILE...
+//   zirpel-headless [--root DIR] [--size WxH] --replay FILE [SCRIPT]
 //   zirpel-headless --help | --version
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +21,8 @@ namespace {
 const char* const kUsage =
     "usage: zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] "
     "SCRIPT\n"
+    "       zirpel-headless [--root DIR] --verify FILE...\n"
+    "       zirpel-headless [--root DIR] [--size WxH] --replay FILE [SCRIPT]\n"
     "       zirpel-headless --help | --version\n";
 
 int Usage(const char* why) {
@@ -37,9 +43,19 @@ bool ParseSize(const char* text, int& w, int& h) {
 
 }  // namespace
 
+// A path given on the command line, from the folder the runner started in
+// (the game itself runs in --root).
+std::string FromStart(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[4096];
+  return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
+}
+
 int main(int argc, char** argv) {
   headless::Options options;
   std::string script;
+  LaunchOptions launch;
+  bool verify = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
@@ -62,6 +78,13 @@ int main(int argc, char** argv) {
       if (*end != '\0' || !(options.frameMs > 0.0)) return Usage("bad --frame-ms");
     } else if (arg == "--audio" && i + 1 < argc) {
       options.audioFile = argv[++i];
+    } else if (arg == "--verify") {
+      verify = true;
+    } else if (arg == "--replay" && i + 1 < argc) {
+      launch.replayFile = FromStart(argv[++i]);
+    } else if (verify && (arg.empty() || arg[0] != '-')) {
+      launch.verifyNames.push_back(arg);
+      launch.verifyFiles.push_back(FromStart(arg));
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return Usage(("unknown option " + arg).c_str());
     } else if (script.empty()) {
@@ -70,17 +93,22 @@ int main(int argc, char** argv) {
       return Usage("more than one script");
     }
   }
-  if (script.empty()) return Usage("no script");
+  if (verify && launch.verifyFiles.empty()) return Usage("--verify without a file");
+  if (verify && (!launch.replayFile.empty() || !script.empty())) {
+    return Usage("--verify takes replay files alone");
+  }
+  if (script.empty() && !verify && launch.replayFile.empty()) return Usage("no script");
   // Before the script's first commands: a `signal` among them ends the game
   // at its first frame boundary.
   plat::CatchEndSignals();
   if (!headless::Start(options, script)) return 2;
   static Game game;
   headless::SetDumper([] {
-    return DumpGameState(game, headless::PresentedFrames(), plat::Timer(), headless::ScreenName());
+    return DumpGameState(game, headless::PresentedFrames(), plat::UntappedTimer(),
+                         headless::ScreenName());
   });
   headless::RunUntilBlocked();
-  const int code = RunGame(game);
+  const int code = RunGame(game, launch);
   std::fflush(nullptr);
   std::_Exit(code);
 }

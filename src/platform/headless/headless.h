@@ -21,6 +21,7 @@ struct Options {
 
 // Reads and checks the script; on an error prints it to stderr and returns
 // false (the runner then exits with 2). Changes into the root directory.
+// Without a script ("") the game runs until it ends by itself.
 bool Start(const Options& options, const std::string& scriptPath);
 // The function the `dump` commands call for one line of state JSON.
 void SetDumper(std::function<std::string()> dumper);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "image/png_encode.h"
+#include "platform/backend.h"
 #include "platform/gamepad.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
@@ -61,6 +62,7 @@ struct Command {
 struct State {
   Options options;
   std::string startDir;
+  bool scriptless = false;  // no script: the game runs until it ends itself
   std::vector<Command> script;
   size_t next = 0;         // next command to run
   bool blocked = false;    // the current command waits for frames
@@ -497,6 +499,7 @@ void EndIfAsked() {
 // has passed: let the waiting command count it, then go on.
 void Tick() {
   State& s = S();
+  if (s.scriptless) return;
   if (s.blocked && s.next < s.script.size()) {
     const Command& cmd = s.script[s.next];
     if (cmd.op == Op::kFrames) {
@@ -536,7 +539,8 @@ bool Start(const Options& options, const std::string& scriptPath) {
   s.options = options;
   char cwd[PATH_MAX];
   s.startDir = ::getcwd(cwd, sizeof cwd) ? cwd : ".";
-  std::ifstream in(Absolute(scriptPath));
+  s.scriptless = scriptPath.empty();
+  std::ifstream in(s.scriptless ? std::string("/dev/null") : Absolute(scriptPath));
   if (!in) {
     std::fprintf(stderr, "zirpel-headless: cannot read script %s\n", scriptPath.c_str());
     return false;
@@ -580,6 +584,7 @@ void SetDumper(std::function<std::string()> dumper) {
 
 void RunUntilBlocked() {
   State& s = S();
+  if (s.scriptless) return;
   while (!s.blocked) {
     if (s.next >= s.script.size()) Finish(0);
     if (Execute(s.script[s.next])) {
@@ -659,7 +664,7 @@ void ClearScreen() {
   if (S().context) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void Present() {
+void BackendPresent() {
   auto& s = S();
   headless::AdvanceClock(s.options.frameMs / 1000.0);
   ++s.presented;
@@ -682,7 +687,7 @@ void Present() {
   headless::EndIfAsked();
 }
 
-std::string PollKey() {
+std::string BackendPollKey() {
   headless::EndIfAsked();
   PadOutput repeats;
   S().pad.Repeat(S().clock, repeats);
@@ -691,18 +696,18 @@ std::string PollKey() {
   return S().keys.Poll();
 }
 
-bool KeyArrivedAndClear() {
+bool BackendKeyArrivedAndClear() {
   const bool arrived = S().keys.arrived;
   S().keys.arrived = false;
   return arrived;
 }
 
-bool KeyDown(int scancode) {
+bool BackendKeyDown(int scancode) {
   const bool tapped = S().keyPresses.Take(scancode);
   return S().held.count(scancode) != 0 || tapped || S().pad.Holds(scancode);
 }
 
-int AsyncKeyState(int virtualKey) {
+int BackendAsyncKeyState(int virtualKey) {
   auto& s = S();
   if (virtualKey == kVkPause) return s.pause.Query(headless::Down(kScanPause)) ? 1 : 0;
   if (virtualKey == kVkEscape) return s.escape.Query(headless::Down(kScanEsc)) ? 1 : 0;
@@ -715,7 +720,7 @@ void ForgetAsyncKeys() {
   s.escape.Forget(headless::Down(kScanEsc));
 }
 
-Pointer ReadPointer() {
+Pointer BackendReadPointer() {
   auto& s = S();
   int clicked = 0;
   for (int bit = 0; bit < 3; ++bit) {
@@ -732,8 +737,12 @@ bool PointerVisible() {
   return S().pointerVisible;
 }
 
-double Timer() {
+double BackendTimer() {
   return S().clock;
+}
+
+double BackendTimerTicksPerSecond() {
+  return 0.0;  // a sum of frame lengths, on no grid
 }
 
 void SleepPlainMs(int ms) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "platform/backend.h"
 #include "platform/gamepad.h"
 #include "platform/platform.h"
 #include "platform/scancodes.h"
@@ -202,7 +203,7 @@ void HandlePadButton(const SDL_ControllerButtonEvent& e) {
   for (const auto& [sdl, button] : kButtons) {
     if (sdl != e.button) continue;
     PadOutput out;
-    it->second.mapping.Button(button, e.state == SDL_PRESSED, Timer(), out);
+    it->second.mapping.Button(button, e.state == SDL_PRESSED, BackendTimer(), out);
     ApplyPad(out);
   }
 }
@@ -213,7 +214,7 @@ void HandlePadAxis(const SDL_ControllerAxisEvent& e) {
   if (e.axis != SDL_CONTROLLER_AXIS_LEFTX && e.axis != SDL_CONTROLLER_AXIS_LEFTY) return;
   PadOutput out;
   it->second.mapping.Axis(e.axis == SDL_CONTROLLER_AXIS_LEFTX ? PadAxis::kLeftX : PadAxis::kLeftY,
-                          e.value / 32767.0, Timer(), out);
+                          e.value / 32767.0, BackendTimer(), out);
   ApplyPad(out);
 }
 
@@ -278,7 +279,7 @@ void Pump() {
   }
   for (auto& [id, pad] : S().pads) {
     PadOutput out;
-    pad.mapping.Repeat(Timer(), out);
+    pad.mapping.Repeat(BackendTimer(), out);
     ApplyPad(out);
   }
   EndIfAsked();
@@ -371,27 +372,27 @@ void ClearScreen() {
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void Present() {
+void BackendPresent() {
   if (S().window) SDL_GL_SwapWindow(S().window);
   S().keyPresses.NextFrame();
   S().buttonPresses.NextFrame();
   Pump();
 }
 
-std::string PollKey() {
+std::string BackendPollKey() {
   Pump();
   S().keys.arrived = false;
   return S().keys.Poll();
 }
 
-bool KeyArrivedAndClear() {
+bool BackendKeyArrivedAndClear() {
   Pump();
   const bool arrived = S().keys.arrived;
   S().keys.arrived = false;
   return arrived;
 }
 
-bool KeyDown(int scancode) {
+bool BackendKeyDown(int scancode) {
   Pump();
   // A tap that came and went between two reads still counts once.
   const bool tapped = S().keyPresses.Take(scancode);
@@ -404,7 +405,7 @@ bool KeyDown(int scancode) {
   return tapped || PadHolds(scancode);
 }
 
-int AsyncKeyState(int virtualKey) {
+int BackendAsyncKeyState(int virtualKey) {
   Pump();
   const Uint8* state = SDL_GetKeyboardState(nullptr);
   if (virtualKey == kVkPause) {
@@ -423,7 +424,7 @@ void ForgetAsyncKeys() {
   S().escape.Forget(EscapeDown(state));
 }
 
-Pointer ReadPointer() {
+Pointer BackendReadPointer() {
   Pump();
   // Clicks between two readings (a touchpad tap) count as held once.
   int clicked = 0;
@@ -455,13 +456,17 @@ bool PointerVisible() {
   return S().pointerVisible;
 }
 
-double Timer() {
+double BackendTimer() {
   // Counted from the first reading (as 100 s, like the headless clock), not
   // from boot: times the game keeps in 32-bit floats stay fine-grained.
   static const Uint64 frequency = SDL_GetPerformanceFrequency();
   static const Uint64 origin = SDL_GetPerformanceCounter();
   return 100.0 +
          static_cast<double>(SDL_GetPerformanceCounter() - origin) / static_cast<double>(frequency);
+}
+
+double BackendTimerTicksPerSecond() {
+  return static_cast<double>(SDL_GetPerformanceFrequency());
 }
 
 void SleepPlainMs(int ms) {

@@ -1,0 +1,379 @@
+// Replay file encoding: channels of small numbers that compress well (a
+// clock reading as its step from the one before, positions as their change),
+// packed with zlib.
+#include "replay/replay_file.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+const char kMagic[4] = {'Z', 'R', 'P', 'L'};
+constexpr std::size_t kHeaderBytes = 14;  // magic, version, unpacked and packed size
+constexpr std::size_t kCrcBytes = 4;
+constexpr std::size_t kMaxKeyBytes = 8;
+constexpr std::size_t kMaxRandomState = 1 << 14;
+
+std::uint64_t Bits(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+double FromBits(std::uint64_t b) {
+  double v;
+  std::memcpy(&v, &b, sizeof v);
+  return v;
+}
+std::uint32_t Bits(float v) {
+  std::uint32_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+float FromBits32(std::uint32_t b) {
+  float v;
+  std::memcpy(&v, &b, sizeof v);
+  return v;
+}
+std::uint64_t ZigZag(std::int64_t v) {
+  return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+}
+std::int64_t UnZigZag(std::uint64_t v) {
+  return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+}
+
+struct Writer {
+  std::string out;
+  void U8(std::uint8_t v) { out.push_back(static_cast<char>(v)); }
+  void Fixed(std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
+  }
+  void Var(std::uint64_t v) {
+    while (v >= 0x80) {
+      U8(static_cast<std::uint8_t>(v | 0x80));
+      v >>= 7;
+    }
+    U8(static_cast<std::uint8_t>(v));
+  }
+  void SVar(std::int64_t v) { Var(ZigZag(v)); }
+  void Text(const std::string& s) {
+    Var(s.size());
+    out += s;
+  }
+};
+
+struct Reader {
+  const std::string& in;
+  std::size_t at = 0;
+  bool bad = false;
+  std::size_t Left() const { return in.size() - at; }
+  std::uint8_t U8() {
+    if (at >= in.size()) {
+      bad = true;
+      return 0;
+    }
+    return static_cast<std::uint8_t>(in[at++]);
+  }
+  std::uint64_t Fixed(int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint64_t>(U8()) << (8 * i);
+    return v;
+  }
+  std::uint64_t Var() {
+    std::uint64_t v = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      const std::uint8_t b = U8();
+      v |= static_cast<std::uint64_t>(b & 0x7f) << shift;
+      if (!(b & 0x80)) return v;
+    }
+    bad = true;
+    return 0;
+  }
+  std::int64_t SVar() { return UnZigZag(Var()); }
+  // A count no larger than limit (and no larger than the bytes left when each
+  // item needs at least one).
+  std::size_t Count(std::size_t limit) {
+    const std::uint64_t n = Var();
+    if (n > limit) {
+      bad = true;
+      return 0;
+    }
+    return static_cast<std::size_t>(n);
+  }
+  std::string Text(std::size_t limit) {
+    const std::size_t n = Count(std::min(limit, Left()));
+    if (bad) return std::string();
+    std::string s = in.substr(at, n);
+    at += n;
+    return s;
+  }
+};
+
+// A clock reading: on the backend's grid as its step in ticks, else as the
+// step of its bit pattern.
+struct TimerCoder {
+  double tps;
+  std::int64_t prevTicks = 0;
+  std::uint64_t prevBits = Bits(100.0);
+  bool OnGrid(double t, std::int64_t& n) const {
+    if (!(tps > 0.0) || !(t >= 100.0) || !(t < 1.0e12)) return false;
+    const double ticks = (t - 100.0) * tps;
+    if (!(ticks < 9.0e18)) return false;
+    n = static_cast<std::int64_t>(ticks + 0.5);
+    for (std::int64_t c = n - 1; c <= n + 1; ++c) {
+      if (c >= 0 && 100.0 + static_cast<double>(c) / tps == t) {
+        n = c;
+        return true;
+      }
+    }
+    return false;
+  }
+  void Put(Writer& w, double t) {
+    std::int64_t n = 0;
+    if (OnGrid(t, n)) {
+      w.U8(0);
+      w.SVar(n - prevTicks);
+      prevTicks = n;
+    } else {
+      w.U8(1);
+      w.SVar(static_cast<std::int64_t>(Bits(t) - prevBits));
+    }
+    prevBits = Bits(t);
+  }
+  double Get(Reader& r) {
+    const std::uint8_t tag = r.U8();
+    double t = 0.0;
+    if (tag == 0 && tps > 0.0) {
+      prevTicks += r.SVar();
+      t = 100.0 + static_cast<double>(prevTicks) / tps;
+    } else if (tag == 1) {
+      t = FromBits(prevBits + static_cast<std::uint64_t>(r.SVar()));
+    } else {
+      r.bad = true;
+    }
+    prevBits = Bits(t);
+    return t;
+  }
+};
+
+std::string Payload(const Replay& rp) {
+  Writer w;
+  const plat::TapLog& log = rp.log;
+  w.Fixed(rp.simulationVersion, 4);
+  w.Text(rp.levelFile);
+  w.Fixed(rp.levelHash, 8);
+  w.U8(rp.mode);
+  w.U8(rp.won ? 1 : 0);
+  w.Fixed(Bits(rp.time), 4);
+  w.Fixed(Bits(rp.bestTime), 4);
+  w.Text(rp.particle);
+  w.Text(rp.particleNumber);
+  w.Text(log.randomState);
+  w.Fixed(Bits(log.ticksPerSecond), 8);
+  // The readings, one channel after the other.
+  w.Var(log.events.size());
+  for (const plat::TapEvent& e : log.events) w.U8(e.kind);
+  for (const plat::TapEvent& e : log.events) {
+    if (e.kind == plat::kTapKeyDown || e.kind == plat::kTapAsyncKey) w.SVar(e.arg);
+  }
+  plat::Pointer prev;
+  for (const plat::TapEvent& e : log.events) {
+    switch (e.kind) {
+      case plat::kTapKeyArrived:
+      case plat::kTapKeyDown:
+      case plat::kTapAsyncKey:
+        w.SVar(e.value);
+        break;
+      case plat::kTapPollKey:
+        w.Text(e.key);
+        break;
+      case plat::kTapPointer:
+        w.SVar(static_cast<std::int64_t>(e.pointer.x) - prev.x);
+        w.SVar(static_cast<std::int64_t>(e.pointer.y) - prev.y);
+        w.SVar(e.pointer.buttons);
+        prev = e.pointer;
+        break;
+      default:
+        break;
+    }
+  }
+  TimerCoder timers{log.ticksPerSecond};
+  for (const plat::TapEvent& e : log.events) {
+    if (e.kind == plat::kTapTimer) timers.Put(w, e.timer);
+  }
+  w.Var(log.frameEnds.size());
+  std::uint32_t before = 0;
+  for (const std::uint32_t end : log.frameEnds) {
+    w.Var(end - before);
+    before = end;
+  }
+  w.Var(rp.track.size());
+  Checkpoint last;
+  for (const Checkpoint& c : rp.track) {
+    w.Var(Bits(c.x) ^ Bits(last.x));
+    w.Var(Bits(c.y) ^ Bits(last.y));
+    w.SVar(static_cast<std::int64_t>(Bits(c.elapsed) - Bits(last.elapsed)));
+    last = c;
+  }
+  return w.out;
+}
+
+bool ReadPayload(const std::string& payload, Replay& rp, std::string& why) {
+  Reader r{payload};
+  plat::TapLog& log = rp.log;
+  rp.simulationVersion = static_cast<std::uint32_t>(r.Fixed(4));
+  rp.levelFile = r.Text(255);
+  rp.levelHash = r.Fixed(8);
+  rp.mode = r.U8();
+  rp.won = r.U8() != 0;
+  rp.time = FromBits32(static_cast<std::uint32_t>(r.Fixed(4)));
+  rp.bestTime = FromBits32(static_cast<std::uint32_t>(r.Fixed(4)));
+  rp.particle = r.Text(64);
+  rp.particleNumber = r.Text(64);
+  log.randomState = r.Text(kMaxRandomState);
+  log.ticksPerSecond = FromBits(r.Fixed(8));
+  if (r.bad) return (why = "the header is cut short", false);
+  if (rp.simulationVersion != kSimulationVersion) {
+    why = "simulation version " + std::to_string(rp.simulationVersion) + ", this game plays " +
+          std::to_string(kSimulationVersion);
+    return false;
+  }
+  if (rp.mode != 1 && rp.mode != 2) return (why = "unknown mode", false);
+  // Every reading takes at least its kind byte.
+  const std::size_t events = r.Count(std::min(r.Left(), plat::kTapMaxEvents));
+  if (r.bad) return (why = "more readings than the file holds", false);
+  log.events.assign(events, plat::TapEvent());
+  for (plat::TapEvent& e : log.events) {
+    e.kind = r.U8();
+    if (e.kind == 0 || e.kind >= plat::kTapKindEnd) return (why = "unknown reading kind", false);
+  }
+  for (plat::TapEvent& e : log.events) {
+    if (e.kind == plat::kTapKeyDown || e.kind == plat::kTapAsyncKey) {
+      e.arg = static_cast<std::int32_t>(r.SVar());
+    }
+  }
+  plat::Pointer prev;
+  for (plat::TapEvent& e : log.events) {
+    switch (e.kind) {
+      case plat::kTapKeyArrived:
+      case plat::kTapKeyDown:
+      case plat::kTapAsyncKey:
+        e.value = static_cast<std::int32_t>(r.SVar());
+        break;
+      case plat::kTapPollKey:
+        e.key = r.Text(kMaxKeyBytes);
+        break;
+      case plat::kTapPointer:
+        e.pointer.x = static_cast<int>(prev.x + r.SVar());
+        e.pointer.y = static_cast<int>(prev.y + r.SVar());
+        e.pointer.buttons = static_cast<int>(r.SVar());
+        prev = e.pointer;
+        break;
+      default:
+        break;
+    }
+    if (r.bad) return (why = "the readings are cut short", false);
+  }
+  TimerCoder timers{log.ticksPerSecond};
+  for (plat::TapEvent& e : log.events) {
+    if (e.kind == plat::kTapTimer) e.timer = timers.Get(r);
+    if (r.bad) return (why = "the clock readings are cut short", false);
+  }
+  const std::size_t frames = r.Count(r.Left());
+  if (r.bad) return (why = "more frames than the file holds", false);
+  log.frameEnds.assign(frames, 0);
+  std::uint64_t end = 0;
+  for (std::uint32_t& f : log.frameEnds) {
+    end += r.Var();
+    if (r.bad || end > events) return (why = "frames beyond the readings", false);
+    f = static_cast<std::uint32_t>(end);
+  }
+  if (end != events) return (why = "readings outside every frame", false);
+  // A checkpoint takes at least three bytes.
+  const std::size_t points = r.Count(r.Left() / 3);
+  if (r.bad || points != frames) return (why = "the track does not match the frames", false);
+  rp.track.assign(points, Checkpoint());
+  Checkpoint last;
+  for (Checkpoint& c : rp.track) {
+    c.x = FromBits32(static_cast<std::uint32_t>(r.Var()) ^ Bits(last.x));
+    c.y = FromBits32(static_cast<std::uint32_t>(r.Var()) ^ Bits(last.y));
+    c.elapsed = FromBits(Bits(last.elapsed) + static_cast<std::uint64_t>(r.SVar()));
+    last = c;
+  }
+  if (r.bad) return (why = "the track is cut short", false);
+  if (r.Left() != 0) return (why = "data after the track", false);
+  return true;
+}
+
+std::uint32_t Crc(const std::string& bytes, std::size_t n) {
+  return static_cast<std::uint32_t>(
+      crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(n)));
+}
+
+}  // namespace
+
+std::uint64_t HashBytes(const std::string& bytes) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (const char c : bytes) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+std::string EncodeReplay(const Replay& replay) {
+  const std::string payload = Payload(replay);
+  uLongf packedSize = compressBound(static_cast<uLong>(payload.size()));
+  std::string packed(packedSize, '\0');
+  compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+            reinterpret_cast<const Bytef*>(payload.data()), static_cast<uLong>(payload.size()), 9);
+  packed.resize(packedSize);
+  Writer w;
+  w.out.append(kMagic, 4);
+  w.Fixed(kReplayFormatVersion, 2);
+  w.Fixed(payload.size(), 4);
+  w.Fixed(packed.size(), 4);
+  w.out += packed;
+  w.Fixed(Crc(w.out, w.out.size()), 4);
+  return w.out;
+}
+
+bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
+  replay = Replay();
+  if (bytes.size() < 4 || std::memcmp(bytes.data(), kMagic, 4) != 0) {
+    return (why = "not a replay file", false);
+  }
+  if (bytes.size() < kHeaderBytes + kCrcBytes) return (why = "truncated", false);
+  if (bytes.size() > kReplayMaxFileBytes) return (why = "too large", false);
+  Reader r{bytes, 4};
+  const std::uint16_t version = static_cast<std::uint16_t>(r.Fixed(2));
+  if (version != kReplayFormatVersion) {
+    return (why = "unknown format version " + std::to_string(version), false);
+  }
+  const std::size_t unpacked = static_cast<std::size_t>(r.Fixed(4));
+  const std::size_t packed = static_cast<std::size_t>(r.Fixed(4));
+  if (packed > bytes.size() - kHeaderBytes - kCrcBytes) return (why = "truncated", false);
+  if (packed < bytes.size() - kHeaderBytes - kCrcBytes) {
+    return (why = "data after the end", false);
+  }
+  const std::size_t crcAt = bytes.size() - kCrcBytes;
+  Reader crcReader{bytes, crcAt};
+  if (static_cast<std::uint32_t>(crcReader.Fixed(4)) != Crc(bytes, crcAt)) {
+    return (why = "checksum mismatch (a changed or damaged file)", false);
+  }
+  // zlib packs at most about 1032:1; a claim beyond that is a lie.
+  if (unpacked > kReplayMaxPayloadBytes || unpacked > packed * 1032 + 64) {
+    return (why = "unpacked size out of bounds", false);
+  }
+  std::string payload(unpacked, '\0');
+  uLongf got = static_cast<uLongf>(unpacked);
+  const int rc = uncompress(reinterpret_cast<Bytef*>(payload.data()), &got,
+                            reinterpret_cast<const Bytef*>(bytes.data() + kHeaderBytes),
+                            static_cast<uLong>(packed));
+  if (rc != Z_OK || got != unpacked) return (why = "damaged compressed data", false);
+  if (!ReadPayload(payload, replay, why)) {
+    replay = Replay();
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,269 @@
+// Replays and the ghost.
+#include "session/replays.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "game/game.h"
+#include "platform/platform.h"
+#include "render/scene_draw.h"
+#include "session/rules.h"
+#include "session/session.h"
+#include "world/map.h"
+
+namespace {
+
+constexpr std::size_t kMaxLevelBytes = std::size_t{16} << 20;
+
+bool SameBits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+bool SameBits(float a, float b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+std::string Where(const Checkpoint& c) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "(%.9g, %.9g) at %.17g s", static_cast<double>(c.x),
+                static_cast<double>(c.y), c.elapsed);
+  return buf;
+}
+
+std::string Result(std::uint8_t mode, bool won, float time) {
+  return std::string(mode == 2 ? "Ueberleben"
+                     : won     ? "Rennen gewonnen"
+                               : "Rennen verloren") +
+         " " + FormatFloat7(time) + " s";
+}
+
+bool LevelHash(const std::string& levelFile, std::uint64_t& hash, std::string& why) {
+  std::string bytes;
+  if (!plat::ReadFileBytes("Res/maps/" + levelFile, kMaxLevelBytes, bytes, why)) return false;
+  hash = HashBytes(bytes);
+  return true;
+}
+
+// A level file name as the game lists them: no folders, no way out.
+bool PlainLevelName(const std::string& name) {
+  return !name.empty() && name.find('/') == std::string::npos &&
+         name.find('\\') == std::string::npos && name != "." && name != ".." &&
+         (name.ends_with(".mapGame1") || name.ends_with(".mapGame2"));
+}
+
+void WriteReplay(const std::string& path, const std::string& bytes) {
+  std::string why;
+  if (!plat::WriteFileAtomically(path, bytes, &why)) {
+    plat::ConsoleWarning("Die Wiederholung " + path + " liess sich nicht speichern (" + why + ").");
+  }
+}
+
+void WriteRunReplays(Game& game) {
+  ReplayState& r = game.replay;
+  if (plat::TapOverflowed()) {
+    plat::ConsoleWarning(
+        "Die Fahrt war zu lang fuer eine Wiederholung; sie wird nicht gespeichert.");
+    return;
+  }
+  Replay rp = r.playing;
+  rp.won = game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f;
+  rp.time = game.session.runTime;
+  rp.log = plat::TapRecorded();
+  rp.track = r.track;
+  const std::string bytes = EncodeReplay(rp);
+  WriteReplay(kLastReplayPath, bytes);
+  if (game.session.RecordStored == 1) WriteReplay(BestReplayPath(rp.levelFile), bytes);
+}
+
+void LoadGhost(Game& game) {
+  ReplayState& r = game.replay;
+  r.ghost.clear();
+  if (game.sim.GameMode != 1 || SettingsGet(game.settings, "Ghost") != "Enabled") return;
+  const std::string& level = game.select.ChosenLevelFile;
+  if (!HasBestReplay(level)) return;
+  Replay best;
+  std::string why;
+  // A best run of another version of the level is no ghost for this one.
+  if (!LoadReplay(BestReplayPath(level), best, why) || best.levelFile != level) return;
+  r.ghost = LastRunOf(best.track);
+}
+
+}  // namespace
+
+std::string BestReplayPath(const std::string& levelFile) {
+  return "Res/Replays/" + levelFile + ".best.zrp";
+}
+
+bool HasBestReplay(const std::string& levelFile) {
+  if (!PlainLevelName(levelFile)) return false;
+  const std::vector<std::string> files = plat::ListFiles(BestReplayPath(levelFile));
+  return !files.empty();
+}
+
+bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {
+  std::string bytes;
+  if (!plat::ReadFileBytes(path, kReplayMaxFileBytes, bytes, why)) return false;
+  if (!DecodeReplay(bytes, replay, why)) return false;
+  if (!PlainLevelName(replay.levelFile)) return (why = "no level file name", false);
+  if (replay.mode != (replay.levelFile.ends_with(".mapGame2") ? 2 : 1)) {
+    return (why = "the mode does not fit the level", false);
+  }
+  std::uint64_t hash = 0;
+  std::string missing;
+  if (!LevelHash(replay.levelFile, hash, missing)) {
+    return (why = "level file missing: " + replay.levelFile, false);
+  }
+  if (hash != replay.levelHash) return (why = "level file changed: " + replay.levelFile, false);
+  return true;
+}
+
+void BeginSessionReplay(Game& game) {
+  ReplayState& r = game.replay;
+  r.track.clear();
+  r.runEnded = false;
+  r.ghostShown = false;
+  if (r.watching) {
+    r.ghost.clear();
+    plat::TapReplay(r.playing.log, r.paced);
+    return;
+  }
+  LoadGhost(game);
+  Replay& head = r.playing;
+  head = Replay();
+  head.levelFile = game.select.ChosenLevelFile;
+  head.mode = game.sim.GameMode;
+  head.bestTime = game.session.BestTime;
+  head.particle = SettingsGet(game.settings, "Particle");
+  head.particleNumber = SettingsGet(game.settings, "ParticleNumber");
+  std::string why;
+  if (!LevelHash(head.levelFile, head.levelHash, why)) head.levelHash = 0;
+  plat::TapRecord();
+}
+
+void ReplayFrame(Game& game) {
+  ReplayState& r = game.replay;
+  const SessionState& s = game.session;
+  const Ball& b1 = game.sim.Balls[1];
+  Checkpoint here;
+  here.x = b1.x;
+  here.y = b1.y;
+  here.elapsed = ElapsedTime(s, game.frame.LastFrameStamp);
+  const bool ended = RestartQuestionShown(s, game.sim);
+  const bool endsNow = ended && !r.runEnded;
+  r.runEnded = ended;
+  if (r.watching) {
+    if (plat::TapModeNow() != plat::TapMode::kReplaying) return;
+    const long long frame = plat::TapFrames();
+    r.frameTimes.push_back(game.frame.FrameTime);
+    if (frame < static_cast<long long>(r.playing.track.size()) && r.trackMismatch.empty()) {
+      const Checkpoint& was = r.playing.track[static_cast<std::size_t>(frame)];
+      if (!SameBits(was.x, here.x) || !SameBits(was.y, here.y) ||
+          !SameBits(was.elapsed, here.elapsed)) {
+        r.trackMismatch = "ball 1 " + Where(here) + ", recorded " + Where(was);
+        r.trackMismatchFrame = frame;
+      }
+    }
+    if (endsNow) {
+      r.resultSeen = true;
+      r.won = game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f;
+      r.time = s.runTime;
+      r.resultFrame = frame;
+    }
+    return;
+  }
+  if (plat::TapModeNow() != plat::TapMode::kRecording) return;
+  r.track.push_back(here);
+  if (endsNow) WriteRunReplays(game);
+}
+
+void EndSessionReplay(Game& game) {
+  ReplayState& r = game.replay;
+  if (plat::TapModeNow() == plat::TapMode::kRecording) plat::TapStop();
+  r.track.clear();
+  r.ghost.clear();
+  r.ghostShown = false;
+}
+
+std::vector<Checkpoint> LastRunOf(const std::vector<Checkpoint>& track) {
+  std::size_t from = 0;
+  for (std::size_t i = 1; i < track.size(); ++i) {
+    if (track[i].elapsed < track[i - 1].elapsed) from = i;
+  }
+  return std::vector<Checkpoint>(track.begin() + static_cast<std::ptrdiff_t>(from), track.end());
+}
+
+Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed) {
+  if (ghost.empty()) return Checkpoint();
+  const auto after = std::upper_bound(ghost.begin(), ghost.end(), elapsed,
+                                      [](double t, const Checkpoint& c) { return t < c.elapsed; });
+  return after == ghost.begin() ? ghost.front() : *(after - 1);
+}
+
+void StepAndDrawGhost(Game& game) {
+  ReplayState& r = game.replay;
+  r.ghostShown = false;
+  if (r.ghost.empty() || game.session.GhostHidden != 0 || game.sim.GameMode != 1) return;
+  const Checkpoint c = GhostAt(r.ghost, ElapsedTime(game.session, game.frame.LastFrameStamp));
+  r.ghostShown = true;
+  r.ghostX = c.x;
+  r.ghostY = c.y;
+  DrawGhost(game.video, c.x, c.y, kBallRadius);
+}
+
+void PlayReplay(Game& game, const Replay& replay, bool paced) {
+  ReplayState& r = game.replay;
+  r = ReplayState();
+  r.watching = true;
+  r.paced = paced;
+  r.playing = replay;
+  const std::string particle = SettingsGet(game.settings, "Particle");
+  const std::string number = SettingsGet(game.settings, "ParticleNumber");
+  SettingsSet(game.settings, "Particle", replay.particle);
+  SettingsSet(game.settings, "ParticleNumber", replay.particleNumber);
+  game.select.ChosenLevelFile = replay.levelFile;
+  game.select.SelectedMode = replay.mode;
+  StartLevel(game);
+  plat::TapStop();
+  SettingsSet(game.settings, "Particle", particle);
+  SettingsSet(game.settings, "ParticleNumber", number);
+  r.watching = false;
+}
+
+bool JudgeReplay(const Game& game, const Replay& replay, std::string& text) {
+  const ReplayState& r = game.replay;
+  const long long frames = static_cast<long long>(ReplayFrames(replay));
+  const std::string& tapWhat = plat::TapMismatch();
+  const long long tapFrame = plat::TapMismatchFrame();
+  auto mismatch = [&](long long frame, const std::string& what) {
+    text = "mismatch at frame " + std::to_string(frame) + ": " + what;
+    return false;
+  };
+  if (!r.trackMismatch.empty() && (tapWhat.empty() || r.trackMismatchFrame <= tapFrame)) {
+    return mismatch(r.trackMismatchFrame, r.trackMismatch);
+  }
+  if (!tapWhat.empty()) return mismatch(tapFrame, tapWhat);
+  if (!plat::TapReplayDone()) {
+    return mismatch(plat::TapFrames(), "the session ended after " +
+                                           std::to_string(plat::TapFrames()) + " of " +
+                                           std::to_string(frames) + " frames");
+  }
+  const std::string recorded = Result(replay.mode, replay.won, replay.time);
+  if (!r.resultSeen) return mismatch(frames - 1, "no run ended; recorded " + recorded);
+  const std::string got = Result(replay.mode, r.won, r.time);
+  if (r.resultFrame != frames - 1 || r.won != replay.won || !SameBits(r.time, replay.time)) {
+    return mismatch(r.resultFrame,
+                    got + ", recorded " + recorded + " at frame " + std::to_string(frames - 1));
+  }
+  std::vector<double> times = r.frameTimes;
+  std::sort(times.begin(), times.end());
+  char stats[160] = "";
+  if (!times.empty()) {
+    std::snprintf(stats, sizeof stats,
+                  " (frame time shortest %.3f ms, median %.3f ms, longest %.3f ms)",
+                  times.front() * 1000.0, times[times.size() / 2] * 1000.0, times.back() * 1000.0);
+  }
+  text = std::string("verified: ") + (replay.mode == 2 ? "Ueberleben" : "Rennen") + " " +
+         FormatFloat7(replay.time) + " s, " + std::to_string(frames) + " frames" + stats;
+  return true;
+}

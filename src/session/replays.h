@@ -1,0 +1,51 @@
+// Replays of sessions and the ghost of the best run: recording while a level
+// is played, the files they go to, playing them back through the session
+// itself, and judging what the replayed session did against its record.
+//
+// Depends on: game (Game), replay (files), platform (tap, files), session.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "replay/replay_file.h"
+
+struct Game;
+
+inline const char* const kLastReplayPath = "Res/Replays/last.zrp";
+// "Res/Replays/<level file>.best.zrp": the run behind the level's record.
+std::string BestReplayPath(const std::string& levelFile);
+bool HasBestReplay(const std::string& levelFile);
+
+// Reads and checks a replay file: a whole replay of this format and
+// simulation, whose level file is there with the bytes it was played on.
+// False with the reason otherwise.
+bool LoadReplay(const std::string& path, Replay& replay, std::string& why);
+
+// At the level's start, right before its first clock reading: recording
+// begins (or, watching, the replay takes over the readings); the ghost of
+// the level's best run is loaded for a race when "Ghost" is "Enabled".
+void BeginSessionReplay(Game& game);
+// After every presented session frame's drawing, before the present: ball
+// 1's checkpoint is recorded (or compared), and a run that ended in this
+// frame is written to last.zrp, and to its best replay when it set a record.
+void ReplayFrame(Game& game);
+// At the session's end: recording stops, the ghost goes.
+void EndSessionReplay(Game& game);
+// The ghost at the player's elapsed play time, drawn where ball 1 is drawn.
+void StepAndDrawGhost(Game& game);
+
+// The checkpoints of a track's last run (a restart starts the play time at
+// zero again).
+std::vector<Checkpoint> LastRunOf(const std::vector<Checkpoint>& track);
+// Where the ghost is after elapsed seconds: the last checkpoint not later
+// than that, the first before it starts, the last after its run ended.
+Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed);
+
+// Plays the replay through the level's session: paced at its recorded
+// speed for watching, as fast as it goes for checking. Stores nothing.
+void PlayReplay(Game& game, const Replay& replay, bool paced);
+// After PlayReplay: whether the session did exactly what was recorded. The
+// text is "verified: Rennen 12.34567 s, 823 frames (...)" or
+// "mismatch at frame N: ...".
+bool JudgeReplay(const Game& game, const Replay& replay, std::string& text);
