@@ -1,34 +1,34 @@
 #!/usr/bin/env bash
 # The module graph: which module's code may include which other module's
 # headers, and who may include GL, GLU, SDL or OSMesa. Every #include "m/..."
-# under src/ is compared with the table below; anything the table does not
-# allow fails, with the file and the line. The table is layered (a module
-# names only modules above it in the list), so there are no cycles.
+# under src/ is compared with src/modules.txt, the table CMake links the
+# module libraries by; anything the table does not allow fails, with the file
+# and the line. The table is layered (a module names only modules above it in
+# the list), so there are no cycles.
 #
 #   bash tools/check-modules.sh          check (exit status 1 on a violation)
 #   bash tools/check-modules.sh --graph  print the graph as the code has it
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-# module: the modules it may use (bottom first).
-declare -A allowed=(
-  [image]=""
-  [world]=""
-  [audio]=""
-  [platform]="image"
-  [sim]="world"
-  [mapfile]="world platform"
-  [render]="image platform sim world"
-  [replay]="platform"
-  [game]="platform render sim world audio replay"
-  [sound]="game audio world platform replay"
-  [session]="sound game mapfile platform render sim world replay"
-  [frontend]="sound game mapfile platform render session sim world replay"
-  [app]="frontend session sound game mapfile platform render sim world image audio replay"
-)
-# Modules whose code may include GL/GLU/SDL/OSMesa headers. The screens
-# (session, frontend, app) still set up their frames with GL calls of their own.
-gl_allowed=" render platform session frontend app "
+# src/modules.txt is the table, bottom first: "module: uses... | gl". CMake
+# builds and links one library per line from the same table.
+declare -A allowed=()
+gl_allowed=" "
+order=()
+while IFS= read -r line; do
+  [[ "$line" =~ ^([a-z_]+):([^|]*)(\|(.*))?$ ]] || continue
+  m=${BASH_REMATCH[1]}
+  for dep in ${BASH_REMATCH[2]}; do
+    if [ -z "${allowed[$dep]+set}" ]; then
+      echo "src/modules.txt: $m uses $dep, which is not above it"
+      exit 1
+    fi
+  done
+  allowed[$m]=$(echo ${BASH_REMATCH[2]})
+  [[ "${BASH_REMATCH[4]}" == *gl* ]] && gl_allowed+="$m "
+  order+=("$m")
+done <src/modules.txt
 
 if [ "${1:-}" = "--graph" ]; then
   for d in src/*/; do
@@ -44,7 +44,7 @@ status=0
 for d in src/*/; do
   m=$(basename "$d")
   if [ -z "${allowed[$m]+set}" ]; then
-    echo "src/$m: a module the graph does not know; add it to tools/check-modules.sh"
+    echo "src/$m: a module the graph does not know; add it to src/modules.txt"
     status=1
     continue
   fi

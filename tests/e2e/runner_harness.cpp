@@ -126,17 +126,23 @@ bool ScratchRoot::Exists(const std::string& relative) const {
 
 RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
                       const std::vector<std::string>& extra, int timeoutS) {
-  RunResult result;
   const std::string scriptFile = root.File("script.txt");
-  const std::string outFile = root.File("stdout.txt");
-  const std::string errFile = root.File("stderr.txt");
   {
     std::ofstream out(scriptFile, std::ios::binary | std::ios::trunc);
     out << script;
   }
+  std::vector<std::string> args = extra;
+  args.push_back(scriptFile);
+  return RunHeadlessArgs(root, args, timeoutS);
+}
+
+RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string>& extra,
+                          int timeoutS) {
+  RunResult result;
+  const std::string outFile = root.File("stdout.txt");
+  const std::string errFile = root.File("stderr.txt");
   std::vector<std::string> args = {ZIRPEL_HEADLESS_BIN, "--root", root.path()};
   args.insert(args.end(), extra.begin(), extra.end());
-  args.push_back(scriptFile);
   const pid_t pid = ::fork();
   if (pid == 0) {
     // The player's folders of this root only: nothing of the developer's

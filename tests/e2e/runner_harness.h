@@ -52,6 +52,11 @@ struct RunResult {
 RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
                       const std::vector<std::string>& extra = {}, int timeoutS = 120);
 
+// Runs zirpel-headless with --root root and the arguments alone (no script),
+// e.g. {"--verify", FILE}.
+RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string>& args,
+                          int timeoutS = 120);
+
 // One dump line parsed shallowly: the top-level fields as raw JSON text.
 using Dump = std::map<std::string, std::string>;
 Dump ParseDump(const std::string& line);

@@ -61,6 +61,8 @@ struct Played {
   e2e::Dump start;  // the level's first frame
   e2e::Dump last;
   std::string board;
+  std::string bestReplay, lastReplay;  // host paths
+  e2e::RunResult verify;               // --verify of both
 };
 
 // Plays one script with its level alone in the scratch tree.
@@ -88,6 +90,9 @@ Played Play(const std::string& scriptName) {
   p.start = last("start.json");
   p.last = last("result.json");
   p.board = root.Read("Res/Leaderboard.dat");
+  p.bestReplay = root.File("Res/Replays/" + level + ".best.zrp");
+  p.lastReplay = root.File("Res/Replays/last.zrp");
+  p.verify = e2e::RunHeadlessArgs(root, {"--verify", p.bestReplay, p.lastReplay});
   return p;
 }
 
@@ -195,6 +200,18 @@ TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
   // The scratch leaderboard gained the level's record.
   EXPECT_EQ(p.board.rfind(level + "\r\n", 0), 0u) << p.board;
   EXPECT_NEAR(ParseNumber(p.board.substr(level.size() + 2)), e2e::Num(p.last, "BestTime"), 1e-3);
+  // The record's run, and the last run, re-run to the same result: the best
+  // replay with exactly the time the leaderboard stored.
+  const std::string stored =
+      p.board.substr(level.size() + 2, p.board.find('\r', level.size() + 2) - level.size() - 2);
+  const std::string mode = level.ends_with(".mapGame1") ? "Rennen" : "Ueberleben";
+  EXPECT_EQ(p.verify.exitCode, 0) << p.verify.output << p.verify.errors;
+  EXPECT_EQ(p.verify.output.rfind(p.bestReplay + ": verified: " + mode + " " + stored + " s, ", 0),
+            0u)
+      << p.verify.output;
+  EXPECT_NE(p.verify.output.find("\n" + p.lastReplay + ": verified: " + mode + " "),
+            std::string::npos)
+      << p.verify.output;
   const auto pinned = kPinnedHashes.find(scriptName);
   ASSERT_NE(pinned, kPinnedHashes.end()) << "no pinned hash for " << scriptName;
   EXPECT_EQ(e2e::Str(p.last, "SimHash"), pinned->second) << scriptName;

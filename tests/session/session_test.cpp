@@ -66,9 +66,14 @@ TEST(SessionControls, TogglesFlipOnTheirLettersOnly) {
   EXPECT_EQ(s.Wireframe, 1);
   EXPECT_TRUE(ApplyToggles(s, "z"));
   EXPECT_EQ(s.Wireframe, 0);
+  EXPECT_FALSE(ApplyToggles(s, "g"));
+  EXPECT_EQ(s.GhostHidden, 1);
+  ApplyToggles(s, "G");
+  EXPECT_EQ(s.GhostHidden, 0);
   EXPECT_FALSE(ApplyToggles(s, "y"));
   EXPECT_FALSE(ApplyToggles(s, ""));
   EXPECT_EQ(s.InfoOverlay, 0);
+  EXPECT_EQ(s.GhostHidden, 0);
 }
 
 TEST(SessionZoom, FliesUntilItPassesBallOneOrEnter) {

@@ -1,0 +1,250 @@
+// Replays: a recorded run re-runs to its result, and any change to it is
+// caught; the ghost of the best run changes nothing but its own drawing.
+#include "session/replays.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "e2e/runner_harness.h"
+
+namespace {
+
+const std::string kSource = ZIRPEL_SOURCE_DIR;
+const std::string kLevel = "01 Erste Schritte.mapGame1";
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Level 01 won straight from the menu; dumps every frame of the session to
+// dumps (when given).
+std::string RaceScript(const std::string& dumps = "") {
+  return "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey ENTER\n"
+         "until session\n" +
+         (dumps.empty() ? std::string() : "dump-every " + dumps + "\n") +
+         "frames 40\nhold RIGHT\nframes 200\nrelease RIGHT\nframes 120\n";
+}
+
+std::string Settings(const char* ghost) {
+  return e2e::ScratchRoot::SmallSettings(std::string("Particle=Enabled\r\nParticleNumber=35\r\n") +
+                                         ghost);
+}
+
+TEST(Replays, TheGhostIsTheLastRunAtThePlayersTime) {
+  const std::vector<Checkpoint> track = {{1, 1, 0.0},  {2, 2, 0.5}, {3, 3, 0.0},
+                                         {4, 4, 0.25}, {5, 5, 0.5}, {6, 6, 1.0}};
+  const std::vector<Checkpoint> last = LastRunOf(track);  // restarted at the third
+  ASSERT_EQ(last.size(), 4u);
+  const struct {
+    double elapsed;
+    float x;
+  } cases[] = {{-1.0, 3}, {0.0, 3}, {0.3, 4}, {0.5, 5}, {0.99, 5}, {1.0, 6}, {50.0, 6}};
+  for (const auto& c : cases) EXPECT_EQ(GhostAt(last, c.elapsed).x, c.x) << c.elapsed;
+  EXPECT_EQ(LastRunOf(std::vector<Checkpoint>()).size(), 0u);
+}
+
+// Recorded once for the tampering table below.
+class RecordedRace : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    root_ = new e2e::ScratchRoot(Settings(""));
+    root_->Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+    const e2e::RunResult run = e2e::RunHeadless(*root_, RaceScript());
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    bytes_ = root_->Read("Res/Replays/" + kLevel + ".best.zrp");
+  }
+  static void TearDownTestSuite() {
+    delete root_;
+    root_ = nullptr;
+  }
+  static e2e::ScratchRoot* root_;
+  static std::string bytes_;
+};
+e2e::ScratchRoot* RecordedRace::root_ = nullptr;
+std::string RecordedRace::bytes_;
+
+// The first reading of kind at or after frame, as an index into the events.
+std::size_t FindReading(const Replay& r, std::uint8_t kind, std::size_t frame, int value = -1) {
+  for (std::size_t i = r.log.frameEnds[frame - 1]; i < r.log.events.size(); ++i) {
+    const plat::TapEvent& e = r.log.events[i];
+    if (e.kind == kind && (value < 0 || e.value == value)) return i;
+  }
+  ADD_FAILURE() << "no such reading";
+  return 0;
+}
+
+// The replay with a count beyond anything the file holds, packed properly.
+std::string WithHugeCount(const std::string& file, const Replay& r) {
+  std::uint32_t unpacked = 0;
+  std::memcpy(&unpacked, file.data() + 6, 4);
+  std::string payload(unpacked, '\0');
+  uLongf got = unpacked;
+  uncompress(reinterpret_cast<Bytef*>(payload.data()), &got,
+             reinterpret_cast<const Bytef*>(file.data() + 14), file.size() - 18);
+  // The event count follows the header fields.
+  const std::size_t at = 4 + 1 + r.levelFile.size() + 8 + 1 + 1 + 4 + 4 + 1 + r.particle.size() +
+                         1 + r.particleNumber.size() + 2 + r.log.randomState.size() + 8;
+  std::size_t end = at;
+  while (static_cast<unsigned char>(payload[end]) & 0x80) ++end;
+  payload.replace(at, end + 1 - at, "\xff\xff\xff\xff\xff\xff\xff\x7f");
+  uLongf packedSize = compressBound(payload.size());
+  std::string packed(packedSize, '\0');
+  compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+           reinterpret_cast<const Bytef*>(payload.data()), payload.size());
+  packed.resize(packedSize);
+  std::string out = file.substr(0, 6);
+  const std::uint32_t sizes[2] = {static_cast<std::uint32_t>(payload.size()),
+                                  static_cast<std::uint32_t>(packed.size())};
+  out.append(reinterpret_cast<const char*>(sizes), 8);
+  out += packed;
+  const std::uint32_t crc = static_cast<std::uint32_t>(
+      crc32(0L, reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size())));
+  out.append(reinterpret_cast<const char*>(&crc), 4);
+  return out;
+}
+
+TEST_F(RecordedRace, EveryChangeIsAMismatchOrRefused) {
+  Replay good;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(bytes_, good, why)) << why;
+  ASSERT_TRUE(good.won);
+  ASSERT_GT(ReplayFrames(good), 200u);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* expected;  // how the line goes on after "FILE: "
+  };
+  std::vector<Case> cases;
+  cases.push_back({"as recorded", bytes_, "verified: Rennen "});
+  {
+    Replay r = good;  // the right cursor key let go for one frame
+    r.log.events[FindReading(r, plat::kTapKeyDown, 100, 1)].value = 0;
+    cases.push_back({"one input", EncodeReplay(r), "mismatch at frame "});
+  }
+  {
+    Replay r = good;  // one frame 1 ms longer
+    r.log.events[FindReading(r, plat::kTapTimer, 150)].timer += 0.001;
+    cases.push_back({"one frame time", EncodeReplay(r), "mismatch at frame "});
+  }
+  {
+    Replay r = good;  // a won result claimed for a slower time
+    r.time += 0.5f;
+    cases.push_back({"the result", EncodeReplay(r), "mismatch at frame "});
+  }
+  {
+    Replay r = good;
+    r.simulationVersion = kSimulationVersion + 1;
+    cases.push_back({"another simulation", EncodeReplay(r), "refused: simulation version"});
+  }
+  cases.push_back({"truncated", bytes_.substr(0, bytes_.size() / 2), "refused: truncated"});
+  std::string flipped = bytes_;
+  flipped[flipped.size() - 2] ^= 0x10;
+  cases.push_back({"checksum byte", flipped, "refused: checksum"});
+  cases.push_back({"huge count", WithHugeCount(bytes_, good), "refused: more readings"});
+  cases.push_back({"no replay", "ZIRPEL?", "refused: not a replay"});
+
+  std::vector<std::string> args = {"--verify"};
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string file = "case" + std::to_string(i) + ".zrp";
+    root_->Write(file, cases[i].bytes);
+    args.push_back(root_->File(file));
+  }
+  // A changed level file: the replay is refused before anything runs.
+  const std::string level = Slurp(kSource + "/res/maps/" + kLevel);
+  const e2e::RunResult run = e2e::RunHeadlessArgs(*root_, args);
+  root_->Write("Res/maps/" + kLevel, level + "\r\n");
+  const e2e::RunResult changed = e2e::RunHeadlessArgs(*root_, {"--verify", args[1]});
+  root_->Write("Res/maps/" + kLevel, level);
+
+  EXPECT_EQ(run.exitCode, 1) << run.errors;
+  std::istringstream lines(run.output);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line)) << cases[i].name;
+    const std::string head = args[i + 1] + ": " + cases[i].expected;
+    EXPECT_EQ(line.rfind(head, 0), 0u) << cases[i].name << ": " << line;
+  }
+  EXPECT_EQ(changed.exitCode, 1);
+  EXPECT_EQ(changed.output, args[1] + ": refused: level file changed: " + kLevel + "\n");
+  EXPECT_EQ(e2e::RunHeadlessArgs(*root_, {"--verify"}).exitCode, 2);
+}
+
+TEST(ReplayFile, EveryCutAndEveryFlippedByteIsRefused) {
+  Replay r;
+  r.levelFile = kLevel;
+  r.log.randomState = "1 2 3";
+  for (int f = 0; f < 50; ++f) {
+    plat::TapEvent e;
+    e.kind = plat::kTapTimer;
+    e.timer = 100.0 + f * 0.016;
+    r.log.events.push_back(e);
+    e.kind = plat::kTapPollKey;
+    e.key = f % 7 == 0 ? "g" : "";
+    r.log.events.push_back(e);
+    r.log.frameEnds.push_back(static_cast<std::uint32_t>(r.log.events.size()));
+    r.track.push_back({static_cast<float>(f), -1.0f, f * 0.016});
+  }
+  const std::string bytes = EncodeReplay(r);
+  Replay back;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(bytes, back, why)) << why;
+  EXPECT_EQ(back.log.events.size(), r.log.events.size());
+  EXPECT_EQ(back.log.events[15].key, "g");
+  EXPECT_EQ(back.log.events[98].timer, r.log.events[98].timer);
+  EXPECT_EQ(back.track[49].elapsed, r.track[49].elapsed);
+  for (std::size_t n = 0; n < bytes.size(); ++n) {
+    EXPECT_FALSE(DecodeReplay(bytes.substr(0, n), back, why)) << n;
+    std::string flipped = bytes;
+    flipped[n] ^= 0x01;
+    EXPECT_FALSE(DecodeReplay(flipped, back, why)) << n;
+  }
+  EXPECT_FALSE(DecodeReplay(bytes + "x", back, why));
+}
+
+TEST(Replays, TheGhostChangesNothingButItsOwnField) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  ASSERT_EQ(e2e::RunHeadless(root, RaceScript()).exitCode, 0);  // the best run
+  std::vector<std::vector<e2e::Dump>> runs;
+  for (const char* ghost : {"Ghost=Enabled\r\n", "Ghost=Disabled\r\n"}) {
+    root.Write("Res/settings.ini", Settings(ghost));
+    const std::string dumps = root.File(std::string("d") + ghost[6] + ".jsonl");
+    const e2e::RunResult run = e2e::RunHeadless(root, RaceScript(dumps));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    runs.push_back(e2e::ReadDumps(dumps));
+  }
+  ASSERT_EQ(runs[0].size(), runs[1].size());
+  ASSERT_GT(runs[0].size(), 300u);
+  int shown = 0;
+  std::string finish;  // where the ghost's run ended
+  for (std::size_t i = 0; i < runs[0].size(); ++i) {
+    e2e::Dump with = runs[0][i], without = runs[1][i];
+    EXPECT_EQ(without["Ghost"], "null");
+    if (with["Ghost"] != "null") {
+      ++shown;
+      // The same inputs as the best run: the ghost is where the ball is,
+      // up to the goal; there its run ended, and there it stays.
+      e2e::Dump ball = e2e::ParseDump(e2e::Element(with, "balls", 0));
+      if (finish.empty()) {
+        EXPECT_EQ(with["Ghost"], "[" + ball["x"] + "," + ball["y"] + "]") << i;
+      } else {
+        EXPECT_EQ(with["Ghost"], finish) << i;
+      }
+      if (e2e::Num(with, "GoalReached") == 1.0 && finish.empty()) finish = with["Ghost"];
+    }
+    with.erase("Ghost");
+    without.erase("Ghost");
+    ASSERT_EQ(with, without) << "frame " << i;
+  }
+  EXPECT_GT(shown, 300);
+  EXPECT_FALSE(finish.empty());
+}
+
+}  // namespace
