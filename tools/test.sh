@@ -8,7 +8,7 @@
 #   3. a clang Release build with warnings as errors (building is the check);
 #   4. the AddressSanitizer + UndefinedBehaviorSanitizer build running every
 #      unit and end-to-end test but the real-window ones, leaks checked;
-#   5. the PNG decoder's fuzz run.
+#   5. the PNG decoder's and the replay reader's fuzz runs.
 # Every test is counted from CTest's JUnit report and every step from its exit
 # status; the closing line is computed from those alone, and any failure makes
 # the command exit non-zero. Needs no display.
@@ -132,6 +132,7 @@ if wants asan; then
 fi
 if wants fuzz; then
   step "PNG fuzz run" env FUZZ_SECONDS="${FUZZ_SECONDS:-30}" bash tools/fuzz/run_png_fuzz.sh
+  step "replay fuzz run" env FUZZ_SECONDS="${FUZZ_SECONDS:-30}" bash tools/fuzz/run_replay_fuzz.sh
 fi
 
 echo "time per step:"

@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -144,7 +146,9 @@ struct TimerCoder {
     const std::uint8_t tag = r.U8();
     double t = 0.0;
     if (tag == 0 && tps > 0.0) {
-      prevTicks += r.SVar();
+      // Wrapping, as it was written: damage gives a wrong time, never a fault.
+      prevTicks = static_cast<std::int64_t>(static_cast<std::uint64_t>(prevTicks) +
+                                            static_cast<std::uint64_t>(r.SVar()));
       t = 100.0 + static_cast<double>(prevTicks) / tps;
     } else if (tag == 1) {
       t = FromBits(prevBits + static_cast<std::uint64_t>(r.SVar()));
@@ -218,6 +222,22 @@ std::string Payload(const Replay& rp) {
   return w.out;
 }
 
+// A pointer value stored as its change from before; one beyond an int is
+// damage.
+int PointerValue(Reader& r, int before) {
+  const std::int64_t change = r.SVar();
+  if (change < -(std::int64_t{1} << 32) || change > (std::int64_t{1} << 32)) {
+    r.bad = true;
+    return 0;
+  }
+  const std::int64_t v = before + change;
+  if (v < INT32_MIN || v > INT32_MAX) {
+    r.bad = true;
+    return 0;
+  }
+  return static_cast<int>(v);
+}
+
 bool ReadPayload(const std::string& payload, Replay& rp, std::string& why) {
   Reader r{payload};
   plat::TapLog& log = rp.log;
@@ -264,9 +284,9 @@ bool ReadPayload(const std::string& payload, Replay& rp, std::string& why) {
         e.key = r.Text(kMaxKeyBytes);
         break;
       case plat::kTapPointer:
-        e.pointer.x = static_cast<int>(prev.x + r.SVar());
-        e.pointer.y = static_cast<int>(prev.y + r.SVar());
-        e.pointer.buttons = static_cast<int>(r.SVar());
+        e.pointer.x = PointerValue(r, prev.x);
+        e.pointer.y = PointerValue(r, prev.y);
+        e.pointer.buttons = PointerValue(r, 0);
         prev = e.pointer;
         break;
       default:
