@@ -120,7 +120,9 @@ Pointer ReadPointer();
 void SetPointerVisible(bool visible);
 bool PointerVisible();
 
-double Timer();             // seconds, monotonic, arbitrary origin
+// Seconds, monotonic, arbitrary origin; the clock moves at frame boundaries
+// (a present, a sleep): readings within a frame agree.
+double Timer();
 void SleepMs(int ms);       // >= 100 ms: 50 ms steps, returns early on a key
 void SleepPlainMs(int ms);  // never cut short
 

@@ -160,6 +160,49 @@ struct TimerCoder {
   }
 };
 
+// A coordinate of ball 1 as the change of its bit pattern from the one
+// predicted by the two before (a ball at steady speed costs next to nothing).
+struct Coordinate {
+  std::uint32_t before = 0, beforeThat = 0;
+  std::uint32_t Predicted() const { return before + (before - beforeThat); }
+  std::int64_t Residual(std::uint32_t bits) {
+    const std::int64_t r = static_cast<std::int32_t>(bits - Predicted());
+    Shift(bits);
+    return r;
+  }
+  std::uint32_t Take(std::int64_t residual) {
+    const std::uint32_t bits = Predicted() + static_cast<std::uint32_t>(residual);
+    Shift(bits);
+    return bits;
+  }
+  void Shift(std::uint32_t bits) {
+    beforeThat = before;
+    before = bits;
+  }
+};
+
+// The track: the play time of frame k predicted from the one before and the
+// clock's step between the two frames' last readings.
+struct TrackCoder {
+  Coordinate x, y;
+  double last = 0.0;
+  std::vector<double> frameClock;  // each frame's last clock reading
+  explicit TrackCoder(const plat::TapLog& log) {
+    double clock = 0.0;
+    std::size_t i = 0;
+    for (const std::uint32_t end : log.frameEnds) {
+      for (; i < end && i < log.events.size(); ++i) {
+        if (log.events[i].kind == plat::kTapTimer) clock = log.events[i].timer;
+      }
+      frameClock.push_back(clock);
+    }
+  }
+  double Elapsed(std::size_t k) const {
+    if (k == 0 || k >= frameClock.size()) return last;
+    return last + (frameClock[k] - frameClock[k - 1]);
+  }
+};
+
 std::string Payload(const Replay& rp) {
   Writer w;
   const plat::TapLog& log = rp.log;
@@ -212,12 +255,13 @@ std::string Payload(const Replay& rp) {
     before = end;
   }
   w.Var(rp.track.size());
-  Checkpoint last;
-  for (const Checkpoint& c : rp.track) {
-    w.Var(Bits(c.x) ^ Bits(last.x));
-    w.Var(Bits(c.y) ^ Bits(last.y));
-    w.SVar(static_cast<std::int64_t>(Bits(c.elapsed) - Bits(last.elapsed)));
-    last = c;
+  TrackCoder track(log);
+  for (std::size_t k = 0; k < rp.track.size(); ++k) {
+    const Checkpoint& c = rp.track[k];
+    w.SVar(track.x.Residual(Bits(c.x)));
+    w.SVar(track.y.Residual(Bits(c.y)));
+    w.SVar(static_cast<std::int64_t>(Bits(c.elapsed) - Bits(track.Elapsed(k))));
+    track.last = c.elapsed;
   }
   return w.out;
 }
@@ -313,12 +357,13 @@ bool ReadPayload(const std::string& payload, Replay& rp, std::string& why) {
   const std::size_t points = r.Count(r.Left() / 3);
   if (r.bad || points != frames) return (why = "the track does not match the frames", false);
   rp.track.assign(points, Checkpoint());
-  Checkpoint last;
-  for (Checkpoint& c : rp.track) {
-    c.x = FromBits32(static_cast<std::uint32_t>(r.Var()) ^ Bits(last.x));
-    c.y = FromBits32(static_cast<std::uint32_t>(r.Var()) ^ Bits(last.y));
-    c.elapsed = FromBits(Bits(last.elapsed) + static_cast<std::uint64_t>(r.SVar()));
-    last = c;
+  TrackCoder track(log);
+  for (std::size_t k = 0; k < points && !r.bad; ++k) {
+    Checkpoint& c = rp.track[k];
+    c.x = FromBits32(track.x.Take(r.SVar()));
+    c.y = FromBits32(track.y.Take(r.SVar()));
+    c.elapsed = FromBits(Bits(track.Elapsed(k)) + static_cast<std::uint64_t>(r.SVar()));
+    track.last = c.elapsed;
   }
   if (r.bad) return (why = "the track is cut short", false);
   if (r.Left() != 0) return (why = "data after the track", false);

@@ -21,6 +21,30 @@
 namespace plat {
 namespace {
 
+// The clock now: counted from the first reading (as 100 s, like the
+// headless clock), not from boot, so times the game keeps in 32-bit floats
+// stay fine-grained.
+double ClockNow() {
+  static const Uint64 frequency = SDL_GetPerformanceFrequency();
+  static const Uint64 origin = SDL_GetPerformanceCounter();
+  return 100.0 +
+         static_cast<double>(SDL_GetPerformanceCounter() - origin) / static_cast<double>(frequency);
+}
+
+// What the game reads: the clock as it was at the latest frame boundary (a
+// present or a sleep), as the headless clock moves. Every reading within a
+// frame agrees, and a replay's record holds one new time per frame.
+double& LatchedClock() {
+  static double latched = ClockNow();
+  return latched;
+}
+double FrameClock() {
+  return LatchedClock();
+}
+void TickFrameClock() {
+  LatchedClock() = ClockNow();
+}
+
 // One game controller that is plugged in.
 struct Pad {
   SDL_GameController* controller = nullptr;
@@ -374,6 +398,7 @@ void ClearScreen() {
 
 void BackendPresent() {
   if (S().window) SDL_GL_SwapWindow(S().window);
+  TickFrameClock();
   S().keyPresses.NextFrame();
   S().buttonPresses.NextFrame();
   Pump();
@@ -457,12 +482,7 @@ bool PointerVisible() {
 }
 
 double BackendTimer() {
-  // Counted from the first reading (as 100 s, like the headless clock), not
-  // from boot: times the game keeps in 32-bit floats stay fine-grained.
-  static const Uint64 frequency = SDL_GetPerformanceFrequency();
-  static const Uint64 origin = SDL_GetPerformanceCounter();
-  return 100.0 +
-         static_cast<double>(SDL_GetPerformanceCounter() - origin) / static_cast<double>(frequency);
+  return FrameClock();
 }
 
 double BackendTimerTicksPerSecond() {
@@ -471,6 +491,7 @@ double BackendTimerTicksPerSecond() {
 
 void SleepPlainMs(int ms) {
   if (ms > 0) SDL_Delay(static_cast<Uint32>(ms));
+  TickFrameClock();
   Pump();
 }
 
