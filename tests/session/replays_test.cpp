@@ -248,4 +248,28 @@ TEST(Replays, TheGhostChangesNothingButItsOwnField) {
   EXPECT_FALSE(finish.empty());
 }
 
+TEST(Replays, WWatchesTheBestRunAndStoresNothing) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  ASSERT_EQ(e2e::RunHeadless(root, RaceScript()).exitCode, 0);
+  const std::string board = root.Read("Res/Leaderboard.dat");
+  const std::string last = root.Read("Res/Replays/last.zrp");
+  const e2e::RunResult run = e2e::RunHeadless(
+      root,
+      "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey w\n"
+      "until session 5\nframes 100\ndump " +
+          root.File("w.json") + "\nuntil levelselect 1000\nframes 2\ndump " +
+          root.File("back.json") + "\n");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<e2e::Dump> watching = e2e::ReadDumps(root.File("w.json"));
+  const std::vector<e2e::Dump> back = e2e::ReadDumps(root.File("back.json"));
+  ASSERT_EQ(watching.size(), 1u);
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_NE(watching[0].at("HudTexts").find("\"Wiederholung\""), std::string::npos);
+  EXPECT_EQ(watching[0].at("Ghost"), "null");
+  EXPECT_EQ(e2e::Str(back[0], "screen"), "levelselect");
+  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
+  EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+}
+
 }  // namespace
