@@ -272,4 +272,14 @@ TEST(Replays, WWatchesTheBestRunAndStoresNothing) {
   EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
 }
 
+TEST(Replays, AReplayThatCannotBeWrittenLeavesPlayAndRecordAlone) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  root.Write("Res/Replays", "a file where the folder should be");
+  const e2e::RunResult run = e2e::RunHeadless(root, RaceScript());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(root.Read("Res/Leaderboard.dat").rfind(kLevel + "\r\n", 0), 0u);
+  EXPECT_NE(run.errors.find("Wiederholung"), std::string::npos) << run.errors;
+}
+
 }  // namespace
