@@ -9,6 +9,15 @@
 
 namespace {
 
+// The start coordinate: the nearest whole number, halves to even, held to
+// what an int holds (a map may write 1e999).
+int StartCoordinate(float v) {
+  const double r = std::nearbyint(static_cast<double>(v));
+  if (!(r > -2147483648.0)) return r < 0.0 ? -2147483647 - 1 : 0;
+  if (r > 2147483647.0) return 2147483647;
+  return static_cast<int>(r);
+}
+
 int ClampedGoalIndex(const GoalState& goal) {
   const int i = goal.BallIndex();
   if (i < 1) return 1;
@@ -26,8 +35,8 @@ void SetUpLevelObjects(SimState& sim, SessionState& session, const MapText& map)
 
   if (map.Line(1) == "BallPosition") {
     const Point p = ParsePoint(map.Line(2));
-    session.StartPositionX = static_cast<int>(std::nearbyint(p.x));
-    session.StartPositionY = static_cast<int>(std::nearbyint(p.y));
+    session.StartPositionX = StartCoordinate(p.x);
+    session.StartPositionY = StartCoordinate(p.y);
   } else {
     session.StartPositionX = 0;
     session.StartPositionY = 1;
