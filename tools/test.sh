@@ -4,20 +4,26 @@
 #      real-window tests under Xvfb and the level scripts included;
 #   2. the canary: one test made to fail on purpose must be counted as failed;
 #   3. a clang Release build with warnings as errors (building is the check);
-#   4. the AddressSanitizer + UndefinedBehaviorSanitizer build running every
-#      unit and end-to-end test but the real-window ones, leaks checked;
-#   5. the PNG decoder's fuzz run.
+#   4. the clang AddressSanitizer + UndefinedBehaviorSanitizer build running
+#      every unit and end-to-end test but the real-window ones (the level
+#      scripts included), leaks checked, and the soak's one-minute version;
+#   5. each fuzz target of that build (PNG, maps, settings, leaderboard, the
+#      runner's scripts) for FUZZ_SECONDS (default 30) each;
+#   6. the soak's one-minute version in the dev build: every level played for
+#      one simulated minute, nothing may become non-finite;
+#   7. 100 kills in the middle of storing records, and a record stored onto a
+#      full file system (a small tmpfs: needs root, as CI has).
 # Every test is counted from CTest's JUnit report and every step from its exit
 # status; the closing line is computed from those alone, and any failure makes
 # the command exit non-zero. Needs no display.
 #
-# ZIRPEL_STEPS (default "dev canary clang asan fuzz") picks steps, e.g.
-# ZIRPEL_STEPS=dev for a quick local run.
+# ZIRPEL_STEPS (default "dev canary clang asan fuzz soak kill") picks steps,
+# e.g. ZIRPEL_STEPS=dev for a quick local run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh || exit 1
 
-steps=" ${ZIRPEL_STEPS:-dev canary clang asan fuzz} "
+steps=" ${ZIRPEL_STEPS:-dev canary clang asan fuzz soak kill} "
 jobs=$(nproc)
 passed=0
 failed=0
@@ -98,6 +104,19 @@ tests_in() {
   timings+=("$label tests: $((SECONDS - start)) s ($LAST_PASSED passed, $LAST_FAILED failed)")
 }
 
+# fuzz_run NAME SECONDS: one fuzz target; its output goes to a log, of which
+# the executions are shown, or the end when it failed.
+fuzz_run() {
+  local log="build-asan/fuzz/$1.log"
+  mkdir -p build-asan/fuzz
+  if bash tools/fuzz/run_fuzz.sh "$1" "$2" >"$log" 2>&1; then
+    grep -E '^stat::number_of_executed_units' "$log" | sed "s/^/  $1: /"
+  else
+    tail -n 40 "$log"
+    return 1
+  fi
+}
+
 # The canary must be reported as failed through the same counting code; if
 # it is not, the count cannot be trusted and the run fails.
 canary() {
@@ -116,16 +135,31 @@ if wants dev; then
 fi
 wants canary && step "canary" canary
 wants clang && step "clang build (Release)" build_preset clang
+if wants asan || wants fuzz; then
+  step "asan build (clang, with the fuzz targets)" build_preset asan
+fi
 if wants asan; then
-  step "asan build" build_preset asan
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0
   export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   tests_in asan build-asan -E '^RealWindow\.'
+  step "soak, 1 simulated minute per level (asan)" \
+    build-asan/tools/soak/zirpel-soak --minutes 1 --jobs "$jobs"
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 fi
 if wants fuzz; then
-  step "PNG fuzz run" env FUZZ_SECONDS="${FUZZ_SECONDS:-30}" bash tools/fuzz/run_png_fuzz.sh
+  for target in png map settings leaderboard script; do
+    step "fuzz $target (${FUZZ_SECONDS:-30} s)" fuzz_run "$target" "${FUZZ_SECONDS:-30}"
+  done
+fi
+if wants soak; then
+  wants dev || step "dev build (GCC, RelWithDebInfo)" build_preset dev
+  step "soak, 1 simulated minute per level" build/tools/soak/zirpel-soak --minutes 1 --jobs "$jobs"
+fi
+if wants kill; then
+  wants dev || wants soak || step "dev build (GCC, RelWithDebInfo)" build_preset dev
+  step "100 kills while storing records" build/tools/killwrite/zirpel-kill-write --trials 100
+  step "a record stored onto a full disk" build/tools/killwrite/zirpel-kill-write --disk-full
 fi
 
 echo "time per step:"
