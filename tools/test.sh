@@ -31,6 +31,8 @@ failures=()
 timings=()
 
 wants() { [[ "$steps" == *" $1 "* ]]; }
+times_file=$(mktemp)
+trap 'rm -f "$times_file"' EXIT
 
 # count_junit FILE: prints "PASSED FAILED" from a CTest JUnit report. A test
 # passed only when its status is "run"; fail, notrun and anything else failed.
@@ -49,7 +51,8 @@ count_junit() {
 run_ctest() {
   local label=$1 dir=$2
   shift 2
-  local report="$dir/junit-$label.xml"
+  # CTest takes a relative report path from the build folder: give it whole.
+  local report="$PWD/$dir/junit-$label.xml"
   rm -f "$report"
   ctest --test-dir "$dir" -j"$jobs" --output-on-failure --output-junit "$report" "$@" \
     >"$dir/ctest-$label.log" 2>&1
@@ -75,11 +78,25 @@ run_ctest() {
   LAST_FAILED=$f
 }
 
+# cpu_now: CPU_NOW = processor seconds (user and system) of every finished
+# child so far: next to the wall time, what a step costs on a machine shared
+# with others. (times must run in this shell, not in a pipe or $(...).)
+cpu_now() {
+  times >"$times_file"
+  CPU_NOW=$(tail -n 1 "$times_file" | awk '{
+    t = 0
+    for (i = 1; i <= 2; i++) { split($i, a, /[ms]/); t += a[1] * 60 + a[2] }
+    printf "%d", t
+  }')
+}
+
 # step NAME COMMAND...: one check that passes or fails by its exit status.
 step() {
   local name=$1
   shift
-  local start=$SECONDS
+  local start=$SECONDS cpu
+  cpu_now
+  cpu=$CPU_NOW
   if "$@"; then
     passed=$((passed + 1))
   else
@@ -87,7 +104,8 @@ step() {
     failures+=("$name")
     echo "step failed: $name"
   fi
-  timings+=("$name: $((SECONDS - start)) s")
+  cpu_now
+  timings+=("$name: $((SECONDS - start)) s (cpu $((CPU_NOW - cpu)) s)")
 }
 
 build_preset() {
@@ -97,19 +115,38 @@ build_preset() {
 tests_in() {
   local label=$1 dir=$2
   shift 2
-  local start=$SECONDS
+  local start=$SECONDS cpu
+  cpu_now
+  cpu=$CPU_NOW
   run_ctest "$label" "$dir" "$@"
   passed=$((passed + LAST_PASSED))
   failed=$((failed + LAST_FAILED))
-  timings+=("$label tests: $((SECONDS - start)) s ($LAST_PASSED passed, $LAST_FAILED failed)")
+  cpu_now
+  cpu=$((CPU_NOW - cpu))
+  timings+=("$label tests: $((SECONDS - start)) s (cpu $cpu s; $LAST_PASSED passed, $LAST_FAILED failed)")
 }
 
-# fuzz_run NAME SECONDS: one fuzz target; its output goes to a log, of which
-# the executions are shown, or the end when it failed.
-fuzz_run() {
-  local log="build-asan/fuzz/$1.log"
+# fuzz_all SECONDS NAME...: runs the fuzz targets, as many at a time as
+# there are cores, each into its log and exit status file.
+fuzz_all() {
+  local seconds=$1 name
+  shift
   mkdir -p build-asan/fuzz
-  if bash tools/fuzz/run_fuzz.sh "$1" "$2" >"$log" 2>&1; then
+  for name in "$@"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
+    (
+      bash tools/fuzz/run_fuzz.sh "$name" "$seconds" >"build-asan/fuzz/$name.log" 2>&1
+      echo $? >"build-asan/fuzz/$name.status"
+    ) &
+  done
+  wait
+}
+
+# fuzz_result NAME: passes when the target's run ended well; shows its
+# executions, or the end of its log when it failed.
+fuzz_result() {
+  local log="build-asan/fuzz/$1.log"
+  if [ "$(cat "build-asan/fuzz/$1.status" 2>/dev/null)" = 0 ]; then
     grep -E '^stat::number_of_executed_units' "$log" | sed "s/^/  $1: /"
   else
     tail -n 40 "$log"
@@ -148,8 +185,16 @@ if wants asan; then
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 fi
 if wants fuzz; then
-  for target in png map settings leaderboard script; do
-    step "fuzz $target (${FUZZ_SECONDS:-30} s)" fuzz_run "$target" "${FUZZ_SECONDS:-30}"
+  fuzz_targets=(png map settings leaderboard script)
+  start=$SECONDS
+  cpu_now
+  cpu=$CPU_NOW
+  rm -f build-asan/fuzz/*.status
+  fuzz_all "${FUZZ_SECONDS:-30}" "${fuzz_targets[@]}"
+  cpu_now
+  timings+=("fuzz targets, $jobs at a time: $((SECONDS - start)) s (cpu $((CPU_NOW - cpu)) s)")
+  for target in "${fuzz_targets[@]}"; do
+    step "fuzz $target (${FUZZ_SECONDS:-30} s)" fuzz_result "$target"
   done
 fi
 if wants soak; then
