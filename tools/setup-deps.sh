@@ -8,8 +8,9 @@ packages=(
   libsdl2-dev libosmesa6-dev libgl1-mesa-dev libglu1-mesa-dev
   zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2
   libgtest-dev libbenchmark-dev
-  xvfb xdotool imagemagick libx11-dev
+  xvfb xdotool imagemagick libx11-dev x11-xkb-utils
   clang
+  desktop-file-utils appstream dpkg-dev groff-base
 )
 
 missing=()

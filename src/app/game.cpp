@@ -3,6 +3,9 @@
 
 #include <GL/gl.h>
 
+#include <string>
+#include <vector>
+
 #include "app/intro.h"
 #include "frontend/menu.h"
 #include "platform/platform.h"
@@ -37,13 +40,32 @@ void ChooseScreenSize(Game& game) {
   if (v.ScreenWidth <= 0 || v.ScreenHeight <= 0) plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
 }
 
-void OpenTheScreen(Game& game) {
+// Without its pictures the game would open a window of white rectangles:
+// say where it looked instead.
+bool FindTheData() {
+  std::vector<std::string> tried;
+  if (plat::FindPlaces(plat::PlaceInputsFromProcess(), tried)) return true;
+  std::string text =
+      "Die Spieldaten wurden nicht gefunden: kein Ordner mit den Bildern des Spiels "
+      "(gfx/*.png).\nGesucht in:\n";
+  for (const std::string& place : tried) text += "  " + place + "\n";
+  text +=
+      "Das Spiel aus seinem Ordner starten, es installieren oder ZIRPEL_DATA_DIR auf den "
+      "Datenordner setzen.";
+  plat::ConsoleWarning(text);
+  return false;
+}
+
+// Returns false when no window with a GL context could be had at all.
+bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
   VideoState& v = game.video;
-  const bool fullscreen = SettingsGet(game.settings, "Fullscreen") == "Enabled";
-  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return;
+  const bool fullscreen = launch.fullscreen >= 0
+                              ? launch.fullscreen == 1
+                              : SettingsGet(game.settings, "Fullscreen") == "Enabled";
+  if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return true;
   // A size the system refuses (far too large, say): the desktop, windowed.
   plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
-  plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
+  return plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
 }
 
 }  // namespace
@@ -69,16 +91,24 @@ void DrainKeys(Game& game) {
   } while (!game.frame.LastKey.empty());
 }
 
-int RunGame(Game& game) {
+int RunGame(Game& game, const LaunchOptions& launch) {
   plat::SeedRandom(plat::Timer());
   PrintBanner();
   InitGameState(game);
+  if (!FindTheData()) return kNoDataExitCode;
   plat::SetWindowTitle("Quobbes Zirpel");
-  SettingsLoad(game.settings, plat::ExecutableDir() + "\\Res\\settings.ini");
+  SettingsLoad(game.settings, plat::SettingsFile());
   ChooseScreenSize(game);
-  OpenTheScreen(game);
+  if (!OpenTheScreen(game, launch)) {
+    // No display, no GL, every size refused: say so instead of running
+    // blind without a context.
+    plat::ConsoleError("Quobbes Zirpel: kein Fenster mit OpenGL zu bekommen (" +
+                       plat::OpenScreenError() + "). Laeuft eine grafische Oberflaeche?");
+    return 1;
+  }
   plat::ClearScreen();
   SetUpVideo(game.video);
+  StartSound(game);
   if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
   ReadLeaderboard(game.board, "Res/Leaderboard.dat");
   LoadMap(game.map, "Res/maps/Mainmenu.startmap");

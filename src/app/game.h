@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "app/sound.h"
 #include "app/video.h"
 #include "frontend/frontend_state.h"
 #include "session/session_state.h"
@@ -32,6 +33,7 @@ struct Game {
   SessionState session;
   Leaderboard board;
   HudState hud;
+  SoundState sound;
   int exitCode = -1;  // >= 0 once the program is to end
 };
 
@@ -45,5 +47,13 @@ void MeasureFrameTime(Game& game);
 // Sleeps 1 ms and polls until no key string is waiting.
 void DrainKeys(Game& game);
 
+// What the command line may change for one run.
+struct LaunchOptions {
+  int fullscreen = -1;  // -1 as the settings say, 0 a window, 1 full screen
+};
+
+// Exit code when no data folder holds the game's pictures.
+constexpr int kNoDataExitCode = 1;
+
 // The whole program: start-up, intro, menu loop. Returns the exit code.
-int RunGame(Game& game);
+int RunGame(Game& game, const LaunchOptions& launch = LaunchOptions());

@@ -160,5 +160,19 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   j.Raw(FloatList(g.credits.CreditsFade, 3));
   j.Int("InfoOverlay", g.session.InfoOverlay);
   j.Int("Wireframe", g.session.Wireframe);
+  j.Key("HudTexts");
+  j.Raw("[");
+  for (size_t i = 0; i < g.hud.shownTexts.size(); ++i) {
+    if (i > 0) j.Raw(",");
+    j.RawString(g.hud.shownTexts[i]);
+  }
+  j.Raw("]");
+  j.Key("Sounds");
+  j.Raw("[");
+  for (size_t i = 0; i < g.sound.Sounds.size(); ++i) {
+    if (i > 0) j.Raw(",");
+    j.RawString(g.sound.Sounds[i]);
+  }
+  j.Raw("]");
   return j.Done();
 }

@@ -8,6 +8,7 @@
 
 #include "image/png.h"
 #include "platform/fonts.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -53,20 +54,28 @@ constexpr TextureRow kTextureTable[] = {
     {&Textures::ScreenTexture, "res/gfx/ScreenTexture.png", 2048, 2048},
 };
 
-void LoadTexture(const TextureRow& row, unsigned& handle) {
+// Returns whether the picture could be decoded; without it the texture
+// stays empty.
+bool LoadTexture(const TextureRow& row, unsigned& handle) {
   GLuint name = 0;
   glGenTextures(1, &name);
   handle = name;
   glBindTexture(GL_TEXTURE_2D, name);
-  const PngImage image = DecodePngFile(row.file, kPngOpenGl);
+  std::string reason;
+  const PngImage image = DecodePngFile(row.file, kPngOpenGl, &reason);
   if (image) {
     int w = row.width, h = row.height;
     TextureUploadSize(image.width, image.height, w, h);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data);
+  } else {
+    // The texture stays without a picture, as it always did; the player
+    // learns which file it is and why.
+    plat::ConsoleWarning("Bild " + plat::ResolvePath(row.file) + " nicht ladbar: " + reason);
   }
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  return static_cast<bool>(image);
 }
 
 int RoundFloatToInt(float value) {
@@ -156,7 +165,10 @@ void SetUpVideo(VideoState& video) {
   video.TextFont = plat::BuildBitmapFont(TextFontHeight(video.TextUnit), 500);
   video.TitleFont = plat::BuildBitmapFont(TitleFontHeight(video.TextUnit), 300);
 
-  for (const TextureRow& row : kTextureTable) LoadTexture(row, video.tex.*row.handle);
+  for (const TextureRow& row : kTextureTable) {
+    const bool loaded = LoadTexture(row, video.tex.*row.handle);
+    if (row.handle == &Textures::ScreenTexture) video.tex.ScreenTextureLoaded = loaded;
+  }
   glBindTexture(GL_TEXTURE_2D, 0);
 
   video.DiskQuadric = gluNewQuadric();

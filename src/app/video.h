@@ -17,6 +17,7 @@ struct Textures {
   unsigned SphereBlueTexture = 0;
   unsigned SphereRedTexture = 0;
   unsigned ScreenTexture = 0;
+  bool ScreenTextureLoaded = false;  // its picture decoded and uploaded
 };
 
 struct VideoState {

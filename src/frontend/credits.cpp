@@ -165,6 +165,7 @@ void RunCredits(Game& game) {
       break;
     }
     glTranslatef(0.0f, 0.0f, -kTextDepth);
+    HearFrame(game, "credits");
     plat::Present();
     glPopMatrix();
     plat::SleepMs(10);

@@ -18,6 +18,11 @@ struct LevelSelectState {
   int HighlightedLevel = 1;  // 1-based row
   int KeyboardCursor = 1;
   std::string ChosenLevelFile;
+  // The pointer's pixels at the last frame (none yet on entry) and whether it
+  // had moved then: only a pointer in motion or clicking picks anything.
+  bool pointerSeen = false;
+  int pointerX = 0, pointerY = 0;
+  bool pointerMovedBefore = false;
 };
 
 struct CreditsState {

@@ -9,6 +9,7 @@
 #include "frontend/menu.h"
 #include "platform/platform.h"
 #include "session/leaderboard.h"
+#include "session/rules.h"
 #include "session/session.h"
 #include "sim/level_objects.h"
 
@@ -52,7 +53,16 @@ bool SelectionFrame(Game& game) {
   glPushMatrix();
   PollKeyInto(game);
   const plat::Pointer ptr = plat::ReadPointer();
+  const bool wasHeld = menu.LeftButtonHeld == 1.0f;
   TrackPointerButtons(menu, ptr.buttons);
+  // A pointer resting over the list (the screen's centre lies on row 5)
+  // must not undo the cursor keys every frame: it picks a row or a mode only
+  // when it moves, or when its button goes down there.
+  const bool pressed = !wasHeld && menu.LeftButtonHeld == 1.0f;
+  const bool moved = sel.pointerSeen && (ptr.x != sel.pointerX || ptr.y != sel.pointerY);
+  sel.pointerSeen = true;
+  sel.pointerX = ptr.x;
+  sel.pointerY = ptr.y;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glBlendFunc(GL_ONE, GL_ZERO);
 
@@ -60,18 +70,26 @@ bool SelectionFrame(Game& game) {
     DrawBox(-2.2f, -0.8f, mode, mode == sel.SelectedMode ? 0.4f : 0.15f);
   }
   // The level boxes test the pointer of the previous frame: it is converted
-  // only after them.
+  // only after them (and so is its motion).
   {
+    const bool follow = sel.pointerMovedBefore || pressed;
     const std::vector<std::string> files = ListLevels(sel.SelectedMode);
     const int rows = files.empty() ? 1 : static_cast<int>(files.size());
     for (int i = 1; i <= rows; ++i) {
       DrawBox(-0.5f, 1.6f, i, i == sel.HighlightedLevel ? 0.4f : 0.15f);
-      if (InsideLevelBox(i, menu.PointerWorldX, menu.PointerWorldY)) sel.HighlightedLevel = i;
+      if (follow && InsideLevelBox(i, menu.PointerWorldX, menu.PointerWorldY)) {
+        sel.HighlightedLevel = i;
+      }
     }
   }
   PointerToWorld(game.video, ptr.x, ptr.y, menu.PointerWorldX, menu.PointerWorldY);
   const int pointed = ModeAt(menu.PointerWorldX, menu.PointerWorldY);
-  if (pointed != 0) sel.SelectedMode = pointed;
+  if ((moved || pressed) && pointed != 0) {
+    sel.SelectedMode = pointed;
+  } else if (game.frame.LastKey == plat::kKeyLeft || game.frame.LastKey == plat::kKeyRight) {
+    sel.SelectedMode = sel.SelectedMode == 1 ? 2 : 1;  // the other mode, as pointing at it
+  }
+  sel.pointerMovedBefore = moved;
 
   Label(game, sel.SelectedMode == 1 ? "vorhandene Level (Rennen)" : "vorhandene Level (Ueberleben)",
         -0.4f, 1.7f, 1.0f, 1.0f, 1.0f);
@@ -90,8 +108,7 @@ bool SelectionFrame(Game& game) {
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
 
-  // Cursor up and down move the highlighted row (with wrap-around); the
-  // mode follows the pointer only.
+  // Cursor up and down move the highlighted row (with wrap-around).
   if (game.frame.LastKey == plat::kKeyUp) {
     sel.HighlightedLevel = WrapRow(sel.HighlightedLevel, -1, rows);
     sel.KeyboardCursor = sel.HighlightedLevel;
@@ -105,6 +122,7 @@ bool SelectionFrame(Game& game) {
     return true;
   }
   glPopMatrix();
+  HearFrame(game, "levelselect");
   plat::Present();
   plat::SleepMs(10);
   return false;
@@ -146,6 +164,8 @@ void RunLevelSelection(Game& game) {
   sel.HighlightedLevel = 1;
   sel.KeyboardCursor = 1;
   sel.ChosenLevelFile.clear();
+  sel.pointerSeen = false;
+  sel.pointerMovedBefore = false;
   for (;;) {
     plat::SetScreenName("levelselect");
     if (SelectionFrame(game)) break;
@@ -158,6 +178,7 @@ void StartLevel(Game& game) {
   const std::string path = "Res/maps/" + sel.ChosenLevelFile;
   game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
   LoadMap(game.map, path);
+  ClearRunLeftovers(game);
   game.session.BestTime = LookUpBestTime(game.board, sel.ChosenLevelFile);
   DrainKeys(game);
   plat::SetPointerVisible(false);

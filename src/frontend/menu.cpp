@@ -250,6 +250,7 @@ void RunMainMenu(Game& game) {
 
     glTranslatef(0.0f, 0.0f, -kTextDepth);
     glFlush();
+    HearFrame(game, "menu");
     plat::Present();
     glPopMatrix();
     plat::SleepMs(1);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host_paths.h"
 #include "platform/platform.h"
 
 namespace plat {
@@ -22,11 +23,6 @@ namespace {
 bool Exists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int CompareNoCase(const std::string& a, const std::string& b) {
@@ -58,6 +54,35 @@ std::string FindNoCase(const std::string& dir, const std::string& name) {
   return best;
 }
 
+// What a failed write means for the player, in German; the system's own
+// words for the rarer cases.
+std::string WriteFailure(const std::string& path, int error) {
+  const char* why = nullptr;
+  switch (error) {
+    case EACCES:
+    case EPERM:
+      why = "keine Schreibrechte";
+      break;
+    case EROFS:
+      why = "das Dateisystem ist schreibgeschuetzt";
+      break;
+    case ENOSPC:
+    case EDQUOT:
+      why = "kein Platz mehr";
+      break;
+    case ENOENT:
+    case ENOTDIR:
+      why = "der Ordner fehlt";
+      break;
+    case EISDIR:
+      why = "dort liegt ein Ordner";
+      break;
+    default:
+      break;
+  }
+  return path + ": " + (why ? why : std::strerror(error));
+}
+
 std::mt19937_64& Generator() {
   static std::mt19937_64 gen(12345u);
   return gen;
@@ -65,9 +90,19 @@ std::mt19937_64& Generator() {
 
 }  // namespace
 
-std::string ResolvePath(const std::string& gamePath) {
-  std::string path = gamePath;
-  std::replace(path.begin(), path.end(), '\\', '/');
+namespace host {
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string WalkNoCase(const std::string& path) {
   if (path.empty() || Exists(path)) return path;
   // Walk the components, keeping each that exists and matching the others
   // without regard to case ("res" and "Res" are the same directory).
@@ -94,6 +129,30 @@ std::string ResolvePath(const std::string& gamePath) {
     pos = next + 1;
   }
   return out;
+}
+
+bool MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    ::mkdir(path.substr(0, slash).c_str(), 0700);
+  }
+  ::mkdir(path.c_str(), 0700);
+  return IsDirectory(path);
+}
+
+}  // namespace host
+
+std::string ResolvePath(const std::string& gamePath) {
+  std::string path = gamePath;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  const host::HostCandidates c = host::CandidatesFor(path);
+  if (c.paths.empty()) return host::WalkNoCase(path);
+  // A player's level takes the place of the shipped one of the same name.
+  for (size_t i = 0; i + 1 < c.paths.size(); ++i) {
+    const std::string found = host::WalkNoCase(c.paths[i]);
+    if (host::IsRegularFile(found)) return found;
+  }
+  return host::WalkNoCase(c.paths.back());
 }
 
 std::vector<std::string> SplitTextLines(const std::string& text, const TextLimits& limits,
@@ -169,33 +228,46 @@ int CountCommaItems(const std::string& gamePath) {
   return count;
 }
 
-bool WriteFileAtomically(const std::string& gamePath, const std::string& text) {
-  std::string path = ResolvePath(gamePath);
+bool WriteFileAtomically(const std::string& gamePath, const std::string& text,
+                         std::string* reason) {
+  std::string slashed = gamePath;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  const host::HostCandidates c = host::CandidatesFor(slashed);
+  const std::string path = host::WalkNoCase(c.paths.empty() ? slashed : c.paths.back());
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  // The player's folder is made when the first file goes into it.
+  if (c.inPlayerFolder && slash != std::string::npos) host::MakeFolders(path.substr(0, slash));
   const std::string temp = path + ".tmp";
+  auto fail = [&](int error) {
+    if (reason != nullptr) *reason = WriteFailure(path, error);
+    return false;
+  };
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) return fail(errno);
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
     if (w < 0) {
       if (errno == EINTR) continue;
+      const int error = errno;
       ::close(fd);
       ::unlink(temp.c_str());
-      return false;
+      return fail(error);
     }
     done += static_cast<size_t>(w);
   }
   if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    const int error = errno;
     ::unlink(temp.c_str());
-    return false;
+    return fail(error);
   }
   if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int error = errno;
     ::unlink(temp.c_str());
-    return false;
+    return fail(error);
   }
   // Make the rename itself durable.
-  const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
   if (dfd >= 0) {
     ::fsync(dfd);
@@ -211,17 +283,26 @@ std::vector<std::string> ListFiles(const std::string& pattern) {
   const size_t slash = p.rfind('/');
   const std::string dirPart = slash == std::string::npos ? std::string() : p.substr(0, slash);
   const std::string filePattern = slash == std::string::npos ? p : p.substr(slash + 1);
-  const std::string dir = dirPart.empty() ? std::string(".") : ResolvePath(dirPart);
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return names;
-  while (dirent* e = ::readdir(d)) {
-    const std::string name = e->d_name;
-    if (name.empty() || name[0] == '.') continue;  // hidden files and . ..
-    if (::fnmatch(filePattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
-    if (!IsRegularFile(dir + "/" + name)) continue;
-    names.push_back(name);
+  host::HostCandidates c = host::CandidatesFor(dirPart);
+  if (c.paths.empty()) c.paths.push_back(dirPart);
+  // Several folders (the player's levels and the shipped ones) give one
+  // list; a name the player's folder has hides the same name further down.
+  for (const std::string& folder : c.paths) {
+    const std::string dir = folder.empty() ? std::string(".") : host::WalkNoCase(folder);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) continue;
+    const size_t before = names.size();
+    while (dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name.empty() || name[0] == '.') continue;  // hidden files and . ..
+      if (::fnmatch(filePattern.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
+      if (!host::IsRegularFile(dir + "/" + name)) continue;
+      const auto hidden = std::find_if(names.begin(), names.begin() + static_cast<long>(before),
+                                       [&](const std::string& n) { return EqualNoCase(n, name); });
+      if (hidden == names.begin() + static_cast<long>(before)) names.push_back(name);
+    }
+    ::closedir(d);
   }
-  ::closedir(d);
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     const int c = CompareNoCase(a, b);
     return c != 0 ? c < 0 : a < b;
@@ -238,6 +319,11 @@ void ConsoleClear() {
 void ConsoleLine(const std::string& line) {
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void ConsoleText(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
   std::fflush(stdout);
 }
 

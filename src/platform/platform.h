@@ -31,8 +31,11 @@ enum Scancode : int {
   kScanY = 21,  // the key in the Y position of a US layout (Z on German)
   kScanN = 49,
   kScanSpace = 57,
+  kScanPause = 69,  // 0x45
+  kScanUp = 72,
   kScanLeft = 75,
   kScanRight = 77,
+  kScanDown = 80,
 };
 
 // Virtual keys for the asynchronous key state.
@@ -51,6 +54,34 @@ struct KeyBuffer {
   std::string Poll();  // oldest entry or "", never waits
 };
 
+// Presses that may come and go between two reads of the game: a key or
+// button that went down reads as down at its next read even when it is up
+// again by then, and as it really is at the read after. A press that no read
+// took by the end of the frame after the one it came in is dropped, so an
+// old tap never acts late. Codes are set-1 scancodes or button bits.
+struct PressMemory {
+  static constexpr int kCodes = 256;
+  std::uint32_t frame = 1;             // presented frames, counted by NextFrame
+  std::uint32_t pressed[kCodes] = {};  // frame of a waiting press, 0 for none
+
+  void Press(int code);
+  bool Take(int code);  // whether a press waits for code; it is used up
+  void NextFrame();     // once per presented frame
+};
+
+// One key of the asynchronous key state (Pause, Esc): pressed when it is
+// down now or went down since the previous query. Forget drops the presses
+// made so far, and a key held at that moment counts again only once it was
+// let go: a press from before counts for nothing.
+struct AsyncKeyMemory {
+  bool pressed = false;   // went down since the previous query
+  bool heldOver = false;  // held when forgotten, not let go since
+
+  void Press();
+  bool Query(bool downNow);
+  void Forget(bool downNow);
+};
+
 // Pointer reading: pixels in the client area (origin top left, y down) and
 // the button mask (bit 0 left, bit 1 right, bit 2 middle); every value -1
 // while the window is inactive or the pointer is outside it.
@@ -67,13 +98,24 @@ void DesktopSize(int& width, int& height);
 // A double-buffered GL context with a depth buffer of width x height pixels,
 // windowed or full screen. Returns false when it could not be opened.
 bool OpenScreen(int width, int height, int bits, bool fullscreen);
+// Why the last OpenScreen failed, in the system's words ("" after success).
+std::string OpenScreenError();
+// One line on the error console (standard error), for a start that fails.
+void ConsoleError(const std::string& line);
 void ClearScreen();
 void Present();  // swap buffers (vsync where the driver offers it)
 
-std::string PollKey();              // one key string, "" when none waits
-bool KeyArrivedAndClear();          // the key-arrived flag, cleared by reading
-bool KeyDown(int scancode);         // physical key held now
+std::string PollKey();      // one key string, "" when none waits
+bool KeyArrivedAndClear();  // the key-arrived flag, cleared by reading
+// Physical key held now, or pressed and let go since its previous read
+// (PressMemory).
+bool KeyDown(int scancode);
 int AsyncKeyState(int virtualKey);  // down now or pressed since last query
+// Presses of Pause and Esc made so far count for nothing: the asynchronous
+// state answers only to presses made from now on (AsyncKeyMemory::Forget).
+void ForgetAsyncKeys();
+// The pointer now; a button pressed and let go since the previous reading
+// reads as held once (PressMemory).
 Pointer ReadPointer();
 void SetPointerVisible(bool visible);
 bool PointerVisible();
@@ -84,6 +126,13 @@ void SleepPlainMs(int ms);  // never cut short
 
 std::string ExecutableDir();  // without a trailing separator
 
+// Sound output: mono float samples at `rate` per second, pulled from fill
+// (which gets `user` back). The window backend calls fill on its audio
+// thread; the headless backend on the game thread, as its clock advances.
+// Returns false, with the reason in `why`, when there is no device.
+using AudioFill = void (*)(void* user, float* out, int frames);
+bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why);
+
 // The screen the game is running now ("intro", "menu", "levelselect",
 // "session", "credits"); the headless runner's `until` reads it.
 void SetScreenName(const char* name);
@@ -91,6 +140,7 @@ void SetScreenName(const char* name);
 // ---- shared services (src/platform/*.cpp) -------------------------------
 void ConsoleClear();
 void ConsoleLine(const std::string& line);
+void ConsoleText(const std::string& text);  // standard output as it is, flushed
 
 // Turns a game path ("Res/maps/x", "res/gfx/y.png", "dir\\Res\\settings.ini")
 // into a host path: backslashes become '/', and each component that does not
@@ -122,13 +172,69 @@ std::vector<std::string> SplitTextLines(const std::string& text, const TextLimit
 // Counts entries of a text file where line ends and commas both separate.
 int CountCommaItems(const std::string& path);
 // Writes the text to path through a temporary file beside it that is flushed
-// and renamed over the old file, so the old file survives any failure.
-bool WriteFileAtomically(const std::string& path, const std::string& text);
+// and renamed over the old file, so the old file survives any failure. A
+// player's file gets its folder created first. On failure, reason (when
+// given) names the file and what went wrong, in German.
+bool WriteFileAtomically(const std::string& path, const std::string& text,
+                         std::string* reason = nullptr);
 
 // Plain files matching a wildcard pattern ("Res/maps/*.mapGame1"), names
 // without directory, no directories and no hidden files, sorted by name
 // without regard to case.
 std::vector<std::string> ListFiles(const std::string& pattern);
+
+// ---- where the game's files are (places.cpp) -----------------------------
+// Game paths under "Res/" (any case) name the game's data folder, wherever
+// it is. FindPlaces looks for it in this order and takes the first folder
+// that holds the game's pictures (a gfx folder with PNG files in it):
+//   1. res/ in the working directory (a portable copy, as it always was),
+//   2. res/ beside the executable,
+//   3. ../share/zirpel/ from the executable (an installed tree, movable),
+//   4. the folder named by ZIRPEL_DATA_DIR.
+// Then, on top of the data folder:
+//   Res/maps/NAME       the player's level NAME in $XDG_DATA_HOME/zirpel/maps/
+//                       when there is one; listings show both folders;
+//   Res/Leaderboard.dat the one file the game writes: in the data folder when
+//                       that is writable (a portable copy), else in
+//                       $XDG_DATA_HOME/zirpel/ (default ~/.local/share/zirpel);
+//   everything else     the data folder.
+// Before FindPlaces (and in tests that never call it) game paths are taken
+// relative to the working directory.
+struct PlaceInputs {
+  std::string workingDir;  // absolute
+  std::string programDir;  // the executable's folder
+  std::string dataDirEnv;  // ZIRPEL_DATA_DIR ("" when unset)
+  std::string dataHome;    // XDG_DATA_HOME (may be unset or relative: ignored)
+  std::string configHome;  // XDG_CONFIG_HOME (likewise)
+  std::string home;        // HOME
+};
+PlaceInputs PlaceInputsFromProcess();
+// Sets the places up from the inputs. Returns false, with every place
+// looked at (host folders, or the unset variable) in tried, when no folder
+// holds the pictures; game paths then stay relative to the working directory.
+bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried);
+void ForgetPlaces();  // back to paths relative to the working directory
+
+// The host folder the data was found in ("" before FindPlaces).
+std::string DataFolder();
+// Whether the player's files stay in the data folder (a portable copy).
+bool PlayerFilesInDataFolder();
+// The settings to read: $XDG_CONFIG_HOME/zirpel/settings.ini (default
+// ~/.config/zirpel/settings.ini) when that file exists, else the data
+// folder's settings.ini.
+std::string SettingsFile();
+// The executable's own folder, from the system (both backends).
+std::string ProgramDir();
+
+// ---- messages and the end signals (messages.cpp) ------------------------
+// A message on standard error, after the program's name ("zirpel: ...").
+void ConsoleWarning(const std::string& line);
+// SIGINT and SIGTERM only leave a note; each backend ends the program at its
+// next frame boundary (a present, a key or pointer poll, a sleep step) with
+// kEndSignalExitCode, so a file being written is always finished first.
+void CatchEndSignals();
+int PendingEndSignal();  // the signal number, 0 when none came
+constexpr int kEndSignalExitCode = 0;
 
 // Uniform random value in [0, 1); seeded once from the timer.
 void SeedRandom(double seed);

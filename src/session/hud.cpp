@@ -92,6 +92,9 @@ void CountFrame(HudState& hud, double now) {
 
 std::string ShortTime(const std::string& secondsText) {
   const double t = ParseNumber(secondsText);
+  // Truncated to one decimal, anything under 0.1 s is nothing: "0", not the
+  // first characters of an exponent form such as "8.54e-07".
+  if (t < 0.1) return "0";
   std::size_t n = 0;
   if (t < 10.0)
     n = 3;
@@ -132,18 +135,18 @@ void DrawPanel(float cy, float hx, float hy, float r, float alpha) {
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
-void HudText(const VideoState& video, const std::string& text, float x, float y, float r, float g,
-             float b) {
+void HudText(Game& game, const std::string& text, float x, float y, float r, float g, float b) {
   glTranslatef(0.0f, 0.0f, kTextPlane);
-  DrawText(video, text, x, y, r, g, b);
+  DrawText(game.video, text, x, y, r, g, b);
   glTranslatef(0.0f, 0.0f, -kTextPlane);
+  game.hud.shownTexts.push_back(text);
 }
 
-void HudTitle(const VideoState& video, const std::string& text, float x, float y, float r, float g,
-              float b) {
+void HudTitle(Game& game, const std::string& text, float x, float y, float r, float g, float b) {
   glTranslatef(0.0f, 0.0f, kTextPlane);
-  DrawTitle(video, text, x, y, r, g, b);
+  DrawTitle(game.video, text, x, y, r, g, b);
   glTranslatef(0.0f, 0.0f, -kTextPlane);
+  game.hud.shownTexts.push_back(text);
 }
 
 void DrawDangerOverlay(Game& game) {
@@ -157,20 +160,24 @@ void DrawDangerOverlay(Game& game) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE);
   const float m = static_cast<float>(DangerMargin(v.ScreenWidth, game.session.BurnTime));
   const float w = static_cast<float>(v.ScreenWidth), h = static_cast<float>(v.ScreenHeight);
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-  glBindTexture(GL_TEXTURE_2D, v.tex.ScreenTexture);
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
-  glVertex2f(-m, h + m);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex2f(-m, -m);
-  glTexCoord2f(1.0f, 0.0f);
-  glVertex2f(w + m, -m);
-  glTexCoord2f(1.0f, 1.0f);
-  glVertex2f(w + m, h + m);
-  glEnd();
-  glDisable(GL_TEXTURE_2D);
+  // Without its picture the quad would add plain white over the whole
+  // background: then there is no overlay at all.
+  if (v.tex.ScreenTextureLoaded) {
+    glEnable(GL_TEXTURE_2D);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glBindTexture(GL_TEXTURE_2D, v.tex.ScreenTexture);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(-m, h + m);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(-m, -m);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(w + m, -m);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(w + m, h + m);
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+  }
   glBlendFunc(GL_ONE, GL_ZERO);
   SetPerspective(v);
   glMatrixMode(GL_MODELVIEW);
@@ -180,7 +187,7 @@ void DrawDangerOverlay(Game& game) {
 void TextTriggers(Game& game) {
   const std::vector<TriggerText> texts =
       StepTextTriggers(game.map, game.sim.Balls[1], game.frame.FrameTime);
-  for (const TriggerText& t : texts) HudTitle(game.video, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
+  for (const TriggerText& t : texts) HudTitle(game, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
 }
 
 void DrawHudBars(Game& game) {
@@ -201,14 +208,14 @@ void DrawHudBars(Game& game) {
     DrawPanel(0.9f, 1.25f, 0.25f, 0.1f, 0.3f);
   }
   glBlendFunc(GL_ONE, GL_ZERO);
-  HudText(game.video, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
+  HudText(game, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
 }
 
 void DrawInfoLines(Game& game, double now) {
   if (game.session.InfoOverlay != 1) return;
   const double elapsed = ElapsedTime(game.session, now);
-  HudText(game.video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
-  HudText(game.video, "Bestzeit: " + FormatFloat7(game.session.BestTime) + " s", 1.4f, 2.0f, 1.0f,
-          1.0f, 1.0f);
-  HudText(game.video, game.hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
+  HudText(game, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
+  HudText(game, "Bestzeit: " + FormatFloat7(game.session.BestTime) + " s", 1.4f, 2.0f, 1.0f, 1.0f,
+          1.0f);
+  HudText(game, game.hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
 }

@@ -33,7 +33,8 @@ std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, doubl
 void CountFrame(HudState& hud, double now);
 
 // "Zeit: " times: the first 3, 4, 5 or 6 characters of a seconds text for
-// values under 10, 100, 1000 and 10000, nothing from 10000 on.
+// values under 10, 100, 1000 and 10000, nothing from 10000 on; "0" for values
+// under 0.1, which one decimal shows as nothing.
 std::string ShortTime(const std::string& secondsText);
 
 // Overlay margin in pixels: a quarter screen width per second short of 30.
@@ -45,13 +46,13 @@ int DangerMargin(int screenWidth, float burnTime);
 void RoundedPanel(float cy, float hx, float hy, float r);
 // Panel with its colour and the translucent blending, then (one, zero) again.
 void DrawPanel(float cy, float hx, float hy, float r, float alpha);
-// Text on the HUD's text plane (the model-view must be identity).
-void HudText(const VideoState& video, const std::string& text, float x, float y, float r, float g,
-             float b);
-void HudTitle(const VideoState& video, const std::string& text, float x, float y, float r, float g,
-              float b);
+// Text on the HUD's text plane (the model-view must be identity), noted in
+// the frame's shown texts.
+void HudText(Game& game, const std::string& text, float x, float y, float r, float g, float b);
+void HudTitle(Game& game, const std::string& text, float x, float y, float r, float g, float b);
 // The burn overlay: ScreenTexture stretched by the margin, added behind the
-// scene objects; leaves the scene projection and an identity model-view.
+// scene objects (nothing when its picture did not load); leaves the scene
+// projection and an identity model-view.
 void DrawDangerOverlay(Game& game);
 // Text triggers of this frame, drawn at the bottom of the screen.
 void TextTriggers(Game& game);

@@ -2,7 +2,6 @@
 #include "session/leaderboard.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,8 +45,12 @@ float LookUpBestTime(const Leaderboard& board, const std::string& key) {
   return std::isfinite(best) ? best : 0.0f;
 }
 
-bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path) {
-  if (key.find('\n') != std::string::npos) return false;
+bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path,
+                 std::string* reason) {
+  if (key.find('\n') != std::string::npos) {
+    if (reason != nullptr) *reason = "der Name enthaelt einen Zeilenumbruch";
+    return false;
+  }
   const std::string timeText = FormatFloat7(time);
   bool found = false;
   const int count = board.LeaderboardLineCount;
@@ -77,10 +80,15 @@ bool StoreRecord(Leaderboard& board, const std::string& key, float time, const s
     text += BoardLine(board, i);
     text += "\r\n";
   }
-  if (!board.writable) return false;
+  if (!board.writable) {
+    // The file could not be read whole: rewriting it would lose what was
+    // not read.
+    if (reason != nullptr) *reason = path + ": die alte Datei war nicht ganz lesbar";
+    return false;
+  }
   // Beside the old file, flushed, renamed over it: a failed write or a kill
   // at any moment leaves either the old or the new complete file.
-  return plat::WriteFileAtomically(path, text);
+  return plat::WriteFileAtomically(path, text, reason);
 }
 
 bool IsRecord(std::uint8_t gameMode, double t, float best) {
@@ -99,10 +107,9 @@ void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t game
   if (!IsRecord(gameMode, t, session.BestTime)) return;
   session.BestTime = static_cast<float>(t);
   session.RecordStored = 1;
-  if (!StoreRecord(board, key, session.BestTime, path)) {
-    std::fprintf(stderr,
-                 "zirpel: Der Rekord fuer %s liess sich nicht speichern; die alte Bestenliste "
-                 "bleibt erhalten.\n",
-                 key.c_str());
+  std::string reason;
+  if (!StoreRecord(board, key, session.BestTime, path, &reason)) {
+    plat::ConsoleWarning("Der Rekord fuer " + key + " liess sich nicht speichern (" + reason +
+                         "); die alte Bestenliste bleibt erhalten.");
   }
 }

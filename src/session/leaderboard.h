@@ -29,10 +29,12 @@ constexpr std::size_t kMaxLeaderboardLineBytes = 4096;
 float LookUpBestTime(const Leaderboard& board, const std::string& key);
 // Writes the time ("%.7g") after every line equal to key, or appends the pair,
 // then rewrites the file whole (temp file, flush, rename). A key on the last
-// line gets its time line written too. Returns whether the file was written;
-// the lines in memory are updated either way, except for a key holding a line
-// break, which no line of the file could hold: it is not stored at all.
-bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path);
+// line gets its time line written too. Returns whether the file was written
+// (reason, when given, says why not); the lines in memory are updated either
+// way, except for a key holding a line break, which no line of the file could
+// hold: it is not stored at all.
+bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path,
+                 std::string* reason = nullptr);
 
 // Whether t (seconds) beats best in this mode: faster in a race, longer in
 // survival, and a best under one second is always beaten.
@@ -40,7 +42,7 @@ bool IsRecord(std::uint8_t gameMode, double t, float best);
 
 // The per-frame record check of a won race or an ended survival run: judges
 // the elapsed time (the frozen survival time once it is shown) and stores a
-// record once per run; a record that could not be written is named on
-// standard error. now is the timer in seconds.
+// record once per run. now is the timer in seconds. A record the file could
+// not take is reported on standard error; the old file stays as it was.
 void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t gameMode, double now,
                  Leaderboard& board, const std::string& key, const std::string& path);

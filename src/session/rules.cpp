@@ -14,11 +14,12 @@ namespace {
 
 const char* const kRestartQuestion = "Neustarten? [Y/N]";
 
-// The restart question's keys, by key position: Y restarts, N quits.
+// The restart question's keys: this frame's answer restarts or quits.
 void EndKeys(Game& game) {
-  if (plat::KeyDown(plat::kScanY)) {
+  if (game.session.endAnswer != kNoAnswer) game.session.answeredLastFrame = true;
+  if (game.session.endAnswer == kAnswerRestart) {
     RestartLevel(game);
-  } else if (plat::KeyDown(plat::kScanN)) {
+  } else if (game.session.endAnswer == kAnswerQuit) {
     QuitSession(game);
   }
 }
@@ -30,8 +31,8 @@ void RaceFailureScreen(Game& game) {
   if (game.session.quit) return;
   if (game.session.RunLost == 1) {
     game.session.ControlsEnabled = 0;
-    HudTitle(game.video, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
-    HudText(game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+    HudTitle(game, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
+    HudText(game, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
   }
 }
 
@@ -41,12 +42,22 @@ void SurvivalFailureScreen(Game& game) {
   game.session.ControlsEnabled = 0;
   EndKeys(game);
   if (game.session.quit) return;
-  HudTitle(game.video, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden", -1.2f,
-           0.1f, 1.0f, 1.0f, 1.0f);
-  HudText(game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+  HudTitle(game, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden", -1.2f, 0.1f,
+           1.0f, 1.0f, 1.0f);
+  HudText(game, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
+
+EndAnswer ReadEndAnswer(const std::string& lastKey, bool restartKeyDown, bool quitKeyDown) {
+  if (restartKeyDown || lastKey == "y" || lastKey == "Y") return kAnswerRestart;
+  if (quitKeyDown || lastKey == "n" || lastKey == "N") return kAnswerQuit;
+  return kNoAnswer;
+}
+
+bool RestartQuestionShown(const SessionState& session, const SimState& sim) {
+  return session.RunLost == 1 || sim.Goal.GoalReached == 1.0f || session.SurvivalEnded == 1;
+}
 
 void LossTest(SessionState& session, const SimState& sim) {
   if (sim.Balls[1].y < kFallLimit || session.BurnTime >= kBurnLimit) {
@@ -89,24 +100,29 @@ void DrawModeTexts(Game& game, double now) {
   const double elapsed = ElapsedTime(s, now);
   if (game.sim.GameMode == 1) {
     if (game.sim.Goal.GoalReached == 1.0f) {
-      HudTitle(game.video, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
-      HudText(game.video, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
+      HudTitle(game, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
+      HudText(game, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
     }
   } else if (game.sim.GameMode == 2) {
     if (s.RunLost != 1) {
-      HudTitle(game.video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f,
-               0.0f);
+      HudTitle(game, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f, 0.0f);
     } else if (s.SurvivalTimeText == "0") {
       s.SurvivalTimeText = FormatDouble16(elapsed);
     }
   }
 }
 
+void ClearRunLeftovers(Game& game) {
+  game.sim.RedContact = "false";
+  game.session.BurnTime = 0.0f;
+  game.particles.items.clear();
+  game.sim.Break.pending = 0;
+}
+
 void RestartLevel(Game& game) {
   SessionState& s = game.session;
   LoadMap(game.map, "Res/maps/" + game.select.ChosenLevelFile);
-  s.BurnTime = 0.0f;
-  game.sim.RedContact = "false";
+  ClearRunLeftovers(game);
   s.ControlsEnabled = 1;
   s.Energy = 5.0f;
   s.RunLost = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "session/session_state.h"
 #include "sim/sim_state.h"
@@ -14,6 +15,16 @@ struct Game;
 constexpr float kFallLimit = -25.0f;  // ball 1 strictly below it is lost
 constexpr float kBurnLimit = 30.0f;   // seconds of burning that lose the run
 
+// The player's answer to "Neustarten? [Y/N]" in one frame. The keys in the
+// Y and N positions answer as they always did, held or tapped; the layout's
+// own characters y/Y and n/N (this frame's key string) answer too, so the key
+// labelled Y restarts on every layout. Restart wins over quit.
+enum EndAnswer : std::uint8_t { kNoAnswer = 0, kAnswerRestart = 1, kAnswerQuit = 2 };
+EndAnswer ReadEndAnswer(const std::string& lastKey, bool restartKeyDown, bool quitKeyDown);
+// Whether the restart question is on screen: the run is lost, the race won
+// or the survival run over.
+bool RestartQuestionShown(const SessionState& session, const SimState& sim);
+
 // Ball 1 below the fall limit or burnt out: lost unless the race is won; a
 // survival run ends.
 void LossTest(SessionState& session, const SimState& sim);
@@ -21,16 +32,19 @@ void LossTest(SessionState& session, const SimState& sim);
 void AccumulateBurn(SessionState& session, const SimState& sim, double frameTime);
 
 // Steps 2 to 5 of the rules (loss, win, failure screens, end keys, record).
-// now is this frame's timer reading. May restart the level or set
-// session.quit (the rest of the frame is then skipped).
+// now is this frame's timer reading; the end keys act on session.endAnswer. May restart the level
+// or set session.quit (the rest of the frame is then skipped).
 void ApplyRules(Game& game, double now);
 // Burn accumulation and the texts after the HUD bars: race-won texts or the
 // survival clock with the freezing of SurvivalTimeText.
 void AccumulateBurnStep(Game& game);
 void DrawModeTexts(Game& game, double now);
 
-// Reloads the map and sets the level up again; the best time, the camera
-// phase, the toggles and the particles stay.
+// A run starts clean: no red contact, no burn, no sparks and no break
+// waiting to throw any (whatever the menu scene or the last run left).
+void ClearRunLeftovers(Game& game);
+// Reloads the map and sets the level up again on a clean run; the best time,
+// the camera phase and the toggles stay.
 void RestartLevel(Game& game);
 // The run's state back to its start and the session loop is to be left.
 void QuitSession(Game& game);

@@ -24,10 +24,12 @@ constexpr float kEnergyMax = 5.0f;      // regaining stops here
 constexpr float kCameraFloor = -25.0f;  // the camera stops following below
 const char* const kTitle = "Quobbes Zirpel";
 
-// The Pause key held: nothing runs until Pause or Esc; the pause does not
-// count towards the level time.
+// The Pause key pressed: nothing runs until Pause or Esc; the pause does not
+// count towards the level time. Only presses made after the pause began end
+// it, and the press that ended it does not start the next one.
 void PauseIfAsked(Game& game) {
   if (plat::AsyncKeyState(plat::kVkPause) == 0) return;
+  plat::ForgetAsyncKeys();
   plat::SetWindowTitle("Quobbes Zirpel (Pause)");
   const double pauseStart = plat::Timer();
   plat::SleepPlainMs(200);
@@ -39,6 +41,7 @@ void PauseIfAsked(Game& game) {
     plat::SleepMs(2);
   }
   plat::SleepPlainMs(200);
+  plat::ForgetAsyncKeys();
   plat::SetWindowTitle(kTitle);
   const double now = plat::Timer();
   game.frame.LastFrameStamp = now;
@@ -77,7 +80,16 @@ void PlayStep(Game& game) {
     ApplyControls(s, b1, dt, plat::KeyDown(plat::kScanRight), plat::KeyDown(plat::kScanLeft),
                   plat::KeyDown(plat::kScanSpace));
   }
-  if (ApplyToggles(s, game.frame.LastKey)) {
+  // The restart question's answer, read once for the whole frame. A key
+  // that answers it (the key labelled Z on a German keyboard sends "z" from
+  // the Y position) does not also toggle, neither in this frame nor in the
+  // next, when its character may come in only after its position was read.
+  s.endAnswer =
+      ReadEndAnswer(game.frame.LastKey, plat::KeyDown(plat::kScanY), plat::KeyDown(plat::kScanN));
+  const bool answering =
+      (s.endAnswer != kNoAnswer && RestartQuestionShown(s, game.sim)) || s.answeredLastFrame;
+  s.answeredLastFrame = false;
+  if (!answering && ApplyToggles(s, game.frame.LastKey)) {
     glPolygonMode(GL_FRONT_AND_BACK, s.Wireframe ? GL_LINE : GL_FILL);
   }
   if (b1.y > kCameraFloor) {
@@ -154,6 +166,9 @@ bool StepZoom(SessionState& s, const Ball& b1, double dt, bool enter) {
 void RunSession(Game& game) {
   SessionState& s = game.session;
   s.quit = false;
+  // Pause and Esc pressed in the menu or to leave the previous level belong
+  // to that time, not to this play.
+  plat::ForgetAsyncKeys();
   for (;;) {
     plat::SetScreenName("session");
     glLoadIdentity();
@@ -161,6 +176,7 @@ void RunSession(Game& game) {
     if (game.frame.LastKey == plat::kKeyEsc || game.frame.LastKey == plat::kKeyClose) break;
     MeasureFrameTime(game);
     s.FrameCounter += 1;
+    game.hud.shownTexts.clear();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     bool zooming = false;
     if (s.CameraPhase == 0) zooming = ZoomStep(game);
@@ -170,6 +186,7 @@ void RunSession(Game& game) {
       if (s.quit) break;  // the rest of the frame is not drawn
     }
     glFlush();
+    HearFrame(game, "session");
     plat::Present();
     plat::SleepPlainMs(1);
   }
@@ -200,6 +217,8 @@ void EndSession(Game& game) {
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   s.Wireframe = 0;
   s.quit = false;
+  s.answeredLastFrame = false;
+  game.hud.shownTexts.clear();
 
   for (int i = 1; i <= 4; ++i) game.menu.BallDropped[i] = 0;
   game.frame.MenuStartTime = plat::Timer();

@@ -24,6 +24,10 @@ struct SessionState {
   int StartPositionX = 0, StartPositionY = 1;
   std::int64_t FrameCounter = 0;
   bool quit = false;  // the session loop is to be left
+  // This play frame's answer to the restart question (EndAnswer), and
+  // whether the last frame acted on one.
+  std::uint8_t endAnswer = 0;
+  bool answeredLastFrame = false;
 };
 
 struct Leaderboard {
@@ -40,4 +44,7 @@ struct HudState {
   int ShownRate = 0;
   float WindowStart = 0.0f;
   std::string FpsText = "FPS: 0";
+  // Every text the HUD and the end screens drew in the latest play frame,
+  // in drawing order (for the state dump).
+  std::vector<std::string> shownTexts;
 };

@@ -138,6 +138,11 @@ RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
   args.push_back(scriptFile);
   const pid_t pid = ::fork();
   if (pid == 0) {
+    // The player's folders of this root only: nothing of the developer's
+    // own settings, levels or records reaches a test.
+    ::setenv("XDG_DATA_HOME", root.File(kXdgData).c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", root.File(kXdgConfig).c_str(), 1);
+    ::unsetenv("ZIRPEL_DATA_DIR");
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, 1);

@@ -34,6 +34,12 @@ class ScratchRoot {
   std::string path_;
 };
 
+// The runner's player folders, below the scratch root: XDG_DATA_HOME
+// (records of a read-only tree, the player's levels in zirpel/maps) and
+// XDG_CONFIG_HOME (zirpel/settings.ini).
+inline const char* const kXdgData = "xdg-data";
+inline const char* const kXdgConfig = "xdg-config";
+
 struct RunResult {
   int exitCode = -1;   // the runner's exit code (-1: killed by a signal)
   std::string output;  // standard output (the banner)
@@ -42,6 +48,7 @@ struct RunResult {
 
 // Runs zirpel-headless with --root root and the script text; extra holds
 // further options (e.g. {"--size", "1920x1080"}). Gives up after timeoutS.
+// The player's folders are the root's kXdgData and kXdgConfig.
 RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
                       const std::vector<std::string>& extra = {}, int timeoutS = 120);
 

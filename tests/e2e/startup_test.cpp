@@ -36,6 +36,15 @@ TEST(Startup, ReachesTheMenuAndPrintsTheBanner) {
   EXPECT_LT(Num(dumps[0], "time"), 101.0);
 }
 
+TEST(Startup, TheBuildFindsItsResourcesByARelativeLink) {
+  // The program's folder links to the repository's res/ relatively, so a
+  // build folder moved with the sources does not go on using the old tree.
+  const std::filesystem::path build = std::filesystem::path(ZIRPEL_WINDOW_BIN).parent_path();
+  const std::filesystem::path link = std::filesystem::read_symlink(build / "res");
+  EXPECT_TRUE(link.is_relative()) << link;
+  EXPECT_TRUE(std::filesystem::equivalent(build / link, std::string(ZIRPEL_SOURCE_DIR) + "/res"));
+}
+
 TEST(Startup, EscOrCloseInTheFirstMenuFrameEndsTheProgram) {
   for (const char* key : {"ESC", "CLOSE"}) {
     ScratchRoot root;

@@ -138,6 +138,8 @@ TEST(MenuE2E, BeendenAndEscEndTheProgramWithCodeZero) {
   const std::string ends[] = {
       "key DOWN\nkey DOWN\nkey DOWN\nkey ENTER\n",       // "Beenden" by keys
       "pointer 60 100 1\nframes 2\npointer 60 100 0\n",  // "Beenden" by pointer
+      "pointer 60 100 1\npointer 60 100 0\n",            // a click between two frames
+      "click 60 100\n",                                  // the same, as a touchpad tap
       "key DOWN\nframes 10\nkey ESC\n",
       "key DOWN\nframes 10\nkey CLOSE\n",
   };

@@ -1,6 +1,7 @@
 // The game's own levels: every race level is won and every survival level
 // outlasts 20 seconds, played by its script through the headless runner from
-// the main menu on; and every level file has the objects a level needs.
+// the main menu on (after half a minute there, and starting clean); and every
+// level file has the objects a level needs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -54,6 +55,8 @@ std::string ScriptLevel(const std::string& script) {
 
 struct Played {
   e2e::RunResult run;
+  e2e::Dump menu;   // after the time in the menu
+  e2e::Dump start;  // the level's first frame
   e2e::Dump last;
   std::string board;
 };
@@ -66,14 +69,22 @@ Played Play(const std::string& scriptName) {
   e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings(
       "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n"));
   root.Write("Res/maps/" + level, Slurp(kSource + "/res/maps/" + level));
+  // The script's dump files go to the scratch tree.
   std::string text = script;
-  const std::string dump = "dump result.json";
-  const size_t at = text.find(dump);
-  if (at != std::string::npos) text.replace(at, dump.size(), "dump " + root.File("result.json"));
+  for (const char* name : {"menu.json", "start.json", "result.json"}) {
+    const std::string dump = std::string("dump ") + name;
+    const size_t at = text.find(dump);
+    if (at != std::string::npos) text.replace(at, dump.size(), "dump " + root.File(name));
+  }
   Played p;
   p.run = e2e::RunHeadless(root, text);
-  const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File("result.json"));
-  if (!dumps.empty()) p.last = dumps.back();
+  const auto last = [&](const char* name) {
+    const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File(name));
+    return dumps.empty() ? e2e::Dump() : dumps.back();
+  };
+  p.menu = last("menu.json");
+  p.start = last("start.json");
+  p.last = last("result.json");
   p.board = root.Read("Res/Leaderboard.dat");
   return p;
 }
@@ -115,6 +126,30 @@ TEST(Levels, EveryLevelHasAScript) {
   }
 }
 
+TEST(Levels, RoteGefahrLeavesThreeSecondsBeforeTheFirstDanger) {
+  // Without any steering: no burning, no breaking, nothing lost in the first
+  // 3 s of play (200 frames of 16 ms).
+  const std::string level = "02 Rote Gefahr.mapGame2";
+  e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
+  root.Write("Res/maps/" + level, Slurp(kSource + "/res/maps/" + level));
+  const e2e::RunResult run = e2e::RunHeadless(
+      root,
+      "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\n"
+      "key RIGHT\nframes 2\nkey ENTER\nuntil session\nkey ENTER\nframes 1\ndump-every " +
+          root.File("d.jsonl") + "\nframes 200\n");
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File("d.jsonl"));
+  ASSERT_EQ(dumps.size(), 200u);
+  EXPECT_EQ(e2e::Str(dumps[0], "ChosenLevelFile"), level);
+  EXPECT_GE(e2e::Num(dumps.back(), "time") - e2e::Num(dumps[0], "time"), 3.0);
+  for (const e2e::Dump& d : dumps) {
+    ASSERT_EQ(e2e::Str(d, "RedContact"), "false") << e2e::Num(d, "time");
+    ASSERT_EQ(e2e::Num(d, "MapLineCount"), e2e::Num(dumps[0], "MapLineCount"));
+    ASSERT_EQ(e2e::Num(d, "BreakEventPending"), 0.0);
+    ASSERT_EQ(e2e::Num(d, "RunLost"), 0.0);
+  }
+}
+
 class LevelScript : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
@@ -124,6 +159,15 @@ TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
   const Played p = Play(scriptName);
   ASSERT_EQ(p.run.exitCode, 0) << p.run.errors;
   ASSERT_FALSE(p.last.empty());
+  // Half a minute in the menu left ball 1 burning there; the level starts
+  // clean all the same.
+  ASSERT_FALSE(p.menu.empty());
+  ASSERT_FALSE(p.start.empty());
+  EXPECT_EQ(e2e::Str(p.menu, "RedContact"), "true");
+  EXPECT_EQ(e2e::Str(p.start, "RedContact"), "false");
+  EXPECT_EQ(e2e::Num(p.start, "BurnTime"), 0.0);
+  EXPECT_EQ(e2e::Num(p.start, "ParticleCount"), 0.0);
+  EXPECT_EQ(e2e::Num(p.start, "BreakEventPending"), 0.0);
   EXPECT_EQ(e2e::Str(p.last, "ChosenLevelFile"), level);
   EXPECT_EQ(e2e::Num(p.last, "RecordStored"), 1.0);
   if (level.ends_with(".mapGame1")) {

@@ -79,6 +79,10 @@ TEST(Rules, ShortTimeTruncatesToOneDecimal) {
   EXPECT_EQ(ShortTime("9999.5"), "9999.5");
   EXPECT_EQ(ShortTime("10000.25"), "");  // no digits from 10000 s on
   EXPECT_EQ(ShortTime("0"), "0");
+  // Under what one decimal shows: "0", never a piece of an exponent form.
+  EXPECT_EQ(ShortTime("8.54e-07"), "0");
+  EXPECT_EQ(ShortTime("0.0999"), "0");
+  EXPECT_EQ(ShortTime("0.1"), "0.1");
 }
 
 }  // namespace

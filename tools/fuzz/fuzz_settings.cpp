@@ -6,7 +6,8 @@
 //   - a lookup does not give the value of the first entry with that key,
 //   - what was saved does not read back as the same table,
 //   - saving the table read back does not give the same bytes,
-//   - a value the game reads gives a screen size or spark count out of range.
+//   - a value the game reads gives a screen size, spark count or sound
+//     volume out of range.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "app/sound.h"
 #include "fuzz_files.h"
 #include "sim/particles.h"
 
@@ -73,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ParticleList sparks;
   EmitBreakParticles(sparks, event, SettingsGet(store, "ParticleNumber"), Zero);
   if (sparks.items.size() > 10000) __builtin_trap();
+  const float gain = SoundVolumeGain(SettingsGet(store, "SoundVolume"));
+  if (!(gain >= 0.0f && gain <= 1.0f)) __builtin_trap();
 
   SettingsSet(store, key, value);
   if (store.count > SettingsStore::kCapacity) __builtin_trap();

@@ -1,6 +1,7 @@
 // zirpel-headless: the real game on the headless backend, driven by a
 // script, for tests and level authors.
-//   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] SCRIPT
+//   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] SCRIPT
+//   zirpel-headless --help | --version
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,11 +14,13 @@
 
 namespace {
 
+const char* const kUsage =
+    "usage: zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] "
+    "SCRIPT\n"
+    "       zirpel-headless --help | --version\n";
+
 int Usage(const char* why) {
-  std::fprintf(stderr,
-               "zirpel-headless: %s\nusage: zirpel-headless [--root DIR] [--size WxH] "
-               "[--frame-ms MS] SCRIPT\n",
-               why);
+  std::fprintf(stderr, "zirpel-headless: %s\n%s", why, kUsage);
   return 2;
 }
 
@@ -39,6 +42,14 @@ int main(int argc, char** argv) {
   std::string script;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("zirpel-headless (Quobbes Zirpel) %s\n", ZIRPEL_VERSION);
+      return 0;
+    }
     if (arg == "--root" && i + 1 < argc) {
       options.root = argv[++i];
     } else if (arg == "--size" && i + 1 < argc) {
@@ -49,6 +60,8 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       options.frameMs = std::strtod(argv[++i], &end);
       if (*end != '\0' || !(options.frameMs > 0.0)) return Usage("bad --frame-ms");
+    } else if (arg == "--audio" && i + 1 < argc) {
+      options.audioFile = argv[++i];
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return Usage(("unknown option " + arg).c_str());
     } else if (script.empty()) {
@@ -58,6 +71,9 @@ int main(int argc, char** argv) {
     }
   }
   if (script.empty()) return Usage("no script");
+  // Before the script's first commands: a `signal` among them ends the game
+  // at its first frame boundary.
+  plat::CatchEndSignals();
   if (!headless::Start(options, script)) return 2;
   static Game game;
   headless::SetDumper([] {

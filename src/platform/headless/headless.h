@@ -13,6 +13,10 @@ struct Options {
   int desktopWidth = 1280;  // the desktop size the backend reports
   int desktopHeight = 800;
   double frameMs = 15.0;  // virtual clock advance per present
+  // When set, the game's sound is rendered at the virtual clock's pace into
+  // this WAV file (mono, 16 bit), which starts at the clock's start (100 s);
+  // otherwise the sound goes nowhere.
+  std::string audioFile;
 };
 
 // Reads and checks the script; on an error prints it to stderr and returns

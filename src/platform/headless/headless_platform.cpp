@@ -4,8 +4,11 @@
 #include <GL/osmesa.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -15,11 +18,15 @@
 #include <vector>
 
 #include "image/png_encode.h"
+#include "platform/gamepad.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
 namespace headless {
 namespace {
+
+constexpr double kClockStart = 100.0;  // the clock's first reading, seconds
+constexpr int kAudioRate = 44100;      // the sound file's samples per second
 
 enum class Op {
   kFrames,
@@ -28,19 +35,26 @@ enum class Op {
   kKey,
   kHold,
   kRelease,
+  kTap,
   kPause,
   kPointer,
+  kClick,
   kShot,
   kDump,
   kDumpEvery,
   kMemory,
+  kSignal,
+  kPad,
+  kPadHold,
+  kPadRelease,
+  kAxis,
 };
 
 struct Command {
   Op op;
   int line = 0;
-  long long count = 0;  // frames, until limit, scancode
-  double value = 0.0;   // frame-ms
+  long long count = 0;  // frames, until limit, scancode, pad button or axis
+  double value = 0.0;   // frame-ms, axis value
   std::string text;     // key string, screen, file
   plat::Pointer pointer;
 };
@@ -56,7 +70,7 @@ struct State {
   std::function<std::string()> dumper;
   std::string dumpEveryFile;
 
-  double clock = 100.0;
+  double clock = kClockStart;
   double idleMs = 0.0;      // sleep time since the last present
   double idleTickMs = 0.0;  // sleep time not yet counted as an idle frame
   long long presented = 0;
@@ -68,12 +82,24 @@ struct State {
 
   std::string title;
   std::string screen;
+  std::string openError;  // why the last OpenScreen failed
   plat::KeyBuffer keys;
   std::set<int> held;
-  bool pauseSince = false;
-  bool escapeSince = false;
+  plat::PressMemory keyPresses;     // by set-1 scancode
+  plat::PressMemory buttonPresses;  // 1 left, 2 right, 3 middle
+  plat::AsyncKeyMemory pause;
+  plat::AsyncKeyMemory escape;
   plat::Pointer pointer;
   bool pointerVisible = true;
+  plat::PadMapping pad;  // the scripted game controller
+
+  // Sound: the WAV being written and how far it has got.
+  FILE* wav = nullptr;
+  int audioRate = 0;
+  plat::AudioFill audioFill = nullptr;
+  void* audioUser = nullptr;
+  long long samplesWritten = 0;
+  std::vector<float> audioScratch;
 };
 
 State& S() {
@@ -185,8 +211,8 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
     cmd.op = Op::kKey;
     if (!want(1, 1) || !ParseKeyName(args[0], cmd.text))
       return error.empty() ? (error = "bad key name", false) : false;
-  } else if (word == "hold" || word == "release") {
-    cmd.op = word == "hold" ? Op::kHold : Op::kRelease;
+  } else if (word == "hold" || word == "release" || word == "tap") {
+    cmd.op = word == "hold" ? Op::kHold : word == "release" ? Op::kRelease : Op::kTap;
     if (!want(1, 1) || !ParseScancodeName(args[0], cmd.count))
       return error.empty() ? (error = "bad key", false) : false;
   } else if (word == "pause") {
@@ -214,10 +240,50 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
     cmd.op = Op::kMemory;
     if (!want(1, 1)) return false;
     cmd.text = Absolute(args[0]);
+  } else if (word == "click") {
+    cmd.op = Op::kClick;
+    if (!want(2, 2)) return false;
+    long long v[2];
+    for (int i = 0; i < 2; ++i) {
+      char* end = nullptr;
+      errno = 0;
+      v[i] = std::strtoll(args[static_cast<size_t>(i)].c_str(), &end, 10);
+      if (*end != '\0' || errno != 0 || v[i] < 0 || v[i] > INT_MAX)
+        return (error = "bad click position", false);
+    }
+    cmd.pointer.x = static_cast<int>(v[0]);
+    cmd.pointer.y = static_cast<int>(v[1]);
+    cmd.pointer.buttons = 0;
   } else if (word == "shot" || word == "dump" || word == "dump-every") {
     cmd.op = word == "shot" ? Op::kShot : word == "dump" ? Op::kDump : Op::kDumpEvery;
     if (!want(1, 1)) return false;
     cmd.text = (cmd.op == Op::kDumpEvery && args[0] == "off") ? std::string() : Absolute(args[0]);
+  } else if (word == "pad" || word == "pad-hold" || word == "pad-release") {
+    cmd.op = word == "pad" ? Op::kPad : word == "pad-hold" ? Op::kPadHold : Op::kPadRelease;
+    plat::PadButton button;
+    if (!want(1, 1)) return false;
+    if (!plat::PadButtonNamed(args[0], button)) return (error = "bad pad button " + args[0], false);
+    cmd.count = static_cast<long long>(button);
+  } else if (word == "axis") {
+    cmd.op = Op::kAxis;
+    plat::PadAxis axis;
+    if (!want(2, 2)) return false;
+    if (!plat::PadAxisNamed(args[0], axis)) return (error = "bad axis " + args[0], false);
+    cmd.count = static_cast<long long>(axis);
+    char* end = nullptr;
+    cmd.value = std::strtod(args[1].c_str(), &end);
+    if (*end != '\0' || !(cmd.value >= -1.0 && cmd.value <= 1.0))
+      return (error = "bad axis value", false);
+  } else if (word == "signal") {
+    cmd.op = Op::kSignal;
+    if (!want(1, 1)) return false;
+    if (args[0] == "INT") {
+      cmd.count = SIGINT;
+    } else if (args[0] == "TERM") {
+      cmd.count = SIGTERM;
+    } else {
+      return (error = "bad signal " + args[0], false);
+    }
   } else {
     error = "unknown command " + word;
     return false;
@@ -285,6 +351,96 @@ void WriteShot(const std::string& file) {
   WritePngFile(file, S().width, S().height, S().lastFrame);
 }
 
+void PutLe(FILE* f, std::uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((v >> (8 * i)) & 0xff), f);
+}
+
+// The WAV header for the samples written so far (rewritten after every
+// block, so the file is whole whenever the process ends).
+void WriteWavHeader() {
+  State& s = S();
+  const std::uint32_t data = static_cast<std::uint32_t>(s.samplesWritten * 2);
+  const std::uint32_t rate = static_cast<std::uint32_t>(s.audioRate);
+  std::fseek(s.wav, 0, SEEK_SET);
+  std::fputs("RIFF", s.wav);
+  PutLe(s.wav, 36 + data, 4);
+  std::fputs("WAVEfmt ", s.wav);
+  PutLe(s.wav, 16, 4);
+  PutLe(s.wav, 1, 2);  // PCM
+  PutLe(s.wav, 1, 2);  // mono
+  PutLe(s.wav, rate, 4);
+  PutLe(s.wav, rate * 2, 4);
+  PutLe(s.wav, 2, 2);
+  PutLe(s.wav, 16, 2);
+  std::fputs("data", s.wav);
+  PutLe(s.wav, data, 4);
+  std::fseek(s.wav, 0, SEEK_END);
+}
+
+// The sound up to the clock's present reading: silence before the game
+// opened its sound, the game's own samples after.
+void CatchUpAudio() {
+  State& s = S();
+  if (!s.wav) return;
+  const long long due = std::llround((s.clock - kClockStart) * s.audioRate);
+  if (due <= s.samplesWritten) return;
+  std::vector<float>& buf = s.audioScratch;
+  while (s.samplesWritten < due) {
+    // In blocks, so that a long frame needs no more memory than a short one.
+    buf.assign(static_cast<size_t>(std::min<long long>(due - s.samplesWritten, 4096)), 0.0f);
+    if (s.audioFill) s.audioFill(s.audioUser, buf.data(), static_cast<int>(buf.size()));
+    for (const float v : buf) {
+      const long q = std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
+      PutLe(s.wav, static_cast<std::uint32_t>(q) & 0xffffu, 2);
+    }
+    s.samplesWritten += static_cast<long long>(buf.size());
+  }
+  WriteWavHeader();
+  std::fflush(s.wav);
+}
+
+void AdvanceClock(double seconds) {
+  S().clock += seconds;
+  CatchUpAudio();
+}
+
+// A physical key goes down: a press for KeyDown and, for Esc and Pause, for
+// the asynchronous key state.
+void PressKey(int scancode) {
+  State& s = S();
+  s.keyPresses.Press(scancode);
+  if (scancode == plat::kScanEsc) s.escape.Press();
+  if (scancode == plat::kScanPause) s.pause.Press();
+}
+
+// What the scripted pad did: its key strings and presses, like a keyboard's.
+void ApplyPad(const plat::PadOutput& out) {
+  for (const std::string& key : out.keys) S().keys.Push(key);
+  for (const int scancode : out.presses) PressKey(scancode);
+}
+
+// A key held now, on the keyboard or the pad.
+bool Down(int scancode) {
+  return S().held.count(scancode) != 0 || S().pad.Holds(scancode);
+}
+
+void PadButtonTo(long long button, bool down) {
+  plat::PadOutput out;
+  S().pad.Button(static_cast<plat::PadButton>(button), down, S().clock, out);
+  ApplyPad(out);
+}
+
+// The pointer moves to p; every button that goes down is a press.
+void MovePointer(const plat::Pointer& p) {
+  State& s = S();
+  const int before = s.pointer.buttons < 0 ? 0 : s.pointer.buttons;
+  const int after = p.buttons < 0 ? 0 : p.buttons;
+  for (int bit = 0; bit < 3; ++bit) {
+    if ((after & ~before) & (1 << bit)) s.buttonPresses.Press(bit + 1);
+  }
+  s.pointer = p;
+}
+
 // Runs one command that does not wait; returns true when it blocks.
 bool Execute(const Command& cmd) {
   State& s = S();
@@ -300,21 +456,47 @@ bool Execute(const Command& cmd) {
       return s.screen != cmd.text;
     case Op::kKey:
       s.keys.Push(cmd.text);
-      if (cmd.text == plat::kKeyEsc) s.escapeSince = true;
+      if (cmd.text == plat::kKeyEsc) s.escape.Press();
       return false;
     case Op::kHold:
-      s.held.insert(static_cast<int>(cmd.count));
-      if (cmd.count == plat::kScanEsc) s.escapeSince = true;
+      if (s.held.insert(static_cast<int>(cmd.count)).second) PressKey(static_cast<int>(cmd.count));
       return false;
     case Op::kRelease:
       s.held.erase(static_cast<int>(cmd.count));
       return false;
+    case Op::kTap:
+      // Down and up again before the game looks: only the press is left.
+      s.held.erase(static_cast<int>(cmd.count));
+      PressKey(static_cast<int>(cmd.count));
+      return false;
     case Op::kPause:
-      s.pauseSince = true;
+      s.pause.Press();
       return false;
     case Op::kPointer:
-      s.pointer = cmd.pointer;
+      MovePointer(cmd.pointer);
       return false;
+    case Op::kPad:
+      // Down and up again before the game looks: the press is left.
+      PadButtonTo(cmd.count, true);
+      PadButtonTo(cmd.count, false);
+      return false;
+    case Op::kPadHold:
+    case Op::kPadRelease:
+      PadButtonTo(cmd.count, cmd.op == Op::kPadHold);
+      return false;
+    case Op::kAxis: {
+      plat::PadOutput out;
+      s.pad.Axis(static_cast<plat::PadAxis>(cmd.count), cmd.value, s.clock, out);
+      ApplyPad(out);
+      return false;
+    }
+    case Op::kClick: {
+      plat::Pointer down = cmd.pointer;
+      down.buttons = 1;
+      MovePointer(down);
+      s.pointer = cmd.pointer;  // and up again
+      return false;
+    }
     case Op::kShot:
       WriteShot(cmd.text);
       return false;
@@ -327,8 +509,17 @@ bool Execute(const Command& cmd) {
     case Op::kMemory:
       AppendMemory(cmd.text);
       return false;
+    case Op::kSignal:
+      std::raise(static_cast<int>(cmd.count));
+      return false;
   }
   return false;
+}
+
+// A frame boundary: an end signal ends the program here, after the frame's
+// files (shots, dumps, the leaderboard) are written.
+void EndIfAsked() {
+  if (plat::PendingEndSignal() != 0) Finish(plat::kEndSignalExitCode);
 }
 
 // One frame (or one idle frame while the game waits without presenting)
@@ -448,6 +639,37 @@ std::string DescribeScript() {
       case Op::kMemory:
         out += "memory " + cmd.text;
         break;
+      case Op::kTap:
+        out += "tap " + std::to_string(cmd.count);
+        break;
+      case Op::kClick:
+        out += "click " + std::to_string(cmd.pointer.x) + " " + std::to_string(cmd.pointer.y);
+        break;
+      case Op::kSignal:
+        out += cmd.count == SIGINT ? "signal INT" : "signal TERM";
+        break;
+      case Op::kPad:
+      case Op::kPadHold:
+      case Op::kPadRelease: {
+        static const char* const kButtons[] = {"a",     "b",    "x",      "y",      "back",
+                                               "start", "dpup", "dpdown", "dpleft", "dpright"};
+        out += cmd.op == Op::kPad ? "pad " : cmd.op == Op::kPadHold ? "pad-hold " : "pad-release ";
+        for (const char* name : kButtons) {
+          plat::PadButton button;
+          if (plat::PadButtonNamed(name, button) && static_cast<long long>(button) == cmd.count)
+            out += name;
+        }
+        break;
+      }
+      case Op::kAxis: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", cmd.value);
+        out += std::string(cmd.count == static_cast<long long>(plat::PadAxis::kLeftX)
+                               ? "axis leftx "
+                               : "axis lefty ") +
+               buf;
+        break;
+      }
     }
     out += '\n';
   }
@@ -470,6 +692,15 @@ bool Start(const Options& options, const std::string& scriptPath) {
   if (!LoadScript(text.str(), error)) {
     std::fprintf(stderr, "zirpel-headless: %s\n", error.c_str());
     return false;
+  }
+  if (!options.audioFile.empty()) {
+    s.wav = std::fopen(Absolute(options.audioFile).c_str(), "wb");
+    if (!s.wav) {
+      std::fprintf(stderr, "zirpel-headless: cannot write %s\n", options.audioFile.c_str());
+      return false;
+    }
+    s.audioRate = kAudioRate;
+    WriteWavHeader();
   }
   if (::chdir(options.root.c_str()) != 0) {
     std::fprintf(stderr, "zirpel-headless: cannot enter %s\n", options.root.c_str());
@@ -532,14 +763,33 @@ void DesktopSize(int& width, int& height) {
 
 bool OpenScreen(int width, int height, int /*bits*/, bool /*fullscreen*/) {
   auto& s = S();
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
-  s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
-  if (!s.context) return false;
+  s.openError.clear();
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
+    s.openError = "size " + std::to_string(width) + "x" + std::to_string(height);
+    return false;
+  }
+  if (!s.context) s.context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 8, 0, nullptr);
+  if (!s.context) {
+    s.openError = "no OSMesa context";
+    return false;
+  }
   s.buffer.assign(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0);
-  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) return false;
+  if (!OSMesaMakeCurrent(s.context, s.buffer.data(), GL_UNSIGNED_BYTE, width, height)) {
+    s.openError = "OSMesa refused the buffer";
+    return false;
+  }
   s.width = width;
   s.height = height;
   return true;
+}
+
+std::string OpenScreenError() {
+  return S().openError;
+}
+
+void ConsoleError(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stderr);
+  std::fflush(stderr);
 }
 
 void ClearScreen() {
@@ -548,10 +798,12 @@ void ClearScreen() {
 
 void Present() {
   auto& s = S();
-  s.clock += s.options.frameMs / 1000.0;
+  headless::AdvanceClock(s.options.frameMs / 1000.0);
   ++s.presented;
   s.idleMs = 0.0;
   s.idleTickMs = 0.0;
+  s.keyPresses.NextFrame();
+  s.buttonPresses.NextFrame();
   if (s.context) {
     glFinish();
     const size_t row = static_cast<size_t>(s.width) * 4;
@@ -564,9 +816,14 @@ void Present() {
   }
   if (!s.dumpEveryFile.empty()) headless::AppendDump(s.dumpEveryFile);
   headless::Tick();
+  headless::EndIfAsked();
 }
 
 std::string PollKey() {
+  headless::EndIfAsked();
+  PadOutput repeats;
+  S().pad.Repeat(S().clock, repeats);
+  headless::ApplyPad(repeats);
   S().keys.arrived = false;
   return S().keys.Poll();
 }
@@ -578,29 +835,32 @@ bool KeyArrivedAndClear() {
 }
 
 bool KeyDown(int scancode) {
-  return S().held.count(scancode) != 0;
+  const bool tapped = S().keyPresses.Take(scancode);
+  return S().held.count(scancode) != 0 || tapped || S().pad.Holds(scancode);
 }
 
 int AsyncKeyState(int virtualKey) {
   auto& s = S();
-  bool* since = nullptr;
-  int scancode = 0;
-  if (virtualKey == kVkPause) {
-    since = &s.pauseSince;
-    scancode = 0x45;
-  } else if (virtualKey == kVkEscape) {
-    since = &s.escapeSince;
-    scancode = kScanEsc;
-  } else {
-    return 0;
-  }
-  const bool result = s.held.count(scancode) != 0 || *since;
-  *since = false;
-  return result ? 1 : 0;
+  if (virtualKey == kVkPause) return s.pause.Query(headless::Down(kScanPause)) ? 1 : 0;
+  if (virtualKey == kVkEscape) return s.escape.Query(headless::Down(kScanEsc)) ? 1 : 0;
+  return 0;
+}
+
+void ForgetAsyncKeys() {
+  auto& s = S();
+  s.pause.Forget(headless::Down(kScanPause));
+  s.escape.Forget(headless::Down(kScanEsc));
 }
 
 Pointer ReadPointer() {
-  return S().pointer;
+  auto& s = S();
+  int clicked = 0;
+  for (int bit = 0; bit < 3; ++bit) {
+    if (s.buttonPresses.Take(bit + 1)) clicked |= 1 << bit;
+  }
+  Pointer p = s.pointer;
+  if (p.buttons >= 0) p.buttons |= clicked;  // outside the window: no button
+  return p;
 }
 void SetPointerVisible(bool visible) {
   S().pointerVisible = visible;
@@ -615,12 +875,32 @@ double Timer() {
 
 void SleepPlainMs(int ms) {
   if (ms <= 0) return;
-  S().clock += ms / 1000.0;
+  headless::AdvanceClock(ms / 1000.0);
   headless::CountIdle(ms);
+  headless::EndIfAsked();
 }
 
 std::string ExecutableDir() {
   return S().options.root;
+}
+
+bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why) {
+  auto& s = S();
+  // Without a file the sound goes nowhere, as into a device nobody listens
+  // to: the game plays on as with sound.
+  if (!s.wav) return fill != nullptr && rate > 0;
+  if (s.audioFill || !fill || rate <= 0) {
+    why = "already open";
+    return false;
+  }
+  if (rate != s.audioRate) {
+    why = "the runner records at 44100 Hz only";
+    return false;
+  }
+  headless::CatchUpAudio();
+  s.audioFill = fill;
+  s.audioUser = user;
+  return true;
 }
 
 void SetScreenName(const char* name) {

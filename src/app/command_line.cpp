@@ -1,0 +1,101 @@
+// The window program's options, one table for parsing and for the help.
+#include "app/command_line.h"
+
+#include <algorithm>
+
+namespace {
+
+enum class Effect { kWindowed, kFullscreen, kHelp, kVersion };
+
+struct OptionRow {
+  const char* name;
+  const char* alias;  // "" for none
+  Effect effect;
+  const char* help;
+};
+
+constexpr OptionRow kOptions[] = {
+    {"--windowed", "", Effect::kWindowed, "im Fenster spielen, was die Einstellungen auch sagen"},
+    {"--fullscreen", "", Effect::kFullscreen,
+     "im Vollbild spielen, was die Einstellungen auch sagen"},
+    {"--help", "-h", Effect::kHelp, "diese Hilfe zeigen und beenden"},
+    {"--version", "", Effect::kVersion, "die Version zeigen und beenden"},
+};
+
+const OptionRow* FindOption(const std::string& arg) {
+  for (const OptionRow& row : kOptions) {
+    if (arg == row.name || (row.alias[0] != '\0' && arg == row.alias)) return &row;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine out;
+  bool help = false, version = false;
+  for (const std::string& arg : args) {
+    const OptionRow* row = FindOption(arg);
+    if (row == nullptr) {
+      out.action = CommandLine::Action::kError;
+      out.error = !arg.empty() && arg[0] == '-' ? "unbekannte Option '" + arg + "'"
+                                                : "unerwartetes Argument '" + arg + "'";
+      return out;
+    }
+    switch (row->effect) {
+      case Effect::kWindowed:
+        out.launch.fullscreen = 0;
+        break;
+      case Effect::kFullscreen:
+        out.launch.fullscreen = 1;
+        break;
+      case Effect::kHelp:
+        help = true;
+        break;
+      case Effect::kVersion:
+        version = true;
+        break;
+    }
+  }
+  if (help) {
+    out.action = CommandLine::Action::kHelp;
+  } else if (version) {
+    out.action = CommandLine::Action::kVersion;
+  }
+  return out;
+}
+
+std::string HelpText() {
+  std::string text =
+      "Aufruf: zirpel [OPTION]...\n"
+      "Quobbes Zirpel: eine Kugel ueber Plattformen steuern, im Rennen gegen die Zeit\n"
+      "oder ums Ueberleben.\n"
+      "\n"
+      "Optionen:\n";
+  for (const OptionRow& row : kOptions) {
+    std::string names = row.alias[0] != '\0' ? std::string(row.alias) + ", " + row.name
+                                             : std::string("    ") + row.name;
+    names.resize(std::max<size_t>(names.size() + 2, 18), ' ');
+    text += "  " + names + row.help + "\n";
+  }
+  text +=
+      "\n"
+      "Dateien:\n"
+      "  Spieldaten      res/ im Arbeitsordner, res/ neben dem Programm,\n"
+      "                  ../share/zirpel/ vom Programm aus oder $ZIRPEL_DATA_DIR\n"
+      "  Einstellungen   $XDG_CONFIG_HOME/zirpel/settings.ini (sonst ~/.config/...),\n"
+      "                  wenn es sie gibt, sonst settings.ini der Spieldaten\n"
+      "  Bestzeiten      Leaderboard.dat bei den Spieldaten, wenn sie beschreibbar sind,\n"
+      "                  sonst in $XDG_DATA_HOME/zirpel/ (sonst ~/.local/share/zirpel/)\n"
+      "  eigene Level    $XDG_DATA_HOME/zirpel/maps/ (*.mapGame1 Rennen,\n"
+      "                  *.mapGame2 Ueberleben)\n"
+      "\n"
+      "Rueckgabewert: 0 am Ende des Spiels, auch nach SIGINT oder SIGTERM (das Spiel\n"
+      "endet mit dem naechsten Bild); 1 ohne Spieldaten; 2 bei einer falschen Option.\n"
+      "Mehr in der Anleitung: man 6 zirpel\n";
+  return text;
+}
+
+std::string VersionText() {
+  return std::string("Quobbes Zirpel ") + ZIRPEL_VERSION + "\n";
+}

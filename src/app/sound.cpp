@@ -1,0 +1,331 @@
+// The ears: after every frame they compare what the screens, the scene and
+// the rules left with what the frame before left, and start the sounds of
+// the changes. Hits are heard in the balls' velocities, breaks in the map's
+// destructible length, fire in RedContact, the boost in the energy spent.
+#include "app/sound.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "app/game.h"
+#include "platform/platform.h"
+#include "world/map.h"
+
+namespace {
+
+// ---- how loud each sound plays against the others ---------------------------
+constexpr float kMenuScene = 0.3f;  // the menu's live scene must not clatter
+constexpr float kHitPlatformLevel = 0.9f;
+constexpr float kHitSphereLevel = 0.55f;
+constexpr float kHitBallLevel = 0.6f;
+constexpr float kFireLevel = 0.8f;
+constexpr float kSizzleLevel = 0.22f;  // burning goes on quietly
+constexpr float kHissLevel = 0.7f;
+constexpr float kBoostLevel = 0.5f;
+constexpr float kHintLevel = 0.6f;
+constexpr float kJingleLevel = 0.85f;
+constexpr float kClickLevel = 0.4f;
+constexpr float kSelectLevel = 0.55f;
+constexpr float kBackLevel = 0.5f;
+constexpr float kAmbientLevel = 0.3f;  // under the menus, barely there
+
+// ---- hearing hits ---------------------------------------------------------------
+// A hit is a change of velocity (units per second) beyond what gravity, the
+// menu's air damping and the player's own push explain, of at least this.
+constexpr double kHitThreshold = 0.9;
+// The hit that makes the loudest sound, for the loudness scale.
+constexpr double kHitLoudest = 8.0;
+// A ball resting or rolling on a platform is knocked back a little every
+// frame: a hit is heard only when it beats the fading level of the ball's
+// recent knocks by this factor, and not within kHitGap of the last one.
+constexpr double kHitOverLevel = 1.6;
+constexpr double kLevelHalfLife = 0.08;  // seconds
+constexpr double kHitGap = 0.06;         // seconds
+// Further from where its velocity would have taken it than this, a ball was
+// put somewhere (start, respawn, restart): no hit.
+constexpr double kTeleport = 0.5;
+constexpr double kAirDamping = 0.85;  // the menu's balls in the air
+// What play's own forces may add to ball 1's velocity per second: steering
+// (4) always, the boost (15) while it pushes.
+constexpr double kSteerPush = 4.0;
+constexpr double kBoostPush = 15.0;
+// Contact reach when telling what was hit.
+constexpr double kTouchReach = 0.05;
+
+void FillFromMixer(void* user, float* out, int frames) {
+  static_cast<Mixer*>(user)->Render(out, frames);
+}
+
+float NextRandom(SoundState& s) {
+  s.random ^= s.random << 13;
+  s.random ^= s.random >> 17;
+  s.random ^= s.random << 5;
+  return static_cast<float>(s.random >> 8) / 16777216.0f;  // [0, 1)
+}
+
+// Names the sound as started this frame and plays it; a loop (the boost) is
+// only named here, Hold plays it.
+void Start(SoundState& s, Sound sound, float gain, float pitch = 1.0f) {
+  const std::string name = SoundName(sound);
+  if (std::find(s.Sounds.begin(), s.Sounds.end(), name) == s.Sounds.end()) s.Sounds.push_back(name);
+  if (s.mixer && !SoundLoops(sound)) s.mixer->Play(sound, gain, pitch);
+}
+
+void Hold(SoundState& s, Sound loop, float gain) {
+  if (s.mixer) s.mixer->Hold(loop, gain);
+}
+
+double Distance(double ax, double ay, double bx, double by) {
+  return std::hypot(ax - bx, ay - by);
+}
+
+// How hard ball `now` was hit this frame, in units per second.
+double ImpactOf(const HeardBall& before, const Ball& now, double dt, double allowance) {
+  const double ex = before.vx;
+  const double ey = before.vy + static_cast<double>(now.gravity) * dt;
+  double e = Distance(now.vx, now.vy, ex, ey);
+  if (now.lastDampTime != before.lastDampTime) {
+    e = std::min(e, Distance(now.vx, now.vy, kAirDamping * ex, kAirDamping * ey));
+  }
+  return std::max(0.0, e - allowance);
+}
+
+bool Teleported(const HeardBall& before, const Ball& now, double dt) {
+  return Distance(now.x, now.y, before.x + now.vx * dt, before.y + now.vy * dt) > kTeleport;
+}
+
+// What ball i touches now: another ball, a sphere (a static goal is one) or,
+// failing both, a platform.
+Sound HitKind(const SimState& sim, int i) {
+  const Ball& b = sim.Balls[static_cast<size_t>(i)];
+  const int goal = sim.Goal.BallIndex();
+  const bool staticGoal = sim.Goal.GoalPresent == 1.0f && sim.Goal.GoalIsRagdoll != 1.0f;
+  for (int j = 1; j <= std::min(sim.BallCount, kMaxBalls); ++j) {
+    const Ball& o = sim.Balls[static_cast<size_t>(j)];
+    if (j == i || Distance(b.x, b.y, o.x, o.y) > b.radius + o.radius + kTouchReach) continue;
+    return staticGoal && j == goal ? Sound::kHitSphere : Sound::kHitBall;
+  }
+  for (int k = 1; k <= std::min<int>(sim.StaticSphereCount, kMaxStaticSpheres); ++k) {
+    const StaticSphere& o = sim.Spheres[static_cast<size_t>(k)];
+    if (Distance(b.x, b.y, o.x, o.y) <= b.radius + o.radius + kTouchReach) return Sound::kHitSphere;
+  }
+  return Sound::kHitPlatform;
+}
+
+float HitLevel(Sound kind) {
+  switch (kind) {
+    case Sound::kHitSphere:
+      return kHitSphereLevel;
+    case Sound::kHitBall:
+      return kHitBallLevel;
+    default:
+      return kHitPlatformLevel;
+  }
+}
+
+// Hits of balls first..last; `scale` sets the loudness of the scene.
+void HearHits(SoundState& s, const SimState& sim, int first, int last, double dt, double allowance,
+              float scale, double now) {
+  for (int i = first; i <= last; ++i) {
+    HeardBall& h = s.heard.balls[i];
+    const Ball& b = sim.Balls[static_cast<size_t>(i)];
+    if (h.known && dt > 0.0) {
+      h.level *= std::exp2(-dt / kLevelHalfLife);
+      if (Teleported(h, b, dt)) {
+        h.level = 0.0;
+      } else {
+        const double impact = ImpactOf(h, b, dt, allowance);
+        if (impact > kHitThreshold && impact > kHitOverLevel * h.level &&
+            now - h.lastHit > kHitGap) {
+          const Sound kind = HitKind(sim, i);
+          const double strength = std::min(1.0, (impact - kHitThreshold) / kHitLoudest);
+          const float gain = static_cast<float>(0.25 + 0.75 * std::sqrt(strength));
+          Start(s, kind, gain * HitLevel(kind) * scale, 0.95f + 0.1f * NextRandom(s));
+          h.lastHit = now;
+        }
+        h.level = std::max(h.level, impact);
+      }
+    }
+    h.known = true;
+    h.x = b.x;
+    h.y = b.y;
+    h.vx = b.vx;
+    h.vy = b.vy;
+    h.lastDampTime = b.lastDampTime;
+  }
+}
+
+// Total length of the destructible platforms still standing.
+double BreakableLength(const MapText& map) {
+  double length = 0.0;
+  for (const MapPlatform& p : MapObjects(map).platforms) {
+    if (p.kind != PlatformKind::Fixed && p.usable) length += Distance(p.a.x, p.a.y, p.b.x, p.b.y);
+  }
+  return length;
+}
+
+int HintsWaiting(const MapText& map) {
+  int n = 0;
+  for (int k = 1; k <= map.MapLineCount; ++k) n += map.Line(k) == "Output.text" ? 1 : 0;
+  return n;
+}
+
+void RememberMap(HeardFrame& h, const MapText& map) {
+  h.mapRevision = map.revision;
+  h.mapLineCount = map.MapLineCount;
+  h.breakableLength = BreakableLength(map);
+  h.hintsWaiting = HintsWaiting(map);
+}
+
+// Breaks and fired text hints, from the map text. A map that gained
+// platforms or hints was loaded afresh: no sound for that.
+void HearMap(SoundState& s, const MapText& map, bool hints, float scale) {
+  HeardFrame& h = s.heard;
+  if (map.revision == h.mapRevision) return;
+  const double length = BreakableLength(map);
+  const int waiting = HintsWaiting(map);
+  const bool reloaded = map.MapLineCount < h.mapLineCount || length > h.breakableLength + 1e-4 ||
+                        waiting > h.hintsWaiting;
+  if (!reloaded) {
+    const double lost = h.breakableLength - length;
+    if (lost > 1e-4) {
+      // Longer breaks crack louder and a little deeper.
+      const double size = std::min(1.0, lost / 1.5);
+      Start(s, Sound::kBreak, static_cast<float>((0.45 + 0.55 * size) * scale),
+            static_cast<float>(1.04 - 0.1 * size) + 0.04f * NextRandom(s));
+    }
+    if (hints && waiting < h.hintsWaiting) Start(s, Sound::kHint, kHintLevel);
+  }
+  RememberMap(h, map);
+}
+
+// Everything of a new screen becomes the baseline: only changes from here
+// on make sounds.
+void Rebase(SoundState& s, const Game& g, const char* screen) {
+  HeardFrame& h = s.heard;
+  h = HeardFrame();
+  h.screen = screen;
+  RememberMap(h, g.map);
+  h.burning = g.sim.RedContact == "true";
+  h.energy = g.session.Energy;
+  h.burnTime = g.session.BurnTime;
+  h.goalReached = g.sim.Goal.GoalReached;
+  h.runLost = g.session.RunLost;
+  h.menuSelection = g.menu.MenuSelection;
+  h.selectedMode = g.select.SelectedMode;
+  h.highlightedLevel = g.select.HighlightedLevel;
+}
+
+void HearTransition(SoundState& s, const std::string& from, const std::string& to) {
+  if (from.empty()) return;
+  if (to == "menu") {
+    Start(s, Sound::kBack, kBackLevel);
+  } else if (to == "levelselect" || to == "credits" || to == "session") {
+    Start(s, Sound::kSelect, kSelectLevel);
+  }
+}
+
+void HearPlay(SoundState& s, const Game& g, double now) {
+  HeardFrame& h = s.heard;
+  const SimState& sim = g.sim;
+  const SessionState& ses = g.session;
+  const double dt = g.frame.FrameTime;
+  const bool play = ses.CameraPhase == 1;
+  const Ball& b1 = sim.Balls[1];
+  // A restart puts everything back: nothing of that is heard as play.
+  const bool restarted = ses.BurnTime < h.burnTime || (h.runLost == 1 && ses.RunLost != 1) ||
+                         (h.goalReached == 1.0f && sim.Goal.GoalReached != 1.0f) ||
+                         (h.balls[1].known && Teleported(h.balls[1], b1, dt));
+  const bool burning = sim.RedContact == "true";
+  const bool boosting =
+      play && !restarted && ses.ControlsEnabled == 1 && ses.Energy < h.energy - 1e-6f;
+
+  if (play) {
+    const double allowance = (kSteerPush + (boosting ? kBoostPush : 0.0)) * dt;
+    HearHits(s, sim, 1, 1, dt, allowance, 1.0f, now);
+    HearMap(s, g.map, true, 1.0f);
+    if (burning && !h.burning) Start(s, Sound::kFire, kFireLevel);
+    if (!burning && h.burning && !restarted) Start(s, Sound::kHiss, kHissLevel);
+    if (boosting && !h.boosting) Start(s, Sound::kBoost, kBoostLevel);
+    if (sim.Goal.GoalReached == 1.0f && h.goalReached != 1.0f) Start(s, Sound::kWin, kJingleLevel);
+    if (ses.RunLost == 1 && h.runLost != 1) Start(s, Sound::kLose, kJingleLevel);
+  } else {
+    // The start zoom: the scene stands still; play is heard from its start.
+    h.balls[1].known = false;
+    RememberMap(h, g.map);
+  }
+  Hold(s, Sound::kSizzle, burning ? kSizzleLevel : 0.0f);
+  Hold(s, Sound::kBoost, boosting ? kBoostLevel : 0.0f);
+  Hold(s, Sound::kAmbient, 0.0f);
+  h.burning = burning;
+  h.boosting = boosting;
+  h.energy = ses.Energy;
+  h.burnTime = ses.BurnTime;
+  h.goalReached = sim.Goal.GoalReached;
+  h.runLost = ses.RunLost;
+}
+
+}  // namespace
+
+float SoundVolumeGain(const std::string& value) {
+  const size_t first = value.find_first_not_of(' ');
+  if (first == std::string::npos ||
+      !(std::isdigit(static_cast<unsigned char>(value[first])) || value[first] == '.' ||
+        value[first] == '-' || value[first] == '+')) {
+    return 0.8f;
+  }
+  return static_cast<float>(std::clamp(ParseNumber(value), 0.0, 100.0) / 100.0);
+}
+
+void StartSound(Game& game) {
+  SoundState& s = game.sound;
+  s.on = SettingsGet(game.settings, "Sound") == "Enabled";
+  if (!s.on) return;
+  auto bank = std::make_shared<const SoundBank>(BuildSoundBank(kSoundRate));
+  auto mixer =
+      std::make_shared<Mixer>(*bank, SoundVolumeGain(SettingsGet(game.settings, "SoundVolume")));
+  s.bank = bank;
+  std::string why;
+  if (plat::OpenAudio(kSoundRate, FillFromMixer, mixer.get(), why)) {
+    s.mixer = mixer;
+  } else {
+    plat::ConsoleWarning("kein Audiogeraet (" + why + "), das Spiel bleibt stumm.");
+  }
+}
+
+void HearFrame(Game& game, const char* screen) {
+  SoundState& s = game.sound;
+  s.Sounds.clear();
+  if (!s.on) return;
+  HeardFrame& h = s.heard;
+  const double now = plat::Timer();
+  if (h.screen != screen) {
+    HearTransition(s, h.screen, screen);
+    Rebase(s, game, screen);
+  }
+  const std::string name = screen;
+  if (name == "session") {
+    HearPlay(s, game, now);
+    return;
+  }
+  // Fire and boost belong to play alone; the chords to the menus.
+  Hold(s, Sound::kSizzle, 0.0f);
+  Hold(s, Sound::kBoost, 0.0f);
+  Hold(s, Sound::kAmbient, kAmbientLevel);
+  if (name == "menu" || name == "credits") {
+    const int last = std::min(game.sim.BallCount, 4);
+    HearHits(s, game.sim, 1, last, game.frame.FrameTime, 0.0, kMenuScene, now);
+    HearMap(s, game.map, false, kMenuScene);
+  }
+  if (name == "menu" && game.menu.MenuSelection != h.menuSelection) {
+    Start(s, Sound::kClick, kClickLevel);
+  }
+  if (name == "levelselect" && (game.select.SelectedMode != h.selectedMode ||
+                                game.select.HighlightedLevel != h.highlightedLevel)) {
+    Start(s, Sound::kClick, kClickLevel);
+  }
+  h.menuSelection = game.menu.MenuSelection;
+  h.selectedMode = game.select.SelectedMode;
+  h.highlightedLevel = game.select.HighlightedLevel;
+}
