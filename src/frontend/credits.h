@@ -1,7 +1,8 @@
 // The credits: four fading pages over the running menu scene.
 //
 // Depends on: game (Game, settings), render (text and scene drawing), sim
-// (StepBalls), frontend/menu (the menu scene's places), platform.
+// (StepBalls), frontend/menu (the menu scene's places), sound (the frame's
+// cues), platform.
 #pragma once
 
 struct Game;

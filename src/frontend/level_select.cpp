@@ -179,7 +179,7 @@ void StartLevel(Game& game) {
   const std::string path = "Res/maps/" + sel.ChosenLevelFile;
   game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
   LoadMap(game.map, path);
-  ClearRunLeftovers(game);
+  ClearRunLeftovers(game.sim, game.session, game.particles);
   game.session.BestTime = LookUpBestTime(game.board, sel.ChosenLevelFile);
   DrainKeys(game);
   plat::SetPointerVisible(false);

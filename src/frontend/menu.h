@@ -1,7 +1,8 @@
 // The main menu: the program's outer loop over the live menu scene.
 //
 // Depends on: game (Game, settings), render (text and scene drawing), sim
-// (StepBalls), frontend (level selection, credits), platform (keys, pointer).
+// (StepBalls), frontend (level selection, credits), sound (the frame's cues),
+// platform (keys, pointer).
 #pragma once
 
 #include <string>

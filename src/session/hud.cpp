@@ -1,24 +1,12 @@
 // HUD: overlay, triggers, frame rate, energy bar, panels and info lines.
 #include "session/hud.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
-#include "game/game.h"
-#include "platform/platform.h"
+#include "render/screen_draw.h"
 #include "session/rules.h"
 #include "session/session.h"
-
-namespace {
-
-constexpr float kPanelDepth = -5.95f;
-// The corners' rim runs once round in 63 steps.
-constexpr double kPanelCornerStep = 2.0 * std::numbers::pi / 63.0;
-
-}  // namespace
 
 bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, float br) {
   if (x1 > x2) {
@@ -115,110 +103,35 @@ int DangerMargin(int screenWidth, float burnTime) {
   return static_cast<int>(std::nearbyint(screenWidth / 4.0 * left));
 }
 
-void RoundedPanel(float cy, float hx, float hy, float r) {
-  glBegin(GL_TRIANGLE_FAN);
-  glVertex3f(0.0f, cy, kPanelDepth);
-  double theta = 0.0;
-  for (int k = 0; k <= 64; ++k) {
-    double px = r * std::cos(theta);
-    double py = r * std::sin(theta);
-    px += px >= 0.0 ? hx : -hx;
-    py += py >= 0.0 ? hy : -hy;
-    glVertex3f(static_cast<float>(px), static_cast<float>(cy + py), kPanelDepth);
-    theta += kPanelCornerStep;
-  }
-  glEnd();
+void HudText(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
+             float r, float g, float b) {
+  DrawTextOnPlane(video, text, x, y, r, g, b);
+  hud.shownTexts.push_back(text);
 }
 
-void DrawPanel(float cy, float hx, float hy, float r, float alpha) {
-  glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
-  glColor4f(0.0f, 0.3f, 0.7f, alpha);
-  RoundedPanel(cy, hx, hy, r);
-  glBlendFunc(GL_ONE, GL_ZERO);
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+void HudTitle(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
+              float r, float g, float b) {
+  DrawTitleOnPlane(video, text, x, y, r, g, b);
+  hud.shownTexts.push_back(text);
 }
 
-void HudText(Game& game, const std::string& text, float x, float y, float r, float g, float b) {
-  glTranslatef(0.0f, 0.0f, kTextPlane);
-  DrawText(game.video, text, x, y, r, g, b);
-  glTranslatef(0.0f, 0.0f, -kTextPlane);
-  game.hud.shownTexts.push_back(text);
+void TextTriggers(HudState& hud, const VideoState& video, MapText& map, const Ball& ball1,
+                  double dt) {
+  const std::vector<TriggerText> texts = StepTextTriggers(map, ball1, dt);
+  for (const TriggerText& t : texts) HudTitle(hud, video, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
 }
 
-void HudTitle(Game& game, const std::string& text, float x, float y, float r, float g, float b) {
-  glTranslatef(0.0f, 0.0f, kTextPlane);
-  DrawTitle(game.video, text, x, y, r, g, b);
-  glTranslatef(0.0f, 0.0f, -kTextPlane);
-  game.hud.shownTexts.push_back(text);
+void DrawHudBars(HudState& hud, const VideoState& video, float energy, const SimState& sim) {
+  DrawHudBackground(energy, kEnergyMax, sim.GameMode == 1 && sim.Goal.GoalReached == 1.0f);
+  HudText(hud, video, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
 }
 
-void DrawDangerOverlay(Game& game) {
-  const VideoState& v = game.video;
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0.0, v.ScreenWidth, 0.0, v.ScreenHeight, -10.0, 2.0);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-  const float m = static_cast<float>(DangerMargin(v.ScreenWidth, game.session.BurnTime));
-  const float w = static_cast<float>(v.ScreenWidth), h = static_cast<float>(v.ScreenHeight);
-  // Without its picture the quad would add plain white over the whole
-  // background: then there is no overlay at all.
-  if (v.tex.ScreenTextureLoaded) {
-    glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-    glBindTexture(GL_TEXTURE_2D, v.tex.ScreenTexture);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex2f(-m, h + m);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex2f(-m, -m);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex2f(w + m, -m);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex2f(w + m, h + m);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
-  }
-  glBlendFunc(GL_ONE, GL_ZERO);
-  SetPerspective(v);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
-void TextTriggers(Game& game) {
-  const std::vector<TriggerText> texts =
-      StepTextTriggers(game.map, game.sim.Balls[1], game.frame.FrameTime);
-  for (const TriggerText& t : texts) HudTitle(game, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
-}
-
-void DrawHudBars(Game& game) {
-  glLoadIdentity();
-  const float e = game.session.Energy;
-  glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
-  glBegin(GL_QUADS);
-  glColor4f(1.0f, 0.0f, 0.0f, 0.3f);
-  glVertex3f(-0.3f, 2.2f, kPanelDepth);
-  glColor4f(1.0f - e / kEnergyMax, e / kEnergyMax, 0.0f, 0.3f);
-  glVertex3f(e / 4.0f - 0.3f, 2.2f, kPanelDepth);
-  glVertex3f(e / 4.0f - 0.3f, 2.35f, kPanelDepth);
-  glColor4f(1.0f, 0.0f, 0.0f, 0.3f);
-  glVertex3f(-0.3f, 2.35f, kPanelDepth);
-  glEnd();
-  DrawPanel(2.4f, 1.0f, 0.14f, 0.2f, 0.3f);
-  if (game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f) {
-    DrawPanel(0.9f, 1.25f, 0.25f, 0.1f, 0.3f);
-  }
-  glBlendFunc(GL_ONE, GL_ZERO);
-  HudText(game, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
-}
-
-void DrawInfoLines(Game& game, double now) {
-  if (game.session.InfoOverlay != 1) return;
-  const double elapsed = ElapsedTime(game.session, now);
-  HudText(game, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
-  HudText(game, "Bestzeit: " + FormatFloat7(game.session.BestTime) + " s", 1.4f, 2.0f, 1.0f, 1.0f,
+void DrawInfoLines(HudState& hud, const VideoState& video, const SessionState& session,
+                   double now) {
+  if (session.InfoOverlay != 1) return;
+  const double elapsed = ElapsedTime(session, now);
+  HudText(hud, video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
+  HudText(hud, video, "Bestzeit: " + FormatFloat7(session.BestTime) + " s", 1.4f, 2.0f, 1.0f, 1.0f,
           1.0f);
-  HudText(game, game.hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
+  HudText(hud, video, hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
 }

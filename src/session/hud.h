@@ -3,8 +3,9 @@
 // lines. Drawn with the scene projection and an identity model-view: panels
 // at z = -5.95, texts on the plane z = -5.9.
 //
-// Depends on: game (Game), render (DrawText, DrawTitle, textures), world (map
-// lines), session.
+// Depends on: game (session and HUD state), render (panels, bars, overlay,
+// texts on the text plane), sim (ball 1, the goal), world (map lines),
+// session.
 #pragma once
 
 #include <string>
@@ -14,8 +15,6 @@
 #include "render/video.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
-
-struct Game;
 
 // Whether ball (bx, by, radius br) touches the trigger line (x1, y1)-(x2, y2):
 // horizontal and vertical lines include their boundaries, sloped ones not.
@@ -42,22 +41,16 @@ std::string ShortTime(const std::string& secondsText);
 int DangerMargin(int screenWidth, float burnTime);
 
 // ---- drawing ---------------------------------------------------------------
-// A rectangle of half-extents (hx + r, hy + r) with rounded corners, centred
-// on (0, cy) at z = -5.95, in the current colour and blending.
-void RoundedPanel(float cy, float hx, float hy, float r);
-// Panel with its colour and the translucent blending, then (one, zero) again.
-void DrawPanel(float cy, float hx, float hy, float r, float alpha);
 // Text on the HUD's text plane (the model-view must be identity), noted in
 // the frame's shown texts.
-void HudText(Game& game, const std::string& text, float x, float y, float r, float g, float b);
-void HudTitle(Game& game, const std::string& text, float x, float y, float r, float g, float b);
-// The burn overlay: ScreenTexture stretched by the margin, added behind the
-// scene objects (nothing when its picture did not load); leaves the scene
-// projection and an identity model-view.
-void DrawDangerOverlay(Game& game);
+void HudText(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
+             float r, float g, float b);
+void HudTitle(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
+              float r, float g, float b);
 // Text triggers of this frame, drawn at the bottom of the screen.
-void TextTriggers(Game& game);
+void TextTriggers(HudState& hud, const VideoState& video, MapText& map, const Ball& ball1,
+                  double dt);
 // Energy bar, HUD panel, race-won panel and the "Energie: " label.
-void DrawHudBars(Game& game);
+void DrawHudBars(HudState& hud, const VideoState& video, float energy, const SimState& sim);
 // "Zeit: ", "Bestzeit: " and the frame rate when the info overlay is on.
-void DrawInfoLines(Game& game, double now);
+void DrawInfoLines(HudState& hud, const VideoState& video, const SessionState& session, double now);

@@ -1,11 +1,10 @@
 // Rules: loss, win, end screens, restart and quit, clock and burn.
 #include "session/rules.h"
 
-#include <GL/gl.h>
-
 #include "game/game.h"
 #include "mapfile/map_file.h"
 #include "platform/platform.h"
+#include "render/screen_draw.h"
 #include "session/hud.h"
 #include "session/leaderboard.h"
 #include "session/session.h"
@@ -26,26 +25,26 @@ void EndKeys(Game& game) {
 }
 
 void RaceFailureScreen(Game& game) {
-  glLoadIdentity();
+  ResetModelView();
   DrawPanel(0.0f, 1.5f, 0.5f, 0.2f, 0.6f);
   EndKeys(game);
   if (game.session.quit) return;
   if (game.session.RunLost == 1) {
     game.session.ControlsEnabled = 0;
-    HudTitle(game, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
-    HudText(game, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+    HudTitle(game.hud, game.video, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
+    HudText(game.hud, game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
   }
 }
 
 void SurvivalFailureScreen(Game& game) {
-  glLoadIdentity();
+  ResetModelView();
   DrawPanel(0.0f, 1.7f, 0.5f, 0.2f, 0.6f);
   game.session.ControlsEnabled = 0;
   EndKeys(game);
   if (game.session.quit) return;
-  HudTitle(game, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden", -1.2f, 0.1f,
-           1.0f, 1.0f, 1.0f);
-  HudText(game, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+  HudTitle(game.hud, game.video, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden",
+           -1.2f, 0.1f, 1.0f, 1.0f, 1.0f);
+  HudText(game.hud, game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
@@ -92,39 +91,36 @@ void ApplyRules(Game& game, double now) {
               kLeaderboardPath);
 }
 
-void AccumulateBurnStep(Game& game) {
-  AccumulateBurn(game.session, game.sim, game.frame.FrameTime);
-}
-
-void DrawModeTexts(Game& game, double now) {
-  SessionState& s = game.session;
+void DrawModeTexts(SessionState& s, const SimState& sim, HudState& hud, const VideoState& video,
+                   double now) {
   const double elapsed = ElapsedTime(s, now);
-  if (game.sim.GameMode == 1) {
-    if (game.sim.Goal.GoalReached == 1.0f) {
-      HudTitle(game, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
-      HudText(game, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
+  if (sim.GameMode == 1) {
+    if (sim.Goal.GoalReached == 1.0f) {
+      HudTitle(hud, video, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
+      HudText(hud, video, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
     }
-  } else if (game.sim.GameMode == 2) {
+  } else if (sim.GameMode == 2) {
     if (s.RunLost != 1) {
-      HudTitle(game, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f, 0.0f);
+      HudTitle(hud, video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f,
+               0.0f);
     } else if (s.SurvivalTimeText == "0") {
       s.SurvivalTimeText = FormatDouble16(elapsed);
     }
   }
 }
 
-void ClearRunLeftovers(Game& game) {
-  game.sim.RedContact = "false";
-  game.session.BurnTime = 0.0f;
-  game.particles.items.clear();
-  game.sim.Break.pending = 0;
+void ClearRunLeftovers(SimState& sim, SessionState& session, ParticleList& particles) {
+  sim.RedContact = "false";
+  session.BurnTime = 0.0f;
+  particles.items.clear();
+  sim.Break.pending = 0;
 }
 
 void RestartLevel(Game& game) {
   SessionState& s = game.session;
   LoadMap(game.map, "Res/maps/" + game.select.ChosenLevelFile);
   ResetRun(s, game.sim);
-  ClearRunLeftovers(game);
+  ClearRunLeftovers(game.sim, s, game.particles);
   s.SurvivalTimeText = "0";
   s.SessionStartTime = static_cast<float>(plat::Timer());
   TakeLevelStart(s, SetUpLevelObjects(game.sim, game.map));

@@ -1,14 +1,16 @@
 // Race and survival rules of a play frame: loss and win, the end screens with
 // their restart question, restart and quit, the survival clock and the burn.
 //
-// Depends on: game (Game), session (HUD, leaderboard), sim (goal test, level
-// objects), mapfile (LoadMap), platform (keys, clock).
+// Depends on: game (Game, session state), render (panels, video state for the
+// texts), session (HUD, leaderboard), sim (goal test, level objects), mapfile
+// (LoadMap), platform (keys, clock).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "game/session_state.h"
+#include "render/video.h"
 #include "sim/sim_state.h"
 
 struct Game;
@@ -36,14 +38,14 @@ void AccumulateBurn(SessionState& session, const SimState& sim, double frameTime
 // now is this frame's timer reading; the end keys act on session.endAnswer. May restart the level
 // or set session.quit (the rest of the frame is then skipped).
 void ApplyRules(Game& game, double now);
-// Burn accumulation and the texts after the HUD bars: race-won texts or the
-// survival clock with the freezing of SurvivalTimeText.
-void AccumulateBurnStep(Game& game);
-void DrawModeTexts(Game& game, double now);
+// The texts after the HUD bars: race-won texts or the survival clock with the
+// freezing of SurvivalTimeText.
+void DrawModeTexts(SessionState& session, const SimState& sim, HudState& hud,
+                   const VideoState& video, double now);
 
 // A run starts clean: no red contact, no burn, no sparks and no break
 // waiting to throw any (whatever the menu scene or the last run left).
-void ClearRunLeftovers(Game& game);
+void ClearRunLeftovers(SimState& sim, SessionState& session, ParticleList& particles);
 // Reloads the map and sets the level up again on a clean run; the best time,
 // the camera phase and the toggles stay.
 void RestartLevel(Game& game);

@@ -1,14 +1,13 @@
 // Game session loop: start zoom, play step, pause, camera and end.
 #include "session/session.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "game/game.h"
 #include "mapfile/map_file.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
+#include "render/screen_draw.h"
 #include "session/hud.h"
 #include "session/rules.h"
 #include "sim/balls.h"
@@ -88,7 +87,7 @@ bool ZoomStep(Game& game) {
   const bool ended = StepZoom(s, b1, game.frame.FrameTime, game.frame.LastKey == plat::kKeyEnter);
   // The frame that ends the zoom shows the play step alone, not both.
   if (ended) return false;
-  glTranslatef(-s.ZoomCameraX, -s.ZoomCameraY, -s.ZoomCameraZ);
+  TranslateView(-s.ZoomCameraX, -s.ZoomCameraY, -s.ZoomCameraZ);
   DrawSceneStill(game);
   return true;
 }
@@ -114,14 +113,14 @@ void PlayStep(Game& game) {
       (s.endAnswer != kNoAnswer && RestartQuestionShown(s, game.sim)) || s.answeredLastFrame;
   s.answeredLastFrame = false;
   if (!answering && ApplyToggles(s, game.frame.LastKey)) {
-    glPolygonMode(GL_FRONT_AND_BACK, s.Wireframe ? GL_LINE : GL_FILL);
+    SetWireframe(s.Wireframe != 0);
   }
   if (b1.y > kCameraFloor) {
-    glTranslatef(-b1.x, -b1.y, 0.0f);
+    TranslateView(-b1.x, -b1.y, 0.0f);
     game.GridCentreX = b1.x;
     game.GridCentreY = b1.y;
   } else {
-    glTranslatef(-b1.x, -kCameraFloor, 0.0f);
+    TranslateView(-b1.x, -kCameraFloor, 0.0f);
     game.GridCentreX = b1.x;
     game.GridCentreY = kCameraFloor;
   }
@@ -134,15 +133,15 @@ void PlayStep(Game& game) {
 
   // Rules and HUD, in their fixed order.
   const double now = plat::Timer();
-  DrawDangerOverlay(game);
+  DrawBurnOverlay(game.video, DangerMargin(game.video.ScreenWidth, game.session.BurnTime));
   ApplyRules(game, now);
   if (s.quit) return;
-  TextTriggers(game);
+  TextTriggers(game.hud, game.video, game.map, game.sim.Balls[1], game.frame.FrameTime);
   CountFrame(game.hud, now);
-  AccumulateBurnStep(game);
-  DrawHudBars(game);
-  DrawModeTexts(game, now);
-  DrawInfoLines(game, now);
+  AccumulateBurn(game.session, game.sim, game.frame.FrameTime);
+  DrawHudBars(game.hud, game.video, game.session.Energy, game.sim);
+  DrawModeTexts(game.session, game.sim, game.hud, game.video, now);
+  DrawInfoLines(game.hud, game.video, game.session, now);
 }
 
 }  // namespace
@@ -228,21 +227,21 @@ void RunSession(Game& game) {
   plat::ForgetAsyncKeys();
   for (;;) {
     plat::SetScreenName("session");
-    glLoadIdentity();
+    ResetModelView();
     PollKeyInto(game);
     if (game.frame.LastKey == plat::kKeyEsc || game.frame.LastKey == plat::kKeyClose) break;
     MeasureFrameTime(game);
     s.FrameCounter += 1;
     game.hud.shownTexts.clear();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearFrame();
     bool zooming = false;
     if (s.CameraPhase == 0) zooming = ZoomStep(game);
     if (!zooming && s.CameraPhase == 1) {
-      glLoadIdentity();
+      ResetModelView();
       PlayStep(game);
       if (s.quit) break;  // the rest of the frame is not drawn
     }
-    glFlush();
+    FinishFrame();
     HearFrame(game, "session");
     plat::Present();
     plat::SleepPlainMs(1);
@@ -264,7 +263,7 @@ void EndSession(Game& game) {
   s.ZoomPrevDistance = 500.0f;
   s.RecordStored = 0;
   s.InfoOverlay = 0;
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  SetWireframe(false);
   s.Wireframe = 0;
   s.quit = false;
   s.answeredLastFrame = false;

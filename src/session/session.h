@@ -2,8 +2,8 @@
 // the start zoom through play to the return to the menu scene.
 //
 // Depends on: game (Game), platform (keys, timer, title), sim (StepBalls,
-// particles, level objects), render (scene drawing), mapfile (LoadMap),
-// session (rules, HUD).
+// particles, level objects), render (scene and screen drawing), mapfile
+// (LoadMap), session (rules, HUD), sound (the frame's cues).
 #pragma once
 
 #include <string>
