@@ -11,8 +11,9 @@
 #      scripts included), leaks checked, and the soak's one-minute version;
 #   5. each fuzz target of that build (PNG, maps, settings, leaderboard, the
 #      runner's scripts) for FUZZ_SECONDS (default 30) each;
-#   6. the soak's one-minute version in the dev build: every level played for
-#      one simulated minute, nothing may become non-finite;
+#   6. the soak's one-minute version in the dev build (every level played for
+#      one simulated minute, nothing may become non-finite), when step 4 did
+#      not already run it;
 #   7. 100 kills in the middle of storing records, and a record stored onto a
 #      full file system (a small tmpfs: needs root, as CI has).
 # Every test is counted from CTest's JUnit report and every step from its exit
@@ -203,12 +204,13 @@ if wants fuzz; then
     step "fuzz $target (${FUZZ_SECONDS:-30} s)" fuzz_result "$target"
   done
 fi
-if wants soak; then
+# The sanitizer build's soak covers this one; a run without it soaks here.
+if wants soak && ! wants asan; then
   wants dev || step "dev build (GCC, RelWithDebInfo)" build_preset dev
   step "soak, 1 simulated minute per level" build/tools/soak/zirpel-soak --minutes 1 --jobs "$jobs"
 fi
 if wants kill; then
-  wants dev || wants soak || step "dev build (GCC, RelWithDebInfo)" build_preset dev
+  wants dev || { wants soak && ! wants asan; } || step "dev build (GCC, RelWithDebInfo)" build_preset dev
   step "100 kills while storing records" build/tools/killwrite/zirpel-kill-write --trials 100
   step "a record stored onto a full disk" build/tools/killwrite/zirpel-kill-write --disk-full
 fi

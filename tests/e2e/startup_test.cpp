@@ -151,7 +151,14 @@ TEST(Runner, ScriptsReadToOnePlainForm) {
        "until menu 100000\nframe-ms 7.5\npointer -1 -1 -1\npointer 3 -4 1\ndump-every off\n"},
       {"shot a.png\ndump /tmp/d.json\nmemory m.json\n",
        "shot " + cwd + "/a.png\ndump /tmp/d.json\nmemory " + cwd + "/m.json\n"},
+      {"tap SPACE\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
+       "signal INT\nsignal TERM\n",
+       "tap 57\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
+       "signal INT\nsignal TERM\n"},
       {"frames -1\n", ""},
+      {"pad z\n", ""},
+      {"axis leftx 1.5\n", ""},
+      {"signal HUP\n", ""},
       {"memory\n", ""},
       {"frame-ms 0\n", ""},
       {"pointer 1 2 99999999999\n", ""},
