@@ -1,37 +1,17 @@
-// The logo intro: LogoTexture blended over black by the alpha of the current
-// colour (decal texturing keeps the logo's own colours).
+// The logo intro: LogoTexture blended over black by the alpha of the fade.
 #include "app/intro.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 
 #include "game/game.h"
 #include "platform/platform.h"
+#include "render/front_draw.h"
+#include "render/screen_draw.h"
 
 namespace {
 
 constexpr int kFrameSleepMs = 10;
 constexpr int kAfterIntroSleepMs = 200;  // cut short by a key
-
-void DrawLogo(const VideoState& video, double elapsed) {
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-  glBindTexture(GL_TEXTURE_2D, video.tex.LogoTexture);
-  glBegin(GL_QUADS);
-  float alpha = 0.0f;
-  if (IntroAlpha(elapsed, alpha)) glColor4f(0.0f, 0.0f, 0.0f, alpha);
-  glTexCoord2f(0.0f, 1.0f);
-  glVertex3f(-2.0f, 2.0f, -6.0f);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex3f(-2.0f, -2.0f, -6.0f);
-  glTexCoord2f(1.0f, 0.0f);
-  glVertex3f(2.0f, -2.0f, -6.0f);
-  glTexCoord2f(1.0f, 1.0f);
-  glVertex3f(2.0f, 2.0f, -6.0f);
-  glEnd();
-  glDisable(GL_TEXTURE_2D);
-}
 
 }  // namespace
 
@@ -57,18 +37,20 @@ bool IntroAlpha(double e, float& alpha) {
 
 void RunIntro(Game& game) {
   const double start = plat::Timer();
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  SetFadeBlend();
   for (;;) {
     plat::SetScreenName("intro");
     if (plat::Timer() - start > kIntroLength) break;
     PollKeyInto(game);
     if (IntroKeyEnds(game.frame.LastKey)) break;
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DrawLogo(game.video, plat::Timer() - start);
+    ClearFrame();
+    float alpha = 0.0f;
+    const bool fade = IntroAlpha(plat::Timer() - start, alpha);
+    DrawLogo(game.video, fade, alpha);
     plat::Present();
     plat::SleepMs(kFrameSleepMs);
   }
   // The menu's first frame expects the resting blend function.
-  glBlendFunc(GL_ONE, GL_ZERO);
+  SetOpaqueBlend();
   plat::SleepMs(kAfterIntroSleepMs);
 }

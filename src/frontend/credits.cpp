@@ -2,8 +2,6 @@
 // menu's balls keep rolling over the menu map.
 #include "frontend/credits.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -12,6 +10,7 @@
 #include "game/game.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
+#include "render/screen_draw.h"
 #include "sim/balls.h"
 #include "sound/sound.h"
 
@@ -137,9 +136,9 @@ void RunCredits(Game& game) {
     plat::SetScreenName("credits");
     PollKeyInto(game);
     if (IsLeaveKey(game.frame.LastKey)) break;
-    glPushMatrix();
+    PushView();
     MeasureFrameTime(game);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearFrame();
 
     StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
     DrawBalls(game.sim, game.video, game.session.BurnTime);
@@ -150,17 +149,17 @@ void RunCredits(Game& game) {
                            plat::Timer(), game.frame.MenuStartTime);
     StepCreditsFade(game.credits);
 
-    glTranslatef(0.0f, 0.0f, kTextPlane);
+    TranslateView(0.0f, 0.0f, kTextPlane);
     DrawCreditPage(game.video, game.credits);
     if (game.credits.CreditsPage >= kCreditsEndPage) {
       // The last page has faded out: this frame is not shown.
-      glPopMatrix();
+      PopView();
       break;
     }
-    glTranslatef(0.0f, 0.0f, -kTextPlane);
+    TranslateView(0.0f, 0.0f, -kTextPlane);
     HearFrame(game, "credits");
     plat::Present();
-    glPopMatrix();
+    PopView();
     plat::SleepMs(10);
   }
   DrainKeys(game);

@@ -1,14 +1,14 @@
 // Level selection screen and the start of a level.
 #include "frontend/level_select.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "frontend/menu.h"
 #include "game/game.h"
 #include "mapfile/map_file.h"
 #include "platform/platform.h"
+#include "render/front_draw.h"
+#include "render/screen_draw.h"
 #include "session/leaderboard.h"
 #include "session/rules.h"
 #include "session/session.h"
@@ -16,8 +16,6 @@
 #include "sound/sound.h"
 
 namespace {
-
-constexpr float kBoxDepth = -6.0f;
 
 float RowBottom(int row) {
   return static_cast<float>(1.64 - row / 3.0);
@@ -27,20 +25,11 @@ float RowTop(int row) {
 }
 
 void DrawBox(float x0, float x1, int row, float grey) {
-  glColor3f(grey, grey, grey);
-  glBegin(GL_QUADS);
-  glVertex3f(x0, RowBottom(row), kBoxDepth);
-  glVertex3f(x1, RowBottom(row), kBoxDepth);
-  glVertex3f(x1, RowTop(row), kBoxDepth);
-  glVertex3f(x0, RowTop(row), kBoxDepth);
-  glEnd();
-  glColor3f(1.0f, 1.0f, 1.0f);
+  DrawFlatBox(x0, x1, RowBottom(row), RowTop(row), grey);
 }
 
 void Label(const Game& game, const std::string& text, float x, float y, float r, float g, float b) {
-  glTranslatef(0.0f, 0.0f, kTextPlane);
-  DrawText(game.video, text, x, y, r, g, b);
-  glTranslatef(0.0f, 0.0f, -kTextPlane);
+  DrawTextOnPlane(game.video, text, x, y, r, g, b);
 }
 
 bool IsChoiceKey(const Game& game) {
@@ -51,7 +40,7 @@ bool IsChoiceKey(const Game& game) {
 bool SelectionFrame(Game& game) {
   LevelSelectState& sel = game.select;
   MenuState& menu = game.menu;
-  glPushMatrix();
+  PushView();
   PollKeyInto(game);
   const plat::Pointer ptr = plat::ReadPointer();
   const bool wasHeld = menu.LeftButtonHeld == 1.0f;
@@ -64,8 +53,8 @@ bool SelectionFrame(Game& game) {
   sel.pointerSeen = true;
   sel.pointerX = ptr.x;
   sel.pointerY = ptr.y;
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  glBlendFunc(GL_ONE, GL_ZERO);
+  ClearFrame();
+  SetOpaqueBlend();
 
   for (int mode = 1; mode <= 2; ++mode) {
     DrawBox(-2.2f, -0.8f, mode, mode == sel.SelectedMode ? 0.4f : 0.15f);
@@ -119,10 +108,10 @@ bool SelectionFrame(Game& game) {
   }
 
   if (IsChoiceKey(game)) {
-    glPopMatrix();
+    PopView();
     return true;
   }
-  glPopMatrix();
+  PopView();
   HearFrame(game, "levelselect");
   plat::Present();
   plat::SleepMs(10);

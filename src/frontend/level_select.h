@@ -3,7 +3,7 @@
 //
 // Depends on: game (Game), platform (keys, pointer, listing), frontend (menu
 // pointer helpers), session (leaderboard, session loop), sim (level objects),
-// mapfile (LoadMap), render (text), sound (the frame's cues).
+// mapfile (LoadMap), render (text, boxes, frame), sound (the frame's cues).
 #pragma once
 
 #include <string>

@@ -3,17 +3,16 @@
 // (and play behind it) and the credits run inside one of its frames.
 #include "frontend/menu.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "frontend/credits.h"
 #include "frontend/level_select.h"
 #include "game/game.h"
 #include "platform/platform.h"
+#include "render/front_draw.h"
 #include "render/scene_draw.h"
+#include "render/screen_draw.h"
 #include "sim/balls.h"
 #include "sound/sound.h"
 
@@ -72,7 +71,7 @@ void RunSceneStep(Game& game) {
 // Draws the three entry texts, each followed by its choice test; a chosen
 // sub-screen runs right here. Returns false when "Beenden" ends the program.
 bool DrawEntriesAndChoose(Game& game) {
-  glTranslatef(0.0f, 0.0f, kTextPlane);
+  TranslateView(0.0f, 0.0f, kTextPlane);
   for (const Entry& entry : kEntries) {
     const bool highlighted = game.menu.MenuSelection == entry.value;
     DrawText(game.video, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
@@ -82,7 +81,7 @@ bool DrawEntriesAndChoose(Game& game) {
       game.exitCode = 0;
       return false;
     }
-    glTranslatef(0.0f, 0.0f, -kTextPlane);
+    TranslateView(0.0f, 0.0f, -kTextPlane);
     if (entry.value == kEntryStart) {
       RunLevelSelection(game);
     } else {
@@ -91,8 +90,8 @@ bool DrawEntriesAndChoose(Game& game) {
     // Back from the sub-screen: finish this frame where it was interrupted,
     // with the menu's own view (a game session leaves its camera behind).
     plat::SetScreenName("menu");
-    glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, kTextPlane);
+    ResetModelView();
+    TranslateView(0.0f, 0.0f, kTextPlane);
   }
   return true;
 }
@@ -172,57 +171,18 @@ void ApplyMenuSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, doub
   }
 }
 
-void DrawTitleImage(const VideoState& video) {
-  glEnable(GL_TEXTURE_2D);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-  glBindTexture(GL_TEXTURE_2D, video.tex.MascotTexture);
-  glBegin(GL_QUADS);
-  glTexCoord2f(0.0f, 1.0f);
-  glVertex3f(-1.0f, 0.0f, -6.1f);
-  glTexCoord2f(0.0f, 0.0f);
-  glVertex3f(-1.0f, -1.2f, -6.1f);
-  glTexCoord2f(1.0f, 0.0f);
-  glVertex3f(2.35f, -1.2f, -6.1f);
-  glTexCoord2f(1.0f, 1.0f);
-  glVertex3f(2.35f, 0.0f, -6.1f);
-  glEnd();
-  glDisable(GL_TEXTURE_2D);
-}
-
-void DrawEntryBars(int selection) {
-  constexpr double kDegrees = std::numbers::pi / 180.0;
-  glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
-  for (int k = 0; k <= 2; ++k) {
-    const bool highlighted = selection == k;
-    const float grey = highlighted ? 0.85f : 0.45f;
-    const float capX = highlighted ? -1.3f : -1.8f;
-    const float centreY = 0.6f * static_cast<float>(k);
-    glColor4f(grey, grey, grey, 0.3f);
-    glBegin(GL_TRIANGLE_FAN);
-    glVertex3f(-4.4f, centreY - 0.25f, -5.95f);
-    for (int degrees = 270; degrees <= 450; degrees += 10) {
-      const double a = degrees * kDegrees;
-      glVertex3f(capX + static_cast<float>(0.25 * std::cos(a)),
-                 centreY + static_cast<float>(0.25 * std::sin(a)), -5.95f);
-    }
-    glVertex3f(-4.4f, centreY + 0.25f, -5.95f);
-    glEnd();
-  }
-  glBlendFunc(GL_ONE, GL_ZERO);
-}
-
 void RunMainMenu(Game& game) {
   for (;;) {
     plat::SetScreenName("menu");
-    glPushMatrix();
+    PushView();
     PollKeyInto(game);
     if (IsLeaveKey(game.frame.LastKey)) {
-      glPopMatrix();
+      PopView();
       game.exitCode = 0;
       return;
     }
     MeasureFrameTime(game);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    ClearFrame();
 
     game.menu.MenuSelection = MoveMenuCursor(game.menu.MenuSelection, game.frame.LastKey);
     HandlePointer(game);
@@ -233,15 +193,15 @@ void RunMainMenu(Game& game) {
                         game.frame.MenuStartTime);
     DrawEntryBars(game.menu.MenuSelection);
     if (!DrawEntriesAndChoose(game)) {
-      glPopMatrix();
+      PopView();
       return;
     }
 
-    glTranslatef(0.0f, 0.0f, -kTextPlane);
-    glFlush();
+    TranslateView(0.0f, 0.0f, -kTextPlane);
+    FinishFrame();
     HearFrame(game, "menu");
     plat::Present();
-    glPopMatrix();
+    PopView();
     plat::SleepMs(1);
   }
 }

@@ -65,9 +65,3 @@ constexpr float kFallenBelowY = -3.5f;
 inline float MenuHoldX(int ball) {
   return static_cast<float>(ball - 2);
 }
-
-// ---- drawing -------------------------------------------------------------
-// The mascot title image at z = -6.1.
-void DrawTitleImage(const VideoState& video);
-// The three translucent entry bars; the highlighted one reaches further.
-void DrawEntryBars(int selection);

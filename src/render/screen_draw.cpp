@@ -34,6 +34,22 @@ void SetWireframe(bool on) {
   glPolygonMode(GL_FRONT_AND_BACK, on ? GL_LINE : GL_FILL);
 }
 
+void PushView() {
+  glPushMatrix();
+}
+
+void PopView() {
+  glPopMatrix();
+}
+
+void SetOpaqueBlend() {
+  glBlendFunc(GL_ONE, GL_ZERO);
+}
+
+void SetFadeBlend() {
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
 void RoundedPanel(float cy, float hx, float hy, float r) {
   glBegin(GL_TRIANGLE_FAN);
   glVertex3f(0.0f, cy, kPanelDepth);

@@ -14,6 +14,10 @@ void FinishFrame();     // everything drawn reaches the picture
 void ResetModelView();  // identity model-view
 void TranslateView(float x, float y, float z);
 void SetWireframe(bool on);  // polygons as lines or filled
+void PushView();             // keeps the model-view for PopView
+void PopView();
+void SetOpaqueBlend();  // (one, zero): the resting blend function
+void SetFadeBlend();    // (source alpha, one minus source alpha)
 
 // ---- HUD --------------------------------------------------------------------
 // A rectangle of half-extents (hx + r, hy + r) with rounded corners, centred
