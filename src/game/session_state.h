@@ -41,6 +41,10 @@ struct SessionState {
 struct Leaderboard {
   std::vector<std::string> lines{std::string()};  // 1-based, [0] unused
   int LeaderboardLineCount = 0;
+  // False when the file exists but could not be read whole: rewriting it
+  // from the lines held would lose what was not read, so records then stay
+  // in memory only.
+  bool writable = true;
 };
 
 struct HudState {

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/platform.h"
 #include "world/map.h"
@@ -31,7 +32,15 @@ int RoundToInt(double value) {
 int SettingsLoad(SettingsStore& store, const std::string& fileName) {
   if (!fileName.empty()) store.fileName = fileName;
   store.count = 0;
-  for (const std::string& raw : plat::ReadTextLines(store.fileName)) {
+  // A settings file holds a handful of short lines: more than 1 MiB, 10,000
+  // lines or 4 KiB in a line is not read (a hostile file costs no memory).
+  plat::TextLimits limits;
+  limits.maxBytes = std::size_t{1} << 20;
+  limits.maxLines = 10000;
+  limits.maxLineBytes = 4096;
+  std::vector<std::string> lines;
+  plat::ReadTextLines(store.fileName, limits, lines);
+  for (const std::string& raw : lines) {
     const std::string line = TrimBlanks(raw);
     if (line.empty() || line[0] == '[') continue;
     const size_t eq = line.find('=');

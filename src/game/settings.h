@@ -12,7 +12,8 @@ struct SettingsStore {
 };
 
 // Replaces the whole table with the file's entries (a non-empty name becomes
-// the current file). Lines beyond the table's 11 entries are ignored.
+// the current file). Lines beyond the table's 11 entries are ignored, and so
+// is everything past the file's first 1 MiB, 10,000 lines or 4 KiB of a line.
 int SettingsLoad(SettingsStore& store, const std::string& fileName);
 // Value of the first entry with exactly this key, "" when there is none.
 std::string SettingsGet(const SettingsStore& store, const std::string& key);

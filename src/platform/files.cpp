@@ -156,26 +156,68 @@ std::string ResolvePath(const std::string& gamePath) {
   return host::WalkNoCase(c.paths.back());
 }
 
-std::vector<std::string> ReadTextLines(const std::string& gamePath) {
+std::vector<std::string> SplitTextLines(const std::string& text, const TextLimits& limits,
+                                        bool* cut) {
   std::vector<std::string> lines;
-  const std::string path = ResolvePath(gamePath);
-  if (!host::IsRegularFile(path)) return lines;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return lines;
-  std::string text;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  std::fclose(f);
+  bool wasCut = false;
   size_t start = 0;
   while (start < text.size()) {
+    if (lines.size() >= limits.maxLines) {
+      wasCut = true;
+      break;
+    }
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
     size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
+    if (stop - start > limits.maxLineBytes) {
+      stop = start + limits.maxLineBytes;
+      wasCut = true;
+    }
     lines.emplace_back(text, start, stop - start);
     start = end + 1;
   }
+  if (cut) *cut = wasCut;
+  return lines;
+}
+
+TextRead ReadTextLines(const std::string& gamePath, const TextLimits& limits,
+                       std::vector<std::string>& lines) {
+  lines.clear();
+  const std::string path = ResolvePath(gamePath);
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? TextRead::kMissing : TextRead::kUnreadable;
+  }
+  if (S_ISDIR(st.st_mode)) return TextRead::kMissing;
+  if (!S_ISREG(st.st_mode)) return TextRead::kUnreadable;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return TextRead::kUnreadable;
+  std::string text;
+  char buf[65536];
+  bool failed = false;
+  while (text.size() < limits.maxBytes) {
+    const size_t want = std::min(sizeof buf, limits.maxBytes - text.size());
+    const size_t n = std::fread(buf, 1, want, f);
+    text.append(buf, n);
+    if (n < want) {
+      failed = std::ferror(f) != 0;
+      break;
+    }
+  }
+  // Reaching the limit cuts the file only when something is left after it.
+  bool cut = text.size() >= limits.maxBytes && std::fgetc(f) != EOF;
+  std::fclose(f);
+  if (failed) return TextRead::kUnreadable;
+  bool linesCut = false;
+  lines = SplitTextLines(text, limits, &linesCut);
+  cut = cut || linesCut;
+  return cut ? TextRead::kCut : TextRead::kWhole;
+}
+
+std::vector<std::string> ReadTextLines(const std::string& gamePath) {
+  std::vector<std::string> lines;
+  ReadTextLines(gamePath, TextLimits{}, lines);
   return lines;
 }
 

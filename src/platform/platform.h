@@ -152,6 +152,25 @@ std::string ResolvePath(const std::string& path);
 // Whole text file as lines (CR LF or LF ends a line; the last line may lack
 // one). A missing or unreadable file, or a directory, reads as no lines.
 std::vector<std::string> ReadTextLines(const std::string& path);
+
+// Bounds a reader puts on a file it reads: what lies beyond them is left out,
+// so no file can make the game hold unbounded text.
+struct TextLimits {
+  std::size_t maxBytes = SIZE_MAX;      // bytes read from the file
+  std::size_t maxLines = SIZE_MAX;      // lines kept; later ones are dropped
+  std::size_t maxLineBytes = SIZE_MAX;  // a longer line keeps its first bytes
+};
+// What reading found: the whole file, no file (or a directory), a file that
+// exists but could not be read, or a file cut at one of the limits.
+enum class TextRead { kWhole, kMissing, kUnreadable, kCut };
+// ReadTextLines within limits; lines gets what was read (none unless kWhole
+// or kCut).
+TextRead ReadTextLines(const std::string& path, const TextLimits& limits,
+                       std::vector<std::string>& lines);
+// Text split into lines as ReadTextLines splits a file; whether a limit cut
+// it goes to cut when given.
+std::vector<std::string> SplitTextLines(const std::string& text, const TextLimits& limits = {},
+                                        bool* cut = nullptr);
 // Counts entries of a text file where line ends and commas both separate.
 int CountCommaItems(const std::string& path);
 // Writes the text to path through a temporary file beside it that is flushed

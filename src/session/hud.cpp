@@ -41,7 +41,14 @@ bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, fl
 
 std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt) {
   std::vector<TriggerText> shown;
-  for (int i = 1; i <= map.MapLineCount; ++i) {
+  // The trigger objects in line order, as a scan of every line would meet
+  // them: the rewrites below only turn a type word into the other one or a
+  // counter line into a number, so no line becomes a trigger during the scan
+  // and each one is judged by its text when it is reached.
+  std::vector<MapTrigger> triggers = MapObjects(map).triggers;
+  map.scanWork += triggers.size();
+  for (const MapTrigger& trigger : triggers) {
+    const int i = trigger.line;
     if (map.Line(i) == "Output.text") {
       const Point a = ParsePoint(map.Line(i + 1));
       const Point b = ParsePoint(map.Line(i + 2));

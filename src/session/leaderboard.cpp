@@ -1,6 +1,7 @@
 // Leaderboard: read once, looked up at level start, rewritten on a record.
 #include "session/leaderboard.h"
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +20,13 @@ const std::string& BoardLine(const Leaderboard& board, int i) {
 }  // namespace
 
 void ReadLeaderboard(Leaderboard& board, const std::string& path) {
-  std::vector<std::string> fileLines = plat::ReadTextLines(path);
+  std::vector<std::string> fileLines;
+  plat::TextLimits limits;
+  limits.maxBytes = kMaxLeaderboardBytes;
+  limits.maxLines = kMaxLeaderboardLines;
+  limits.maxLineBytes = kMaxLeaderboardLineBytes;
+  const plat::TextRead read = plat::ReadTextLines(path, limits, fileLines);
+  board.writable = read == plat::TextRead::kWhole || read == plat::TextRead::kMissing;
   board.lines.assign(1, std::string());  // [0] unused
   board.lines.reserve(fileLines.size() + 2);
   for (std::string& line : fileLines) board.lines.push_back(std::move(line));
@@ -33,18 +40,28 @@ float LookUpBestTime(const Leaderboard& board, const std::string& key) {
   for (int i = 1; i <= board.LeaderboardLineCount; ++i) {
     if (BoardLine(board, i) == key) best = static_cast<float>(ParseNumber(BoardLine(board, i + 1)));
   }
-  return best;
+  // A time beyond the float range ("-1e300") is no time the game wrote: no
+  // record, rather than an infinite one.
+  return std::isfinite(best) ? best : 0.0f;
 }
 
 bool StoreRecord(Leaderboard& board, const std::string& key, float time, const std::string& path,
                  std::string* reason) {
+  if (key.find('\n') != std::string::npos) {
+    if (reason != nullptr) *reason = "der Name enthaelt einen Zeilenumbruch";
+    return false;
+  }
   const std::string timeText = FormatFloat7(time);
   bool found = false;
-  for (int i = 1; i <= board.LeaderboardLineCount; ++i) {
+  const int count = board.LeaderboardLineCount;
+  for (int i = 1; i <= count; ++i) {
     if (BoardLine(board, i) != key) continue;
     const std::size_t next = static_cast<std::size_t>(i) + 1;
     if (next >= board.lines.size()) board.lines.resize(next + 1);
     board.lines[next] = timeText;
+    // A key on the last line (its time line missing) gains the time line,
+    // or the record would never reach the file.
+    if (i == count) board.LeaderboardLineCount = count + 1;
     found = true;
   }
   if (!found) {
@@ -64,6 +81,12 @@ bool StoreRecord(Leaderboard& board, const std::string& key, float time, const s
     text += "\r\n";
   }
   if (path.empty()) return true;
+  if (!board.writable) {
+    // The file could not be read whole: rewriting it would lose what was
+    // not read.
+    if (reason != nullptr) *reason = path + ": die alte Datei war nicht ganz lesbar";
+    return false;
+  }
   // Beside the old file, flushed, renamed over it: a failed write or a kill
   // at any moment leaves either the old or the new complete file.
   return plat::WriteFileAtomically(path, text, reason);

@@ -220,14 +220,17 @@ void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double now) {
     const double up = y + r + kBroadMargin, down = y - r - kBroadMargin;
     const PlatformBox* boxes = cache->boxes.data();
     const std::size_t count = cache->boxes.size();
+    const std::size_t from = n;
     while (n < count && !(right > boxes[n].leftX && left < boxes[n].rightX && up > boxes[n].yLo &&
                           down < boxes[n].yHi)) {
       ++n;
     }
+    map.scanWork += n - from + 1;
     if (n == count) return;
-    const MapPlatform visited = cache->platforms[n];  // the collision may rebuild the cache
+    const MapPlatform visited = cache->platforms[n];  // the collision may change the cache
+    const std::uint64_t revision = map.revision;
     CollidePlatform(sim, map, i, visited, dt, now);
-    if (map.revision != cache->revision) {
+    if (map.revision != revision) {
       if (++rewrites > kMaxRewritesPerScan) return;
       cache = &MapObjects(map);
       n = FirstPlatformAfter(*cache, visited.line);

@@ -35,6 +35,14 @@ std::string Format(WorldPoint p) {
   return FormatPoint(static_cast<float>(p.x), static_cast<float>(p.y));
 }
 
+// The length of a piece from p to q as its ends are written back into the
+// map (seven digits of a float).
+double WrittenLength(WorldPoint p, WorldPoint q) {
+  const Point a = ParsePoint(Format(p));
+  const Point b = ParsePoint(Format(q));
+  return Distance(WorldPoint{a.x, a.y}, WorldPoint{b.x, b.y});
+}
+
 // The new type word of a piece whose far end (the one at the hole) is its
 // right end ("left" kind) or its left end ("right" kind), given the damage
 // the platform already had.
@@ -69,14 +77,19 @@ void BreakBody(MapText& map, BreakEvent& event, int k, double thetaDegrees, Worl
   // On a rising platform a is the left end, so the a-side piece loses its
   // right end; on a falling one a is the right end.
   const bool rising = cut >= 0.0;
-  if (Distance(a, f) > half) {
+  // Far out (beyond a million units or so) the written ends round the hole
+  // away; a piece that would come out no shorter than the platform is not
+  // kept, or a ball there would split it again and again, and the map would
+  // grow without end.
+  const double length = Distance(a, b);
+  if (Distance(a, f) > half && WrittenLength(a, p) < length) {
     map.SetLine(k, rising ? PieceBrokenAtRight(damage) : PieceBrokenAtLeft(damage));
     map.SetLine(k + 1, Format(a));
     map.SetLine(k + 2, Format(p));
   } else {
     map.SetLine(k, kDestroyed);
   }
-  if (Distance(b, f) > half) {
+  if (Distance(b, f) > half && WrittenLength(q, b) < length) {
     AppendMapLines(map, rising ? PieceBrokenAtLeft(damage) : PieceBrokenAtRight(damage), Format(q),
                    Format(b), colour);
   }

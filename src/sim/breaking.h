@@ -27,7 +27,9 @@ double CutAngleDegrees(double thetaDegrees);
 // ends a (the lower) and b (the upper), ball radius r, the platform's colour
 // word and the ball's motion m of this frame. Rewrites the object into its
 // piece on a's side (or destroys it), appends the piece on b's side when one
-// survives, and records the break event. The colour is taken by value: the
+// survives, and records the break event. A piece whose written ends would
+// make it no shorter than the platform (far from the origin, where seven
+// digits cannot hold the hole) does not survive. The colour is taken by value: the
 // caller's word usually lives in the map lines this call rewrites.
 void BreakBody(MapText& map, BreakEvent& event, int k, double thetaDegrees, WorldPoint f,
                WorldPoint a, WorldPoint b, double r, std::string colour, WorldPoint m);

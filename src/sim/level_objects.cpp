@@ -6,6 +6,15 @@
 
 namespace {
 
+// The start coordinate: the nearest whole number, halves to even, held to
+// what an int holds (a map may write 1e999).
+int StartCoordinate(float v) {
+  const double r = std::nearbyint(static_cast<double>(v));
+  if (!(r > -2147483648.0)) return r < 0.0 ? -2147483647 - 1 : 0;
+  if (r > 2147483647.0) return 2147483647;
+  return static_cast<int>(r);
+}
+
 int ClampedGoalIndex(const GoalState& goal) {
   const int i = goal.BallIndex();
   if (i < 1) return 1;
@@ -24,8 +33,8 @@ LevelStart SetUpLevelObjects(SimState& sim, const MapText& map) {
 
   if (map.Line(1) == "BallPosition") {
     const Point p = ParsePoint(map.Line(2));
-    start.StartPositionX = static_cast<int>(std::nearbyint(p.x));
-    start.StartPositionY = static_cast<int>(std::nearbyint(p.y));
+    start.StartPositionX = StartCoordinate(p.x);
+    start.StartPositionY = StartCoordinate(p.y);
   }
   Ball& b1 = sim.Balls[1];
   b1.x = static_cast<float>(start.StartPositionX);

@@ -1,14 +1,18 @@
 // Particles: emission from the pending break and per-frame motion.
 #include "sim/particles.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "world/map.h"
 
 namespace {
 
-// One break adds at most this many sparks, whatever the settings file says.
+// One break adds at most this many sparks, whatever the settings file says,
+// and no break adds any while this many fly (a map of huge balls breaking
+// platform after platform would otherwise fill the memory and the screen).
 constexpr double kMaxSparksPerBreak = 10000.0;
+constexpr double kMaxLiveSparks = 100000.0;
 
 }  // namespace
 
@@ -22,9 +26,10 @@ void EmitBreakParticles(ParticleList& list, BreakEvent& event,
   double kd = n * static_cast<double>(length);
   if (!std::isfinite(kd) || kd < 0.0) kd = 0.0;
   if (kd > kMaxSparksPerBreak) kd = kMaxSparksPerBreak;
+  const double count = static_cast<double>(list.items.size());
+  if (kd > kMaxLiveSparks - count) kd = std::max(0.0, kMaxLiveSparks - count);
   const float k = static_cast<float>(kd);
 
-  const double count = static_cast<double>(list.items.size());
   const long newTotal = static_cast<long>(std::nearbyint(count + k));
   if (newTotal > static_cast<long>(list.items.size())) {
     list.items.resize(static_cast<std::size_t>(newTotal));

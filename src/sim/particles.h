@@ -15,7 +15,8 @@ using RandomFn = std::function<double()>;
 
 // Turns the pending break into about ParticleNumber sparks per world unit of
 // gap (five random numbers per spark) and clears the event. A missing,
-// negative or absurd ParticleNumber gives no (or a bounded number of) sparks.
+// negative or absurd ParticleNumber gives no (or a bounded number of) sparks:
+// at most 10,000 per break, none while 100,000 fly.
 void EmitBreakParticles(ParticleList& list, BreakEvent& event,
                         const std::string& particleNumberValue, const RandomFn& random);
 // One frame: living sparks move and fade, dead ones leave the list (the last

@@ -74,14 +74,25 @@ bool Finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-void RebuildObjects(const MapText& map, MapObjectCache& cache) {
-  cache.platforms.clear();
-  cache.boxes.clear();
-  cache.spheres.clear();
-  for (int k = 1; k <= map.MapLineCount; ++k) {
+PlatformBox BoxOf(const MapPlatform& p) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  return p.usable ? PlatformBox{p.leftX, p.rightX, p.yLo, p.yHi} : PlatformBox{nan, nan, nan, nan};
+}
+
+// The platforms and static spheres whose type lines lie in lo..hi, in line
+// order, appended to the lists.
+void ParseObjects(const MapText& map, int lo, int hi, std::vector<MapPlatform>& platforms,
+                  std::vector<MapSphere>& spheres, std::vector<MapTrigger>& triggers) {
+  map.scanWork += static_cast<std::uint64_t>(std::max(0, hi - lo + 1));
+  for (int k = lo; k <= hi; ++k) {
     const std::string& line = map.Line(k);
-    // Every type word starts with 'P' or 'S'; most lines are points.
-    if (line.empty() || (line[0] != 'P' && line[0] != 'S')) continue;
+    // Every type word starts with 'P', 'S', 'O' or 'F'; most lines are points.
+    if (line.empty()) continue;
+    if (line[0] == 'O' || line[0] == 'F') {
+      if (line == "Output.text" || line == "FontEvent.static.Activ") triggers.push_back({k});
+      continue;
+    }
+    if (line[0] != 'P' && line[0] != 'S') continue;
     PlatformKind kind;
     if (PlatformKindOf(line, kind)) {
       MapPlatform p;
@@ -101,10 +112,7 @@ void RebuildObjects(const MapText& map, MapObjectCache& cache) {
       // A platform whose ends coincide is ignored by everyone; one with a
       // number beyond the float range would only spread infinities.
       p.usable = Finite(p.a) && Finite(p.b) && !(p.a.x == p.b.x && p.a.y == p.b.y);
-      cache.platforms.push_back(p);
-      const double nan = std::numeric_limits<double>::quiet_NaN();
-      cache.boxes.push_back(p.usable ? PlatformBox{p.leftX, p.rightX, p.yLo, p.yHi}
-                                     : PlatformBox{nan, nan, nan, nan});
+      platforms.push_back(p);
     } else if (line == "Sphere.static") {
       MapSphere s;
       s.line = k;
@@ -112,11 +120,65 @@ void RebuildObjects(const MapText& map, MapObjectCache& cache) {
       s.radius = static_cast<float>(ParseNumber(map.Line(k + 2)));
       s.colour = ColourWordOf(map.Line(k + 3));
       s.usable = Finite(s.centre) && std::isfinite(s.radius);
-      cache.spheres.push_back(s);
+      spheres.push_back(s);
     }
   }
+}
+
+void RebuildObjects(const MapText& map, MapObjectCache& cache) {
+  cache.platforms.clear();
+  cache.boxes.clear();
+  cache.spheres.clear();
+  cache.triggers.clear();
+  ParseObjects(map, 1, map.MapLineCount, cache.platforms, cache.spheres, cache.triggers);
+  for (const MapPlatform& p : cache.platforms) cache.boxes.push_back(BoxOf(p));
   cache.revision = map.revision;
   cache.valid = true;
+}
+
+// The entries of a line-ordered list whose lines lie in lo..hi replaced by
+// fresh ones; in place when their number stays (a break rewrites a platform
+// into its piece), so the list moves only when objects come or go.
+template <typename T>
+std::size_t Splice(std::vector<T>& list, int lo, int hi, const std::vector<T>& fresh) {
+  const auto first = std::lower_bound(list.begin(), list.end(), lo,
+                                      [](const T& o, int line) { return o.line < line; });
+  const auto last =
+      std::upper_bound(first, list.end(), hi, [](int line, const T& o) { return line < o.line; });
+  const std::size_t at = static_cast<std::size_t>(first - list.begin());
+  if (static_cast<std::size_t>(last - first) == fresh.size()) {
+    std::copy(fresh.begin(), fresh.end(), first);
+  } else {
+    list.insert(list.erase(first, last), fresh.begin(), fresh.end());
+  }
+  return at;
+}
+
+// Lines lo..hi changed: every object that reads one of them (its type line
+// up to three lines before) is parsed again, when the cache was up to date.
+void ReparseAround(const MapText& map, int lo, int hi) {
+  MapObjectCache& cache = map.cache;
+  if (!cache.valid || cache.revision + 1 != map.revision) return;
+  lo = std::max(1, lo - 3);
+  std::vector<MapPlatform> platforms;
+  std::vector<MapSphere> spheres;
+  std::vector<MapTrigger> triggers;
+  ParseObjects(map, lo, hi, platforms, spheres, triggers);
+  const std::size_t oldCount = cache.platforms.size();
+  const std::size_t at = Splice(cache.platforms, lo, hi, platforms);
+  std::vector<PlatformBox> boxes;
+  for (const MapPlatform& p : platforms) boxes.push_back(BoxOf(p));
+  const std::size_t removed = oldCount + platforms.size() - cache.platforms.size();
+  if (removed == platforms.size()) {
+    std::copy(boxes.begin(), boxes.end(), cache.boxes.begin() + static_cast<std::ptrdiff_t>(at));
+  } else {
+    const auto first = cache.boxes.begin() + static_cast<std::ptrdiff_t>(at);
+    cache.boxes.insert(cache.boxes.erase(first, first + static_cast<std::ptrdiff_t>(removed)),
+                       boxes.begin(), boxes.end());
+  }
+  Splice(cache.spheres, lo, hi, spheres);
+  Splice(cache.triggers, lo, hi, triggers);
+  cache.revision = map.revision;
 }
 
 }  // namespace
@@ -134,6 +196,7 @@ void MapText::SetLine(int k, const std::string& text) {
   if (k < 1 || k > MapLineCount || static_cast<std::size_t>(k) >= MapLines.size()) return;
   MapLines[static_cast<std::size_t>(k)] = text;
   ++revision;
+  ReparseAround(*this, k, k);
 }
 
 MapText MapFromLines(std::vector<std::string> lines) {
@@ -159,6 +222,7 @@ void AppendMapLines(MapText& map, std::string a, std::string b, std::string c, s
   map.MapLines.push_back(std::move(d));
   map.MapLineCount += 4;
   ++map.revision;
+  ReparseAround(map, map.MapLineCount - 5, map.MapLineCount);
 }
 
 // ---- parsed objects -----------------------------------------------------------

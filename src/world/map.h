@@ -51,6 +51,10 @@ struct MapSphere {
   float radius = 0.0f;
 };
 
+struct MapTrigger {
+  int line = 0;
+};
+
 // The broad-test box of a platform in the collision's precision: the x
 // range of its ends and its y range; a platform nobody may use gets NaN bounds,
 // which fail every comparison.
@@ -67,6 +71,9 @@ struct MapObjectCache {
   std::vector<MapPlatform> platforms;  // in line order
   std::vector<PlatformBox> boxes;      // one per platform, same order
   std::vector<MapSphere> spheres;      // in line order
+  // Type lines of the text triggers ("Output.text", "FontEvent.static.Activ"),
+  // in line order.
+  std::vector<MapTrigger> triggers;
 };
 
 // The current map, exactly as read (no trimming). Index 0 is unused; lines
@@ -79,10 +86,21 @@ struct MapText {
   // they are stale before any later consumer in the same frame looks.
   std::uint64_t revision = 0;
   mutable MapObjectCache cache;
+  // Lines and platforms the consumers have looked at so far: a frame's work,
+  // counted rather than timed, which tests and fuzzers hold within bounds.
+  mutable std::uint64_t scanWork = 0;
 
   const std::string& Line(int k) const;          // "" outside 1..MapLineCount
   void SetLine(int k, const std::string& text);  // ignored outside 1..MapLineCount
 };
+
+// What a map file can hand the game, at most: later bytes and lines are left
+// out and a longer line keeps its first bytes. Far beyond any level (the
+// shipped ones have a few hundred short lines), small enough that a hostile
+// file cannot fill the memory or stall a frame.
+constexpr std::size_t kMaxMapBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxMapLines = 1000000;
+constexpr std::size_t kMaxMapLineBytes = 4096;
 
 // Replaces the map with these lines (line 1 first), as LoadMap does with a
 // file's lines.
@@ -94,7 +112,9 @@ MapText MapFromLines(std::vector<std::string> lines);
 void AppendMapLines(MapText& map, std::string a, std::string b, std::string c, std::string d);
 
 // The parsed platforms and static spheres of the current text, rebuilt when
-// the map's revision moved on since the last request.
+// the map's revision moved on since the last request. SetLine and
+// AppendMapLines keep an up-to-date cache up to date themselves, parsing
+// only the objects that read the changed lines.
 const MapObjectCache& MapObjects(const MapText& map);
 // Index of the first cached platform whose type line lies after line k.
 std::size_t FirstPlatformAfter(const MapObjectCache& cache, int k);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "e2e/runner_harness.h"
+#include "platform/headless/headless.h"
 
 namespace {
 
@@ -133,6 +134,62 @@ TEST(Runner, DumpEveryFollowsTheFramesAndTheClock) {
     // 20 ms per present plus the menu's 1 ms sleep.
     EXPECT_NEAR(Num(dumps[i], "time") - Num(dumps[i - 1], "time"), 0.021, 1e-9);
     EXPECT_NEAR(Num(dumps[i], "FrameTime"), 0.021, 1e-9);
+  }
+}
+
+TEST(Runner, ScriptsReadToOnePlainForm) {
+  // Every command, its names resolved and its defaults written out; the plain
+  // form reads back as itself.
+  const std::string cwd = std::filesystem::current_path().string();
+  const struct {
+    const char* script;
+    std::string plain;  // "" for a script the reader refuses
+  } cases[] = {
+      {"frames 5 # wait\n\n  # note\nkey #\nkey ENTER\nhold LEFT\nrelease 30\npause\n",
+       "frames 5\nkey #\nkey ENTER\nhold 75\nrelease 30\npause\n"},
+      {"until menu\r\nframe-ms 7.5\npointer outside\npointer 3 -4 1\ndump-every off\n",
+       "until menu 100000\nframe-ms 7.5\npointer -1 -1 -1\npointer 3 -4 1\ndump-every off\n"},
+      {"shot a.png\ndump /tmp/d.json\nmemory m.json\n",
+       "shot " + cwd + "/a.png\ndump /tmp/d.json\nmemory " + cwd + "/m.json\n"},
+      {"tap SPACE\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
+       "signal INT\nsignal TERM\n",
+       "tap 57\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
+       "signal INT\nsignal TERM\n"},
+      {"frames -1\n", ""},
+      {"pad z\n", ""},
+      {"axis leftx 1.5\n", ""},
+      {"signal HUP\n", ""},
+      {"memory\n", ""},
+      {"frame-ms 0\n", ""},
+      {"pointer 1 2 99999999999\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    std::string error;
+    const bool loaded = headless::LoadScript(c.script, error);
+    EXPECT_EQ(loaded, !c.plain.empty()) << error;
+    if (!loaded) {
+      EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
+      continue;
+    }
+    EXPECT_EQ(headless::DescribeScript(), c.plain);
+    ASSERT_TRUE(headless::LoadScript(c.plain, error)) << error;
+    EXPECT_EQ(headless::DescribeScript(), c.plain);
+  }
+}
+
+TEST(Runner, MemoryCommandWritesResidentAndPeakMemory) {
+  ScratchRoot root;
+  const std::string file = root.File("m.json");
+  const auto r =
+      e2e::RunHeadless(root, "until menu 5\nmemory " + file + "\nframes 10\nmemory " + file + "\n");
+  ASSERT_EQ(r.exitCode, 0) << r.errors;
+  const auto lines = e2e::ReadDumps(file);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(Num(lines[1], "frame"), Num(lines[0], "frame") + 10);
+  for (const auto& m : lines) {
+    EXPECT_GT(Num(m, "ResidentKb"), 1000.0);  // a running game holds megabytes
+    EXPECT_GE(Num(m, "PeakResidentKb"), Num(m, "ResidentKb"));
   }
 }
 

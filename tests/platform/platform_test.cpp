@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "platform/scancodes.h"
 #include "platform/text_codec.h"
@@ -121,6 +124,39 @@ TEST(TextFiles, LinesWithEitherEndingAndMissingFilesAsEmpty) {
   EXPECT_TRUE(plat::ReadTextLines(dir.path).empty());  // a directory
   dir.Write("b.txt", "a,b\nc\n");
   EXPECT_EQ(plat::CountCommaItems(dir.path + "/b.txt"), 3);
+}
+
+TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
+  TempDir dir;
+  dir.Write("a.txt", "one\r\ntwo\nthree");
+  ::mkfifo((dir.path + "/fifo").c_str(), 0644);  // would block a reader
+  using plat::TextRead;
+  const struct {
+    const char* file;
+    std::size_t maxBytes, maxLines, maxLineBytes;
+    TextRead outcome;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"a.txt", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kWhole, {"one", "two", "three"}},
+      {"a.txt", 14, SIZE_MAX, SIZE_MAX, TextRead::kWhole, {"one", "two", "three"}},
+      {"a.txt", 13, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two", "thre"}},
+      {"a.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kCut, {"one", "two"}},
+      {"a.txt", SIZE_MAX, 3, 3, TextRead::kCut, {"one", "two", "thr"}},
+      {"missing.txt", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kMissing, {}},
+      {"", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kMissing, {}},  // the folder itself
+      {"fifo", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kUnreadable, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.maxBytes) + " " +
+                 std::to_string(c.maxLines) + " " + std::to_string(c.maxLineBytes));
+    plat::TextLimits limits;
+    limits.maxBytes = c.maxBytes;
+    limits.maxLines = c.maxLines;
+    limits.maxLineBytes = c.maxLineBytes;
+    std::vector<std::string> lines{"stale"};
+    EXPECT_EQ(plat::ReadTextLines(dir.path + "/" + c.file, limits, lines), c.outcome);
+    EXPECT_EQ(lines, c.lines);
+  }
 }
 
 TEST(TextFiles, AtomicWriteReplacesWholeOrNothing) {

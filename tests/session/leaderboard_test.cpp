@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -126,15 +127,53 @@ TEST_F(LeaderboardTest, RecordCheckStoresOncePerRun) {
 }
 
 TEST_F(LeaderboardTest, FailedWriteKeepsOldFileAndUpdatesMemory) {
-  Write("a.mapGame1\r\n14\r\n");
+  // Each way a rewrite can fail, set up beside the old file.
+  const struct {
+    const char* name;
+    std::function<void(const std::string& path)> spoil;
+  } cases[] = {
+      // The temporary file cannot be made: the write fails before it starts.
+      {"temporary name taken by a folder",
+       [](const std::string& path) { fs::create_directories(path + ".tmp"); }},
+      // Every write fails with "no space left on device".
+      {"disk full",
+       [](const std::string& path) { fs::create_symlink("/dev/full", path + ".tmp"); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(path_ + ".tmp");
+    Write("a.mapGame1\r\n14\r\n");
+    Leaderboard board;
+    ReadLeaderboard(board, path_);
+    c.spoil(path_);
+    EXPECT_FALSE(StoreRecord(board, "a.mapGame1", 9.0f, path_));
+    EXPECT_EQ(Read(), "a.mapGame1\r\n14\r\n");
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 9.0f);
+  }
+}
+
+TEST_F(LeaderboardTest, ABoardNotReadWholeIsNeverRewritten) {
+  // A board with a line longer than the game reads, and one with more lines:
+  // what was not read would be lost.
+  for (const std::string& tail :
+       {std::string(kMaxLeaderboardLineBytes + 1, 'x'), std::string(kMaxLeaderboardLines, '\n')}) {
+    const std::string old = "a.mapGame1\r\n14\r\n" + tail;
+    Write(old);
+    Leaderboard board;
+    ReadLeaderboard(board, path_);
+    EXPECT_FALSE(board.writable);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 14.0f);
+    EXPECT_FALSE(StoreRecord(board, "a.mapGame1", 9.0f, path_));
+    EXPECT_TRUE(Read() == old);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 9.0f);  // kept for this run
+  }
   Leaderboard board;
+  // A key no line can hold changes nothing at all.
+  Write("a.mapGame1\r\n14\r\n");
   ReadLeaderboard(board, path_);
-  // The temporary file cannot be made: the write fails before touching the
-  // old file.
-  fs::create_directories(path_ + ".tmp");
-  EXPECT_FALSE(StoreRecord(board, "a.mapGame1", 9.0f, path_));
+  EXPECT_FALSE(StoreRecord(board, "b\n20", 5.0f, path_));
+  EXPECT_EQ(board.LeaderboardLineCount, 2);
   EXPECT_EQ(Read(), "a.mapGame1\r\n14\r\n");
-  EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 9.0f);
 }
 
 TEST_F(LeaderboardTest, KillDuringWriteLeavesOldOrNewFile) {

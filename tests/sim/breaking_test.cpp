@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "sim/balls.h"
 
@@ -227,6 +228,53 @@ TEST(Breaking, APieceAppendedDuringAScanIsVisitedByThatScan) {
   EXPECT_EQ(map.Line(22), "[0.57,0.5]");
   EXPECT_EQ(map.Line(21), "Plattform.static.destructible.right");
   EXPECT_EQ(map.Line(23), "[2,0.5]");
+}
+
+TEST(Breaking, AFrameOfManyBreaksLooksAtEachLineOnlyAFewTimes) {
+  // 300 breakable platforms one above the other, 0.01 apart, under one ball,
+  // and 2,000 lines of notes: each break pushes the ball onto the next
+  // platform, so one scan breaks one after another. Each break parses only
+  // what it changed, so the frame's work stays a few looks at each line, not
+  // a look at the whole map per break.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i) {
+    const float y = static_cast<float>(i) * 0.01f;
+    for (const std::string& line :
+         {std::string("Plattform.static.destructible"), FormatPoint(-2.0f, y), FormatPoint(2.0f, y),
+          std::string("red")})
+      lines.push_back(line);
+  }
+  for (int i = 0; i < 2000; ++i) lines.push_back("note");
+  MapText map = MapFromLines(lines);
+  MapObjects(map);
+  SimState sim = BallAt(0.0f, 0.2f, 0.0f, -1.0f);
+  const std::uint64_t before = map.scanWork;
+  StepBalls(sim, map, 0.01, kNow);
+  EXPECT_GE(map.MapLineCount, 3200 + 4 * 200);  // the breaks did happen
+  EXPECT_LE(map.scanWork - before, 4u * static_cast<std::uint64_t>(map.MapLineCount));
+}
+
+TEST(Breaking, FarOutWhereSevenDigitsCannotHoldTheHoleNoPieceCopiesItself) {
+  // Ten million units out, the written ends round a hole of 0.56 away.
+  const WorldPoint a{9999990.0, 0.0}, b{10000010.0, 0.0}, f{1.0e7, 0.0};
+  BreakEvent event;
+  // A hit in the middle still leaves two shorter pieces.
+  MapText map =
+      MapFromLines({"Plattform.static.destructible", "[9999990,0]", "[1.000001e+07,0]", "red"});
+  BreakBody(map, event, 1, 0.0, f, a, b, 0.18, "red", WorldPoint{});
+  EXPECT_EQ(Lines(map),
+            (std::vector<std::string>{"Plattform.static.destructible.left", "[9999990,0]",
+                                      "[1e+07,0]", "red", "Plattform.static.destructible.right",
+                                      "[1e+07,0]", "[1.000001e+07,0]", "red"}));
+  // A hit at the broken end of the right piece would write that very piece
+  // again: it is gone instead, and nothing is appended; so is the left piece
+  // when hit at its broken end.
+  BreakBody(map, event, 5, 0.0, f, f, b, 0.18, "red", WorldPoint{});
+  BreakBody(map, event, 1, 0.0, f, a, f, 0.18, "red", WorldPoint{});
+  EXPECT_EQ(map.MapLineCount, 8);
+  EXPECT_EQ(map.Line(1), "Plattform.static.destructible.destroyed");
+  EXPECT_EQ(map.Line(5), "Plattform.static.destructible.destroyed");
+  EXPECT_EQ(event.pending, 1);  // the sparks fly all the same
 }
 
 }  // namespace

@@ -66,11 +66,18 @@ TEST(Particles, MissingOrBadNumbersGiveNoSparksButClearTheEvent) {
     EXPECT_EQ(list.items.size(), 3u) << value;
     EXPECT_EQ(e.pending, 0) << value;
   }
-  // An absurd number is bounded.
+  // An absurd number is bounded, per break and in all.
   ParticleList list;
   BreakEvent e = HorizontalBreak();
   EmitBreakParticles(list, e, "1e30", &Scripted);
   EXPECT_LE(list.items.size(), 10000u);
+  for (int i = 0; i < 20; ++i) {
+    e = HorizontalBreak();
+    EmitBreakParticles(list, e, "1e30", &Scripted);
+  }
+  EXPECT_EQ(list.items.size(), 100000u);
+  StepParticles(list);  // sparks already flying keep going
+  EXPECT_EQ(list.items.size(), 100000u);
 }
 
 TEST(Particles, SparksMoveFadeAndDieByFrames) {

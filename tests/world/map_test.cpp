@@ -7,6 +7,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <vector>
 
 #include "mapfile/map_file.h"
 
@@ -207,6 +209,69 @@ TEST(MapObjects, TheCacheParsesObjectsAndSeesEveryRewrite) {
       {"Plattform.static", "[0,0]", "[1e39,0]", "white", "Sphere.static", "[0,0]", "1e40", "red"});
   EXPECT_FALSE(MapObjects(huge).platforms[0].usable);
   EXPECT_FALSE(MapObjects(huge).spheres[0].usable);
+}
+
+TEST(MapObjects, RewritesKeepTheCacheEqualToAFreshParse) {
+  // Random rewrites of a map whose objects overlap (a type word on another
+  // object's point line, objects at the very end): after each one the cache
+  // the rewrites kept up to date equals a parse of the text from scratch.
+  const std::vector<std::string> words = {"Plattform.static",
+                                          "Plattform.static.destructible",
+                                          "Plattform.static.destructible.left",
+                                          "Plattform.static.destructible.destroyed",
+                                          "Sphere.static",
+                                          "[0,0]",
+                                          "[1,2]",
+                                          "[-3,0.5]",
+                                          "0.5",
+                                          "red",
+                                          "blue",
+                                          "white",
+                                          "",
+                                          "note",
+                                          "Output.text",
+                                          "FontEvent.static.Activ"};
+  std::mt19937 rng(1207);
+  auto word = [&] { return words[rng() % words.size()]; };
+  auto same = [](const MapObjectCache& a, const MapObjectCache& b) {
+    if (a.platforms.size() != b.platforms.size() || a.spheres.size() != b.spheres.size() ||
+        a.boxes.size() != b.boxes.size() || a.triggers.size() != b.triggers.size())
+      return false;
+    for (size_t i = 0; i < a.triggers.size(); ++i) {
+      if (a.triggers[i].line != b.triggers[i].line) return false;
+    }
+    for (size_t i = 0; i < a.platforms.size(); ++i) {
+      const MapPlatform &p = a.platforms[i], &q = b.platforms[i];
+      if (p.line != q.line || p.kind != q.kind || p.colour != q.colour || p.usable != q.usable ||
+          p.a.x != q.a.x || p.a.y != q.a.y || p.b.x != q.b.x || p.b.y != q.b.y ||
+          (p.usable && a.boxes[i].leftX != b.boxes[i].leftX))
+        return false;
+    }
+    for (size_t i = 0; i < a.spheres.size(); ++i) {
+      if (a.spheres[i].line != b.spheres[i].line || a.spheres[i].radius != b.spheres[i].radius ||
+          a.spheres[i].colour != b.spheres[i].colour)
+        return false;
+    }
+    return true;
+  };
+  for (int round = 0; round < 50; ++round) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 12; ++i) lines.push_back(word());
+    MapText map = MapFromLines(lines);
+    MapObjects(map);
+    for (int step = 0; step < 40; ++step) {
+      if (rng() % 5 == 0) {
+        AppendMapLines(map, word(), word(), word(), word());
+      } else {
+        map.SetLine(1 + static_cast<int>(rng() % static_cast<unsigned>(map.MapLineCount)), word());
+      }
+      std::vector<std::string> text(map.MapLines.begin() + 1, map.MapLines.end());
+      const MapText fresh = MapFromLines(text);
+      ASSERT_EQ(map.cache.revision, map.revision);  // kept up to date, not rebuilt
+      ASSERT_TRUE(same(map.cache, MapObjects(fresh))) << "round " << round << " step " << step;
+      ASSERT_TRUE(same(MapObjects(map), MapObjects(fresh)));
+    }
+  }
 }
 
 }  // namespace

@@ -23,6 +23,13 @@ struct Options {
 // false (the runner then exits with 2). Changes into the root directory.
 // Without a script ("") the game runs until it ends by itself.
 bool Start(const Options& options, const std::string& scriptPath);
+// Reads a script's text in place of the file Start reads (for tools and
+// tests); on an error names the line and what is wrong in error and returns
+// false with no script loaded.
+bool LoadScript(const std::string& text, std::string& error);
+// The loaded script in its plain form, one command a line: every number
+// written out, every name resolved; loading it gives the same script.
+std::string DescribeScript();
 // The function the `dump` commands call for one line of state JSON.
 void SetDumper(std::function<std::string()> dumper);
 // Runs the script's commands up to its first one that waits for frames.

@@ -43,6 +43,7 @@ enum class Op {
   kShot,
   kDump,
   kDumpEvery,
+  kMemory,
   kSignal,
   kPad,
   kPadHold,
@@ -237,6 +238,10 @@ bool ParseLine(const std::string& raw, int lineNo, Command& cmd, std::string& er
       cmd.pointer.y = static_cast<int>(v[1]);
       cmd.pointer.buttons = static_cast<int>(v[2]);
     }
+  } else if (word == "memory") {
+    cmd.op = Op::kMemory;
+    if (!want(1, 1)) return false;
+    cmd.text = Absolute(args[0]);
   } else if (word == "click") {
     cmd.op = Op::kClick;
     if (!want(2, 2)) return false;
@@ -295,6 +300,27 @@ void AppendDump(const std::string& file) {
   const std::string line = S().dumper();
   std::fwrite(line.data(), 1, line.size(), f);
   std::fputc('\n', f);
+  std::fclose(f);
+}
+
+// The process's resident memory now and at its peak, in KiB (0 where the
+// system does not tell).
+void ResidentKb(long long& now, long long& peak) {
+  now = peak = 0;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) now = std::atoll(line.c_str() + 6);
+    if (line.rfind("VmHWM:", 0) == 0) peak = std::atoll(line.c_str() + 6);
+  }
+}
+
+void AppendMemory(const std::string& file) {
+  FILE* f = std::fopen(file.c_str(), "ab");
+  if (!f) return;
+  long long now = 0, peak = 0;
+  ResidentKb(now, peak);
+  std::fprintf(f, "{\"frame\":%lld,\"time\":%.17g,\"ResidentKb\":%lld,\"PeakResidentKb\":%lld}\n",
+               S().presented, S().clock, now, peak);
   std::fclose(f);
 }
 
@@ -482,6 +508,9 @@ bool Execute(const Command& cmd) {
     case Op::kDumpEvery:
       s.dumpEveryFile = cmd.text;
       return false;
+    case Op::kMemory:
+      AppendMemory(cmd.text);
+      return false;
     case Op::kSignal:
       std::raise(static_cast<int>(cmd.count));
       return false;
@@ -534,17 +563,15 @@ void CountIdle(double ms) {
 
 }  // namespace
 
-bool Start(const Options& options, const std::string& scriptPath) {
+bool LoadScript(const std::string& text, std::string& error) {
   State& s = S();
-  s.options = options;
-  char cwd[PATH_MAX];
-  s.startDir = ::getcwd(cwd, sizeof cwd) ? cwd : ".";
-  s.scriptless = scriptPath.empty();
-  std::ifstream in(s.scriptless ? std::string("/dev/null") : Absolute(scriptPath));
-  if (!in) {
-    std::fprintf(stderr, "zirpel-headless: cannot read script %s\n", scriptPath.c_str());
-    return false;
+  if (s.startDir.empty()) {
+    char cwd[PATH_MAX];
+    s.startDir = ::getcwd(cwd, sizeof cwd) ? cwd : ".";
   }
+  s.script.clear();
+  s.next = 0;
+  std::istringstream in(text);
   std::string line;
   int lineNo = 0;
   while (std::getline(in, line)) {
@@ -553,12 +580,122 @@ bool Start(const Options& options, const std::string& scriptPath) {
     const size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos || line[first] == '#') continue;
     Command cmd{};
-    std::string error;
-    if (!ParseLine(line, lineNo, cmd, error)) {
-      std::fprintf(stderr, "zirpel-headless: line %d: %s\n", lineNo, error.c_str());
+    std::string why;
+    if (!ParseLine(line, lineNo, cmd, why)) {
+      error = "line " + std::to_string(lineNo) + ": " + why;
+      s.script.clear();
       return false;
     }
     s.script.push_back(cmd);
+  }
+  return true;
+}
+
+std::string DescribeScript() {
+  std::string out;
+  for (const Command& cmd : S().script) {
+    switch (cmd.op) {
+      case Op::kFrames:
+        out += "frames " + std::to_string(cmd.count);
+        break;
+      case Op::kFrameMs: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", cmd.value);
+        out += "frame-ms " + std::string(buf);
+        break;
+      }
+      case Op::kUntil:
+        out += "until " + cmd.text + " " + std::to_string(cmd.count);
+        break;
+      case Op::kKey: {
+        std::string name = cmd.text;
+        static const std::pair<const char*, const std::string*> kNames[] = {
+            {"ESC", &plat::kKeyEsc},    {"ENTER", &plat::kKeyEnter}, {"UP", &plat::kKeyUp},
+            {"DOWN", &plat::kKeyDown},  {"LEFT", &plat::kKeyLeft},   {"RIGHT", &plat::kKeyRight},
+            {"CLOSE", &plat::kKeyClose}};
+        for (const auto& [n, k] : kNames) {
+          if (cmd.text == *k) name = n;
+        }
+        out += "key " + name;
+        break;
+      }
+      case Op::kHold:
+      case Op::kRelease:
+        out += (cmd.op == Op::kHold ? "hold " : "release ") + std::to_string(cmd.count);
+        break;
+      case Op::kPause:
+        out += "pause";
+        break;
+      case Op::kPointer:
+        out += "pointer " + std::to_string(cmd.pointer.x) + " " + std::to_string(cmd.pointer.y) +
+               " " + std::to_string(cmd.pointer.buttons);
+        break;
+      case Op::kShot:
+        out += "shot " + cmd.text;
+        break;
+      case Op::kDump:
+        out += "dump " + cmd.text;
+        break;
+      case Op::kDumpEvery:
+        out += "dump-every " + (cmd.text.empty() ? std::string("off") : cmd.text);
+        break;
+      case Op::kMemory:
+        out += "memory " + cmd.text;
+        break;
+      case Op::kTap:
+        out += "tap " + std::to_string(cmd.count);
+        break;
+      case Op::kClick:
+        out += "click " + std::to_string(cmd.pointer.x) + " " + std::to_string(cmd.pointer.y);
+        break;
+      case Op::kSignal:
+        out += cmd.count == SIGINT ? "signal INT" : "signal TERM";
+        break;
+      case Op::kPad:
+      case Op::kPadHold:
+      case Op::kPadRelease: {
+        static const char* const kButtons[] = {"a",     "b",    "x",      "y",      "back",
+                                               "start", "dpup", "dpdown", "dpleft", "dpright"};
+        out += cmd.op == Op::kPad ? "pad " : cmd.op == Op::kPadHold ? "pad-hold " : "pad-release ";
+        for (const char* name : kButtons) {
+          plat::PadButton button;
+          if (plat::PadButtonNamed(name, button) && static_cast<long long>(button) == cmd.count)
+            out += name;
+        }
+        break;
+      }
+      case Op::kAxis: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", cmd.value);
+        out += std::string(cmd.count == static_cast<long long>(plat::PadAxis::kLeftX)
+                               ? "axis leftx "
+                               : "axis lefty ") +
+               buf;
+        break;
+      }
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+bool Start(const Options& options, const std::string& scriptPath) {
+  State& s = S();
+  s.options = options;
+  char cwd[PATH_MAX];
+  s.startDir = ::getcwd(cwd, sizeof cwd) ? cwd : ".";
+  s.scriptless = scriptPath.empty();
+  std::ifstream in(s.scriptless ? std::string("/dev/null") : Absolute(scriptPath), std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "zirpel-headless: cannot read script %s\n", scriptPath.c_str());
+    return false;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string error;
+  if (!LoadScript(text.str(), error)) {
+    std::fprintf(stderr, "zirpel-headless: %s\n", error.c_str());
+    return false;
   }
   if (!options.audioFile.empty()) {
     s.wav = std::fopen(Absolute(options.audioFile).c_str(), "wb");

@@ -1,0 +1,346 @@
+// zirpel-soak: plays every shipped level for a long stretch of simulated time
+// through the headless runner, with random steering, boost and restarts, and
+// reports per level what a long session does to the game:
+//
+//   zirpel-soak [--minutes M] [--runner PATH] [--data DIR] [--seed S]
+//               [--jobs N] [--check-memory] [--level NAME]...
+//
+// Each level plays alone in a scratch tree (a 320x200 screen, sparks on) for
+// M simulated minutes (default 60). The runner writes the game state after
+// every frame and its memory after every simulated minute to its standard
+// output, which the tool reads as it comes. Reported: frames, simulated time,
+// wall time, peak resident memory, the growth of resident memory after the
+// first minute, the map text's largest size against the level file's, the
+// frames with a non-finite number anywhere in the state, and the restarts.
+// Exits 1 when a run failed or a number was not finite, or (with
+// --check-memory) when memory grew by 1 MiB or more after the first minute.
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A play frame advances the clock by the runner's 15 ms and the game's 1 ms
+// sleep.
+constexpr double kFrameMs = 16.0;
+constexpr long long kGrowthLimitKb = 1024;
+
+struct Options {
+  double minutes = 60.0;
+  std::string runner;
+  std::string data;
+  unsigned seed = 20261207;
+  int jobs = 1;
+  bool checkMemory = false;
+  std::vector<std::string> levels;
+};
+
+struct Report {
+  std::string level;
+  bool ran = false;
+  int exitCode = -1;
+  long long frames = 0;
+  double wallS = 0.0;
+  long long peakKb = 0;
+  long long firstMinuteKb = 0;  // resident memory after the first simulated minute
+  long long lastKb = 0;         // and at the end
+  long long levelLines = 0, levelBytes = 0;
+  long long maxLines = 0, maxBytes = 0;
+  double startTime = 0.0, simulatedS = 0.0;  // the game's clock
+  long long nonFiniteFrames = 0;
+  std::string firstNonFinite;
+  int restarts = 0, reentries = 0;
+  std::string errors;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+long long Field(const std::string& line, const char* key) {
+  const std::string tag = std::string("\"") + key + "\":";
+  const size_t at = line.find(tag);
+  return at == std::string::npos ? -1 : std::atoll(line.c_str() + at + tag.size());
+}
+
+// Bytes of the MapLines array's text (its JSON form, which only grows with
+// the lines themselves).
+long long MapBytes(const std::string& line) {
+  const size_t at = line.find("\"MapLines\":[");
+  if (at == std::string::npos) return 0;
+  size_t i = at + 12;
+  long long bytes = 0;
+  bool inString = false;
+  for (; i < line.size(); ++i) {
+    const char c = line[i];
+    if (inString) {
+      if (c == '\\') {
+        i += line.compare(i + 1, 1, "u") == 0 ? 5 : 1;  // one byte, written \u00XX or \X
+      } else if (c == '"') {
+        inString = false;
+        continue;
+      }
+      ++bytes;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == ']') {
+      break;
+    }
+  }
+  return bytes;
+}
+
+// A non-finite number anywhere in a dump line: the dump writes it as null,
+// and a point written back into the map as "nan" or "inf".
+bool NonFinite(const std::string& line) {
+  if (line.find(":null") != std::string::npos || line.find(",null") != std::string::npos ||
+      line.find("[null") != std::string::npos) {
+    return true;
+  }
+  for (size_t at = line.find("\"["); at != std::string::npos; at = line.find("\"[", at + 1)) {
+    const size_t end = line.find('"', at + 1);
+    const std::string point = line.substr(at, end - at);
+    if (point.find("nan") != std::string::npos || point.find("inf") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The way from the menu into the level (alone in its folder, so row 1).
+std::string IntoLevel(bool survival, bool firstTime) {
+  std::string s = "until menu\n";
+  if (firstTime) s += "key DOWN\nframes 2\n";  // the cursor starts on no entry
+  s += "frames 2\nkey ENTER\nuntil levelselect\nframes 2\n";
+  // The "Ueberleben" box of a 320x200 screen, then away from it.
+  if (survival) s += "pointer 100 56 0\nframes 2\npointer outside\nframes 2\n";
+  s += "key ENTER\nuntil session 2000\n";
+  return s;
+}
+
+std::string MakeScript(bool survival, double minutes, unsigned seed, Report& report) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const long long framesPerMinute = static_cast<long long>(60000.0 / kFrameMs);
+  const long long total = static_cast<long long>(minutes * framesPerMinute);
+  std::string s = "dump-every /dev/stdout\n" + IntoLevel(survival, true);
+  long long played = 0, nextMinute = framesPerMinute;
+  long long nextRestart = pick(200, 1200), nextReentry = framesPerMinute * pick(2, 8);
+  bool left = false, right = false, boost = false;
+  while (played < total) {
+    // A stretch of steering: left, right or neither, boost now and then.
+    const int steer = pick(0, 2);
+    const bool wantLeft = steer == 1, wantRight = steer == 2, wantBoost = pick(0, 9) < 3;
+    if (left != wantLeft) s += wantLeft ? "hold LEFT\n" : "release LEFT\n";
+    if (right != wantRight) s += wantRight ? "hold RIGHT\n" : "release RIGHT\n";
+    if (boost != wantBoost) s += wantBoost ? "hold SPACE\n" : "release SPACE\n";
+    left = wantLeft, right = wantRight, boost = wantBoost;
+    long long n = pick(5, 90);
+    n = std::min({n, total - played, nextMinute - played});
+    s += "frames " + std::to_string(n) + "\n";
+    played += n;
+    if (played >= nextMinute) {
+      s += "memory /dev/stdout\n";
+      nextMinute += framesPerMinute;
+    }
+    if (played >= nextRestart) {
+      // Y restarts a won or lost run; in a running one it does nothing.
+      s += "hold Y\nframes 2\nrelease Y\n";
+      ++report.restarts;
+      nextRestart = played + pick(200, 1200);
+    }
+    if (played >= nextReentry && played < total) {
+      // Back to the menu and into the level again.
+      s += "release LEFT\nrelease RIGHT\nrelease SPACE\nkey ESC\n" + IntoLevel(survival, false);
+      left = right = boost = false;
+      ++report.reentries;
+      nextReentry = played + framesPerMinute * pick(2, 8);
+    }
+  }
+  s += "memory /dev/stdout\n";
+  return s;
+}
+
+void RunLevel(const Options& opt, const std::string& level, unsigned seed, Report& report) {
+  report.level = level;
+  const bool survival = level.size() > 9 && level.substr(level.size() - 9) == ".mapGame2";
+  std::string templ = (fs::temp_directory_path() / "zirpel-soak-XXXXXX").string();
+  if (!::mkdtemp(templ.data())) {
+    report.errors = "no scratch folder";
+    return;
+  }
+  const fs::path root = templ;
+  fs::create_directories(root / "Res/maps");
+  fs::create_directories(root / "res");
+  fs::create_symlink(fs::absolute(opt.data) / "gfx", root / "res/gfx");
+  fs::copy_file(fs::path(opt.data) / "maps/Mainmenu.startmap", root / "Res/maps/Mainmenu.startmap");
+  fs::copy_file(fs::path(opt.data) / "maps" / level, root / "Res/maps" / level);
+  std::ofstream(root / "Res/settings.ini", std::ios::binary)
+      << "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n"
+         "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n";
+  const std::string levelText = Slurp((root / "Res/maps" / level).string());
+  report.levelLines = std::count(levelText.begin(), levelText.end(), '\n');
+  report.levelBytes = static_cast<long long>(levelText.size()) - report.levelLines;
+  std::ofstream(root / "script.txt", std::ios::binary)
+      << MakeScript(survival, opt.minutes, seed, report);
+
+  int out[2];
+  if (::pipe(out) != 0) return;
+  const std::string errFile = (root / "stderr.txt").string();
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::close(out[0]);
+    ::close(out[1]);
+    std::freopen(errFile.c_str(), "wb", stderr);
+    ::execl(opt.runner.c_str(), opt.runner.c_str(), "--root", root.c_str(),
+            (root / "script.txt").c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  FILE* in = ::fdopen(out[0], "rb");
+  std::string line;
+  long long minutesSeen = 0;
+  for (int c; (c = std::fgetc(in)) != EOF;) {
+    if (c != '\n') {
+      line += static_cast<char>(c);
+      continue;
+    }
+    if (line.rfind("{\"frame\":", 0) == 0) {
+      if (line.find("\"ResidentKb\"") != std::string::npos) {
+        report.lastKb = Field(line, "ResidentKb");
+        report.peakKb = std::max(report.peakKb, Field(line, "PeakResidentKb"));
+        if (++minutesSeen == 1) report.firstMinuteKb = report.lastKb;
+      } else {
+        report.frames = std::max(report.frames, Field(line, "frame"));
+        const double time = std::atof(line.c_str() + line.find("\"time\":") + 7);
+        if (report.startTime == 0.0) report.startTime = time;  // the clock starts at 100 s
+        report.simulatedS = time - report.startTime;
+        // The map of the level, not the menu's between two visits.
+        if (line.find("\"screen\":\"session\"") != std::string::npos) {
+          report.maxLines = std::max(report.maxLines, Field(line, "MapLineCount"));
+          report.maxBytes = std::max(report.maxBytes, MapBytes(line));
+        }
+        if (NonFinite(line)) {
+          if (report.nonFiniteFrames++ == 0) report.firstNonFinite = line.substr(0, 2000);
+        }
+      }
+    }
+    line.clear();
+  }
+  std::fclose(in);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  report.wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  report.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  report.ran = true;
+  report.errors = Slurp(errFile);
+  std::error_code ec;
+  fs::remove_all(root, ec);
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: zirpel-soak [--minutes M] [--runner PATH] [--data DIR] [--seed S] "
+               "[--jobs N] [--check-memory] [--level NAME]...\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  opt.runner = ZIRPEL_SOAK_RUNNER;
+  opt.data = std::string(ZIRPEL_SOURCE_DIR) + "/res";
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool more = i + 1 < argc;
+    if (a == "--minutes" && more) {
+      opt.minutes = std::atof(argv[++i]);
+    } else if (a == "--runner" && more) {
+      opt.runner = argv[++i];
+    } else if (a == "--data" && more) {
+      opt.data = argv[++i];
+    } else if (a == "--seed" && more) {
+      opt.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (a == "--jobs" && more) {
+      opt.jobs = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--check-memory") {
+      opt.checkMemory = true;
+    } else if (a == "--level" && more) {
+      opt.levels.push_back(argv[++i]);
+    } else {
+      return Usage();
+    }
+  }
+  if (!(opt.minutes > 0.0)) return Usage();
+  if (opt.levels.empty()) {
+    for (const auto& e : fs::directory_iterator(fs::path(opt.data) / "maps")) {
+      const std::string ext = e.path().extension().string();
+      if (ext == ".mapGame1" || ext == ".mapGame2") opt.levels.push_back(e.path().filename());
+    }
+    std::sort(opt.levels.begin(), opt.levels.end());
+  }
+  if (opt.levels.empty()) {
+    std::fprintf(stderr, "zirpel-soak: no levels in %s/maps\n", opt.data.c_str());
+    return 2;
+  }
+
+  std::vector<Report> reports(opt.levels.size());
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> workers;
+  for (int j = 0; j < opt.jobs; ++j) {
+    workers.emplace_back([&] {
+      for (size_t i; (i = next++) < opt.levels.size();) {
+        RunLevel(opt, opt.levels[i], opt.seed + static_cast<unsigned>(i), reports[i]);
+      }
+    });
+  }
+  for (std::thread& w : workers) w.join();
+
+  std::printf("soak: %.4g simulated minutes per level, seed %u\n", opt.minutes, opt.seed);
+  std::printf("%-28s %8s %7s %8s %8s %9s %11s %13s %9s %8s %s\n", "level", "frames", "sim min",
+              "wall s", "peak MB", "growth KB", "map lines", "map bytes", "nonfinite", "restarts",
+              "result");
+  bool ok = true;
+  for (const Report& r : reports) {
+    std::string result = "ok";
+    if (!r.ran || r.exitCode != 0) result = "runner exit " + std::to_string(r.exitCode);
+    if (r.nonFiniteFrames > 0) result = "NON-FINITE";
+    const long long growth = r.lastKb - r.firstMinuteKb;
+    const bool grew = opt.minutes > 1.0 && growth >= kGrowthLimitKb;
+    if (grew && result == "ok") result = "memory grew";
+    if (result != "ok" && !(result == "memory grew" && !opt.checkMemory)) ok = false;
+    const std::string lines = std::to_string(r.levelLines) + "->" + std::to_string(r.maxLines);
+    const std::string bytes = std::to_string(r.levelBytes) + "->" + std::to_string(r.maxBytes);
+    std::printf("%-28s %8lld %7.1f %8.1f %8.1f %9lld %11s %13s %9lld %4d+%-3d %s\n",
+                r.level.c_str(), r.frames, r.simulatedS / 60.0, r.wallS, r.peakKb / 1024.0, growth,
+                lines.c_str(), bytes.c_str(), r.nonFiniteFrames, r.restarts, r.reentries,
+                result.c_str());
+    if (!r.errors.empty() && r.exitCode != 0) std::printf("  stderr: %s\n", r.errors.c_str());
+    if (r.nonFiniteFrames > 0) std::printf("  first: %s\n", r.firstNonFinite.c_str());
+  }
+  std::printf("restarts: tries of the Y key + returns through the menu\n");
+  return ok ? 0 : 1;
+}
