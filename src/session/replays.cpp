@@ -103,7 +103,10 @@ bool HasBestReplay(const std::string& levelFile) {
 
 bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {
   std::string bytes;
-  if (!plat::ReadFileBytes(path, kReplayMaxFileBytes, bytes, why)) return false;
+  std::string reading;
+  if (!plat::ReadFileBytes(path, kReplayMaxFileBytes, bytes, reading)) {
+    return (why = "cannot be read (" + reading + ")", false);
+  }
   if (!DecodeReplay(bytes, replay, why)) return false;
   if (!PlainLevelName(replay.levelFile)) return (why = "no level file name", false);
   if (replay.mode != (replay.levelFile.ends_with(".mapGame2") ? 2 : 1)) {
