@@ -111,8 +111,12 @@ long long MapBytes(const std::string& line) {
 }
 
 // A non-finite number anywhere in a dump line: the dump writes it as null,
-// and a point written back into the map as "nan" or "inf".
-bool NonFinite(const std::string& line) {
+// and a point written back into the map as "nan" or "inf". The one null that
+// means something else is "Ghost" while no ghost is shown.
+bool NonFinite(const std::string& dumpLine) {
+  std::string line = dumpLine;
+  const std::string noGhost = "\"Ghost\":null";
+  if (const size_t at = line.find(noGhost); at != std::string::npos) line.erase(at, noGhost.size());
   if (line.find(":null") != std::string::npos || line.find(",null") != std::string::npos ||
       line.find("[null") != std::string::npos) {
     return true;
