@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "game/game.h"
 #include "platform/platform.h"
@@ -55,6 +57,15 @@ class Json {
     out_ += '"';
   }
   void Raw(const std::string& s) { out_ += s; }
+  void StringList(const char* name, const std::vector<std::string>& items) {
+    Key(name);
+    out_ += '[';
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i > 0) out_ += ',';
+      RawString(items[i]);
+    }
+    out_ += ']';
+  }
   std::string Done() { return "{" + out_ + "}"; }
 
  private:
@@ -161,20 +172,8 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   j.Raw(FloatList(g.credits.CreditsFade, 3));
   j.Int("InfoOverlay", g.session.InfoOverlay);
   j.Int("Wireframe", g.session.Wireframe);
-  j.Key("HudTexts");
-  j.Raw("[");
-  for (size_t i = 0; i < g.hud.shownTexts.size(); ++i) {
-    if (i > 0) j.Raw(",");
-    j.RawString(g.hud.shownTexts[i]);
-  }
-  j.Raw("]");
-  j.Key("Sounds");
-  j.Raw("[");
-  for (size_t i = 0; i < g.sound.Sounds.size(); ++i) {
-    if (i > 0) j.Raw(",");
-    j.RawString(g.sound.Sounds[i]);
-  }
-  j.Raw("]");
+  j.StringList("HudTexts", g.hud.shownTexts);
+  j.StringList("Sounds", g.sound.Sounds);
   j.Key("Ghost");
   if (g.replay.ghostShown) {
     j.Raw("[");

@@ -156,6 +156,10 @@ std::string ResolvePath(const std::string& gamePath) {
   return host::WalkNoCase(c.paths.back());
 }
 
+bool IsFile(const std::string& gamePath) {
+  return host::IsRegularFile(ResolvePath(gamePath));
+}
+
 std::vector<std::string> SplitTextLines(const std::string& text, const TextLimits& limits,
                                         bool* cut) {
   std::vector<std::string> lines;

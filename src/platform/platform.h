@@ -148,6 +148,9 @@ void ConsoleText(const std::string& text);  // standard output as it is, flushed
 // into a host path: backslashes become '/', and each component that does not
 // exist with its exact name is matched case-insensitively.
 std::string ResolvePath(const std::string& path);
+// Whether a game path names a plain file; the name is taken as it is, with
+// no wildcards.
+bool IsFile(const std::string& path);
 
 // Whole text file as lines (CR LF or LF ends a line; the last line may lack
 // one). A missing or unreadable file, or a directory, reads as no lines.

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -18,24 +19,16 @@ constexpr std::size_t kMaxKeyBytes = 8;
 constexpr std::size_t kMaxRandomState = 1 << 14;
 
 std::uint64_t Bits(double v) {
-  std::uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
+  return std::bit_cast<std::uint64_t>(v);
 }
 double FromBits(std::uint64_t b) {
-  double v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
+  return std::bit_cast<double>(b);
 }
 std::uint32_t Bits(float v) {
-  std::uint32_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
+  return std::bit_cast<std::uint32_t>(v);
 }
 float FromBits32(std::uint32_t b) {
-  float v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
+  return std::bit_cast<float>(b);
 }
 std::uint64_t ZigZag(std::int64_t v) {
   return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);

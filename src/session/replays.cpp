@@ -96,9 +96,7 @@ std::string BestReplayPath(const std::string& levelFile) {
 }
 
 bool HasBestReplay(const std::string& levelFile) {
-  if (!PlainLevelName(levelFile)) return false;
-  const std::vector<std::string> files = plat::ListFiles(BestReplayPath(levelFile));
-  return !files.empty();
+  return PlainLevelName(levelFile) && plat::IsFile(BestReplayPath(levelFile));
 }
 
 bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {

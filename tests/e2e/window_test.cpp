@@ -105,7 +105,8 @@ TEST(NoDisplay, SaysSoOnTheErrorConsoleAndEnds) {
 
 class Xvfb {
  public:
-  Xvfb() {
+  // Starts the server; display() stays empty when it did not come up.
+  void Start() {
     int fds[2];
     if (::pipe(fds) != 0) return;
     pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24",
@@ -207,10 +208,18 @@ bool HaveTools() {
              "command -v import >/dev/null") == 0;
 }
 
-TEST(RealWindow, ShowsTheMenuAndEndsOnEscape) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+// Every real-window test runs the game on a display of its own.
+class RealWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
+    x.Start();
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  }
   Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+};
+
+TEST_F(RealWindow, ShowsTheMenuAndEndsOnEscape) {
   pid_t pid = -1;
   const std::string id = StartGame(x, pid);
   ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
@@ -218,10 +227,7 @@ TEST(RealWindow, ShowsTheMenuAndEndsOnEscape) {
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
 }
 
-TEST(RealWindow, EndsOnTheWindowManagersCloseRequest) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, EndsOnTheWindowManagersCloseRequest) {
   pid_t pid = -1;
   const std::string id = StartGame(x, pid);
   ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
@@ -229,10 +235,7 @@ TEST(RealWindow, EndsOnTheWindowManagersCloseRequest) {
   EXPECT_EQ(WaitExit(pid, 20.0), 0);
 }
 
-TEST(RealWindow, OneCloseRequestIsOneCloseKey) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, OneCloseRequestIsOneCloseKey) {
   pid_t pid = -1;
   // The close request only cuts the intro short; the menu then runs on.
   const std::string id = StartGame(x, pid, true);
@@ -244,10 +247,7 @@ TEST(RealWindow, OneCloseRequestIsOneCloseKey) {
 }
 
 // SIGTERM ends the game within a second, with exit code 0, wherever it is.
-TEST(RealWindow, SigtermDuringTheIntroEndsTheGame) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, SigtermDuringTheIntroEndsTheGame) {
   const std::string bin = ZIRPEL_WINDOW_BIN;
   const pid_t pid = Spawn({bin}, fs::path(bin).parent_path().string(), x.display());
   ASSERT_FALSE(WaitForWindow(x).empty());
@@ -257,10 +257,7 @@ TEST(RealWindow, SigtermDuringTheIntroEndsTheGame) {
   EXPECT_EQ(WaitExit(pid, 1.0), 0);
 }
 
-TEST(RealWindow, SigtermDuringPlayEndsTheGame) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, SigtermDuringPlayEndsTheGame) {
   pid_t pid = -1;
   const std::string id = StartGame(x, pid);
   ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
@@ -281,10 +278,7 @@ TEST(RealWindow, SigtermDuringPlayEndsTheGame) {
   EXPECT_EQ(WaitExit(pid, 1.0), 0);
 }
 
-TEST(RealWindow, WithoutDataTheGameNamesThePlacesAndEnds) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, WithoutDataTheGameNamesThePlacesAndEnds) {
   const fs::path dir = fs::temp_directory_path() / ("zirpel-nodata-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "bin");
@@ -307,10 +301,7 @@ TEST(RealWindow, WithoutDataTheGameNamesThePlacesAndEnds) {
   fs::remove_all(dir);
 }
 
-TEST(RealWindow, AnInstantClickOnAnEntryChoosesIt) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, AnInstantClickOnAnEntryChoosesIt) {
   pid_t pid = -1;
   const std::string id = StartGame(x, pid);
   ASSERT_FALSE(id.empty()) << "the menu never showed its entries";
@@ -342,12 +333,8 @@ int EnergyBarPixels(const Xvfb& x) {
                      [](int r, int g, int b) { return r + g > 150 && b < 60; });
 }
 
-TEST(RealWindow, OnAGermanKeyboardTheKeyLabelledYRestartsAndZOnlyRestarts) {
-  if (!HaveTools() || ::system("command -v setxkbmap >/dev/null") != 0) {
-    GTEST_SKIP() << "Xvfb, xdotool, import or setxkbmap missing";
-  }
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, OnAGermanKeyboardTheKeyLabelledYRestartsAndZOnlyRestarts) {
+  if (::system("command -v setxkbmap >/dev/null") != 0) GTEST_SKIP() << "setxkbmap missing";
   // The program beside its own settings and maps: one race level alone.
   e2e::ScratchRoot root("Display=640x400\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n");
   root.Write("Res/maps/a.mapGame1", kLedge);
@@ -439,10 +426,7 @@ std::string ReachTheMenu(const Xvfb& x) {
   return std::string();
 }
 
-TEST(RealWindow, WithoutAnAudioDeviceTheGameSaysSoOnceAndPlaysOn) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, WithoutAnAudioDeviceTheGameSaysSoOnceAndPlaysOn) {
   const std::string errors =
       (fs::temp_directory_path() / ("zirpel-noaudio-" + std::to_string(::getpid()) + ".txt"))
           .string();
@@ -468,10 +452,7 @@ TEST(RealWindow, WithoutAnAudioDeviceTheGameSaysSoOnceAndPlaysOn) {
 // chooses "Beenden"; pulled out and plugged in again, it goes on working.
 // The pad is SDL's virtual one inside zirpel-vpad, driven through a pipe.
 // The sound goes to SDL's disk driver, a real SDL audio device.
-TEST(RealWindow, AVirtualPadPluggedInDuringTheMenuChoosesBeenden) {
-  if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
-  Xvfb x;
-  ASSERT_FALSE(x.display().empty());
+TEST_F(RealWindow, AVirtualPadPluggedInDuringTheMenuChoosesBeenden) {
   const std::string sound =
       (fs::temp_directory_path() / ("zirpel-vpad-" + std::to_string(::getpid()) + ".raw")).string();
   int pipeFds[2];

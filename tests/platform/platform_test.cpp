@@ -112,6 +112,21 @@ TEST(Listing, PlainFilesOnlyInNameOrder) {
   EXPECT_TRUE(plat::ListFiles(dir.path + "/none/*.mapGame1").empty());
 }
 
+// A name is a name: wildcard characters in it match only themselves.
+TEST(Files, IsFileTakesTheNameAsItIs) {
+  TempDir dir;
+  dir.Write("r/ab.zrp", "");
+  dir.Write("r/x*.zrp", "");
+  fs::create_directories(dir.path + "/r/d.zrp");
+  const struct {
+    const char* name;
+    bool file;
+  } cases[] = {{"r/ab.zrp", true},  {"R/AB.zrp", true},    {"r/x*.zrp", true},
+               {"r/a*.zrp", false}, {"r/a?.zrp", false},   {"r/a[b].zrp", false},
+               {"r/d.zrp", false},  {"r/none.zrp", false}, {"r/*", false}};
+  for (const auto& c : cases) EXPECT_EQ(plat::IsFile(dir.path + "/" + c.name), c.file) << c.name;
+}
+
 TEST(TextFiles, LinesWithEitherEndingAndMissingFilesAsEmpty) {
   TempDir dir;
   dir.Write("a.txt", "one\r\ntwo\nthree");
