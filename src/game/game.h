@@ -32,6 +32,7 @@ struct ReplayState {
   Replay playing;                 // watching: the replay; recording: the header so far
   std::vector<Checkpoint> track;  // recording: ball 1 after every frame
   bool runEnded = false;          // the current run's end was seen
+  bool restarted = false;         // the level was restarted in this frame
   // What a replayed session did.
   std::vector<double> frameTimes;  // seconds
   bool resultSeen = false;

@@ -240,6 +240,10 @@ void ConsoleWarning(const std::string& line);
 void CatchEndSignals();
 int PendingEndSignal();  // the signal number, 0 when none came
 constexpr int kEndSignalExitCode = 0;
+// Hands the pages the heap holds free back to the system, so a long session
+// keeps the memory of its largest moment no longer than that lasts (after a
+// run's end and a restart, whose recordings are gone by then).
+void ReleaseFreeMemory();
 
 // Uniform random value in [0, 1); seeded once from the timer.
 void SeedRandom(double seed);

@@ -1,6 +1,7 @@
 // The process around the game: warnings on standard error and the signals
 // that ask it to end.
 #include <errno.h>
+#include <malloc.h>
 #include <signal.h>
 
 #include <csignal>
@@ -40,6 +41,10 @@ void CatchEndSignals() {
 
 int PendingEndSignal() {
   return gEndSignal;
+}
+
+void ReleaseFreeMemory() {
+  ::malloc_trim(0);
 }
 
 }  // namespace plat

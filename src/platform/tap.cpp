@@ -1,7 +1,10 @@
 // The replay tap: the game's readings of the outside world, recorded or
 // replayed in one place both backends share.
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/backend.h"
 #include "platform/platform.h"
@@ -18,9 +21,88 @@ std::string Asked(std::uint8_t kind, std::int32_t arg) {
   return text;
 }
 
+// A recording as it grows: each reading packed into a few bytes (its kind,
+// then what that kind needs), a tenth of what the unpacked log takes, so a
+// long run costs little memory. Unpacked once, when the run is written.
+struct Packed {
+  std::string bytes;
+  std::size_t events = 0;
+
+  template <class T>
+  void Put(const T& v) {
+    bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  template <class T>
+  T Get(std::size_t& at) const {
+    T v{};
+    std::memcpy(&v, bytes.data() + at, sizeof v);
+    at += sizeof v;
+    return v;
+  }
+  void Add(const TapEvent& e) {
+    bytes.push_back(static_cast<char>(e.kind));
+    switch (e.kind) {
+      case kTapTimer:
+        Put(e.timer);
+        break;
+      case kTapPollKey:
+        bytes.push_back(static_cast<char>(std::min<std::size_t>(e.key.size(), 255)));
+        bytes.append(e.key, 0, 255);
+        break;
+      case kTapKeyArrived:
+        bytes.push_back(static_cast<char>(e.value));
+        break;
+      case kTapKeyDown:
+      case kTapAsyncKey:
+        Put(e.arg);
+        Put(e.value);
+        break;
+      case kTapPointer:
+        Put(e.pointer);
+        break;
+      default:
+        break;
+    }
+    ++events;
+  }
+  std::vector<TapEvent> Unpack() const {
+    std::vector<TapEvent> out(events);
+    std::size_t at = 0;
+    for (TapEvent& e : out) {
+      e.kind = static_cast<std::uint8_t>(bytes[at++]);
+      switch (e.kind) {
+        case kTapTimer:
+          e.timer = Get<double>(at);
+          break;
+        case kTapPollKey: {
+          const std::size_t n = static_cast<unsigned char>(bytes[at++]);
+          e.key = bytes.substr(at, n);
+          at += n;
+          break;
+        }
+        case kTapKeyArrived:
+          e.value = static_cast<unsigned char>(bytes[at++]);
+          break;
+        case kTapKeyDown:
+        case kTapAsyncKey:
+          e.arg = Get<std::int32_t>(at);
+          e.value = Get<std::int32_t>(at);
+          break;
+        case kTapPointer:
+          e.pointer = Get<Pointer>(at);
+          break;
+        default:
+          break;
+      }
+    }
+    return out;
+  }
+};
+
 struct Tap {
   TapMode mode = TapMode::kOff;
-  TapLog log;
+  TapLog log;       // replaying: the whole record; recording: the header and frames
+  Packed recorded;  // recording: the readings
   bool overflowed = false;
   long long frame = 0;  // frames closed
   // Replaying.
@@ -49,11 +131,11 @@ bool Replaying() {
 void Record(const TapEvent& e) {
   Tap& t = T();
   if (t.mode != TapMode::kRecording || t.overflowed) return;
-  if (t.log.events.size() >= kTapMaxEvents) {
+  if (t.recorded.events >= kTapMaxEvents) {
     t.overflowed = true;
     return;
   }
-  t.log.events.push_back(e);
+  t.recorded.Add(e);
 }
 
 void Mismatch(const std::string& what) {
@@ -87,7 +169,7 @@ const TapEvent* Next(std::uint8_t kind, std::int32_t arg) {
 void CloseFrame() {
   Tap& t = T();
   if (t.mode == TapMode::kRecording) {
-    if (!t.overflowed) t.log.frameEnds.push_back(static_cast<std::uint32_t>(t.log.events.size()));
+    if (!t.overflowed) t.log.frameEnds.push_back(static_cast<std::uint32_t>(t.recorded.events));
     ++t.frame;
     return;
   }
@@ -136,7 +218,9 @@ void TapRecord() {
 }
 
 TapLog TapRecorded() {
-  TapLog log = T().log;
+  const Tap& t = T();
+  TapLog log = t.log;
+  log.events = t.recorded.Unpack();
   if (log.frameEnds.empty() || log.frameEnds.back() != log.events.size()) {
     log.frameEnds.push_back(static_cast<std::uint32_t>(log.events.size()));
   }

@@ -10,7 +10,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "replay/bytes.h"
+
 namespace {
+
+using Writer = ByteWriter;
+using Reader = ByteReader;
 
 const char kMagic[4] = {'Z', 'R', 'P', 'L'};
 constexpr std::size_t kHeaderBytes = 14;  // magic, version, unpacked and packed size
@@ -30,80 +35,6 @@ std::uint32_t Bits(float v) {
 float FromBits32(std::uint32_t b) {
   return std::bit_cast<float>(b);
 }
-std::uint64_t ZigZag(std::int64_t v) {
-  return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
-}
-std::int64_t UnZigZag(std::uint64_t v) {
-  return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
-}
-
-struct Writer {
-  std::string out;
-  void U8(std::uint8_t v) { out.push_back(static_cast<char>(v)); }
-  void Fixed(std::uint64_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
-  }
-  void Var(std::uint64_t v) {
-    while (v >= 0x80) {
-      U8(static_cast<std::uint8_t>(v | 0x80));
-      v >>= 7;
-    }
-    U8(static_cast<std::uint8_t>(v));
-  }
-  void SVar(std::int64_t v) { Var(ZigZag(v)); }
-  void Text(const std::string& s) {
-    Var(s.size());
-    out += s;
-  }
-};
-
-struct Reader {
-  const std::string& in;
-  std::size_t at = 0;
-  bool bad = false;
-  std::size_t Left() const { return in.size() - at; }
-  std::uint8_t U8() {
-    if (at >= in.size()) {
-      bad = true;
-      return 0;
-    }
-    return static_cast<std::uint8_t>(in[at++]);
-  }
-  std::uint64_t Fixed(int bytes) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint64_t>(U8()) << (8 * i);
-    return v;
-  }
-  std::uint64_t Var() {
-    std::uint64_t v = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-      const std::uint8_t b = U8();
-      v |= static_cast<std::uint64_t>(b & 0x7f) << shift;
-      if (!(b & 0x80)) return v;
-    }
-    bad = true;
-    return 0;
-  }
-  std::int64_t SVar() { return UnZigZag(Var()); }
-  // A count no larger than limit (and no larger than the bytes left when each
-  // item needs at least one).
-  std::size_t Count(std::size_t limit) {
-    const std::uint64_t n = Var();
-    if (n > limit) {
-      bad = true;
-      return 0;
-    }
-    return static_cast<std::size_t>(n);
-  }
-  std::string Text(std::size_t limit) {
-    const std::size_t n = Count(std::min(limit, Left()));
-    if (bad) return std::string();
-    std::string s = in.substr(at, n);
-    at += n;
-    return s;
-  }
-};
-
 // A clock reading: on the backend's grid as its step in ticks, else as the
 // step of its bit pattern.
 struct TimerCoder {
@@ -256,6 +187,7 @@ std::string Payload(const Replay& rp) {
     w.SVar(static_cast<std::int64_t>(Bits(c.elapsed) - Bits(track.Elapsed(k))));
     track.last = c.elapsed;
   }
+  if (!rp.runStart.empty()) w.Text(rp.runStart);
   return w.out;
 }
 
@@ -275,7 +207,7 @@ int PointerValue(Reader& r, int before) {
   return static_cast<int>(v);
 }
 
-bool ReadPayload(const std::string& payload, Replay& rp, std::string& why) {
+bool ReadPayload(const std::string& payload, std::uint16_t version, Replay& rp, std::string& why) {
   Reader r{payload};
   plat::TapLog& log = rp.log;
   rp.simulationVersion = static_cast<std::uint32_t>(r.Fixed(4));
@@ -359,6 +291,10 @@ bool ReadPayload(const std::string& payload, Replay& rp, std::string& why) {
     track.last = c.elapsed;
   }
   if (r.bad) return (why = "the track is cut short", false);
+  if (version >= 2) {
+    rp.runStart = r.Text(r.Left());
+    if (r.bad || rp.runStart.empty()) return (why = "the run's start is cut short", false);
+  }
   if (r.Left() != 0) return (why = "data after the track", false);
   return true;
 }
@@ -388,7 +324,9 @@ std::string EncodeReplay(const Replay& replay) {
   packed.resize(packedSize);
   Writer w;
   w.out.append(kMagic, 4);
-  w.Fixed(kReplayFormatVersion, 2);
+  // A run from the level's start keeps the first layout, which every
+  // version of the game reads.
+  w.Fixed(replay.runStart.empty() ? 1 : kReplayFormatVersion, 2);
   w.Fixed(payload.size(), 4);
   w.Fixed(packed.size(), 4);
   w.out += packed;
@@ -405,7 +343,7 @@ bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
   if (bytes.size() > kReplayMaxFileBytes) return (why = "too large", false);
   Reader r{bytes, 4};
   const std::uint16_t version = static_cast<std::uint16_t>(r.Fixed(2));
-  if (version != kReplayFormatVersion) {
+  if (version < 1 || version > kReplayFormatVersion) {
     return (why = "unknown format version " + std::to_string(version), false);
   }
   const std::size_t unpacked = static_cast<std::size_t>(r.Fixed(4));
@@ -429,7 +367,7 @@ bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
                             reinterpret_cast<const Bytef*>(bytes.data() + kHeaderBytes),
                             static_cast<uLong>(packed));
   if (rc != Z_OK || got != unpacked) return (why = "damaged compressed data", false);
-  if (!ReadPayload(payload, replay, why)) {
+  if (!ReadPayload(payload, version, replay, why)) {
     replay = Replay();
     return false;
   }

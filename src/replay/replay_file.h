@@ -15,8 +15,9 @@
 // Bumped by every change that alters physics or rules: a replay recorded
 // under another simulation cannot be re-run and is refused.
 constexpr std::uint32_t kSimulationVersion = 1;
-// The file layout's version.
-constexpr std::uint16_t kReplayFormatVersion = 1;
+// The file layout's version: 1 for a run from the level's start, 2 for a run
+// after a restart, which carries the state the restart left behind.
+constexpr std::uint16_t kReplayFormatVersion = 2;
 // The largest replay file read (bytes) and the largest record unpacked.
 constexpr std::size_t kReplayMaxFileBytes = std::size_t{16} << 20;
 constexpr std::size_t kReplayMaxPayloadBytes = std::size_t{48} << 20;
@@ -40,6 +41,9 @@ struct Replay {
   std::string particleNumber;  // so a watched replay throws the same sparks
   plat::TapLog log;
   std::vector<Checkpoint> track;  // one per frame of the log
+  // Empty for a run from the level's start; for a run after a restart, the
+  // game's state at the end of the restart's frame, as the session encodes it.
+  std::string runStart;
 };
 
 // 64-bit FNV-1a of bytes (the level file's fingerprint).

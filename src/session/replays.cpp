@@ -5,11 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 #include "game/game.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
 #include "session/rules.h"
+#include "session/run_start.h"
 #include "session/session.h"
 #include "world/map.h"
 
@@ -71,9 +74,13 @@ void WriteRunReplays(Game& game) {
   rp.time = game.session.runTime;
   rp.log = plat::TapRecorded();
   rp.track = r.track;
-  const std::string bytes = EncodeReplay(rp);
-  WriteReplay(kLastReplayPath, bytes);
-  if (game.session.RecordStored == 1) WriteReplay(BestReplayPath(rp.levelFile), bytes);
+  {
+    const std::string bytes = EncodeReplay(rp);
+    WriteReplay(kLastReplayPath, bytes);
+    if (game.session.RecordStored == 1) WriteReplay(BestReplayPath(rp.levelFile), bytes);
+  }
+  rp = Replay();
+  plat::ReleaseFreeMemory();
 }
 
 void LoadGhost(Game& game) {
@@ -116,18 +123,39 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {
     return (why = "level file missing: " + replay.levelFile, false);
   }
   if (hash != replay.levelHash) return (why = "level file changed: " + replay.levelFile, false);
+  if (!replay.runStart.empty()) {
+    // A run after a restart starts from the state it carries: it proves
+    // nothing unless that is the level's start.
+    const auto scratch = std::make_unique<Game>();
+    if (!DecodeRunStart(replay.runStart, *scratch, why)) return false;
+    double firstClock = std::numeric_limits<double>::infinity();
+    for (const plat::TapEvent& e : replay.log.events) {
+      if (e.kind == plat::kTapTimer) {
+        firstClock = e.timer;
+        break;
+      }
+    }
+    if (!RunStartIsLevelStart(*scratch, replay.levelFile, firstClock, why)) return false;
+  }
   return true;
 }
 
-void BeginSessionReplay(Game& game) {
+bool BeginSessionReplay(Game& game) {
   ReplayState& r = game.replay;
   r.track.clear();
   r.runEnded = false;
+  r.restarted = false;
   r.ghostShown = false;
   if (r.watching) {
     r.ghost.clear();
     plat::TapReplay(r.playing.log, r.paced);
-    return;
+    if (r.playing.runStart.empty()) return false;
+    std::string why;
+    if (!DecodeRunStart(r.playing.runStart, game, why)) {
+      r.trackMismatch = why;
+      r.trackMismatchFrame = 0;
+    }
+    return true;
   }
   LoadGhost(game);
   Replay& head = r.playing;
@@ -140,6 +168,20 @@ void BeginSessionReplay(Game& game) {
   std::string why;
   if (!LevelHash(head.levelFile, head.levelHash, why)) head.levelHash = 0;
   plat::TapRecord();
+  return false;
+}
+
+void StartNextRunReplay(Game& game) {
+  ReplayState& r = game.replay;
+  if (!r.restarted) return;
+  r.restarted = false;
+  if (r.watching || plat::TapModeNow() != plat::TapMode::kRecording) return;
+  r.track.clear();
+  r.runEnded = false;
+  r.playing.bestTime = game.session.BestTime;
+  r.playing.runStart = EncodeRunStart(game);
+  plat::TapRecord();
+  plat::ReleaseFreeMemory();
 }
 
 void ReplayFrame(Game& game) {
@@ -181,6 +223,7 @@ void ReplayFrame(Game& game) {
 void EndSessionReplay(Game& game) {
   ReplayState& r = game.replay;
   if (plat::TapModeNow() == plat::TapMode::kRecording) plat::TapStop();
+  r.restarted = false;
   r.track.clear();
   r.ghost.clear();
   r.ghostShown = false;

@@ -25,7 +25,13 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& why);
 // At the level's start, right before its first clock reading: recording
 // begins (or, watching, the replay takes over the readings); the ghost of
 // the level's best run is loaded for a race when "Ghost" is "Enabled".
-void BeginSessionReplay(Game& game);
+// True when the replay watched is a run after a restart: its start state is
+// in place, and the level's own start is to be skipped.
+bool BeginSessionReplay(Game& game);
+// After the present of a frame in which the level was restarted: each run is
+// recorded on its own, so the recording starts afresh here, with the state
+// the restart left behind.
+void StartNextRunReplay(Game& game);
 // After every presented session frame's drawing, before the present: ball
 // 1's checkpoint is recorded (or compared), and a run that ended in this
 // frame is written to last.zrp, and to its best replay when it set a record.

@@ -133,6 +133,7 @@ void RestartLevel(Game& game) {
   s.SurvivalTimeText = "0";
   s.SessionStartTime = static_cast<float>(plat::Timer());
   TakeLevelStart(s, SetUpLevelObjects(game.sim, game.map));
+  game.replay.restarted = true;
 }
 
 void QuitSession(Game& game) {

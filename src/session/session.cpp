@@ -254,6 +254,7 @@ void RunSession(Game& game) {
     FinishFrame();
     HearFrame(game, "session");
     plat::Present();
+    StartNextRunReplay(game);
     plat::SleepPlainMs(1);
   }
   EndSession(game);
@@ -270,14 +271,15 @@ void StartLevel(Game& game) {
   DrainKeys(game);
   plat::SetPointerVisible(false);
   // From here on every reading of the outside world is the run's.
-  BeginSessionReplay(game);
-  const double now = plat::Timer();
-  game.frame.LastFrameStamp = now;
-  game.hud.WindowStart = static_cast<float>(now);
-  game.session.SessionStartTime = static_cast<float>(now);
-  game.session.SurvivalTimeText = "0";
-  game.sim.SceneMode = 0;
-  TakeLevelStart(game.session, SetUpLevelObjects(game.sim, game.map));
+  if (!BeginSessionReplay(game)) {
+    const double now = plat::Timer();
+    game.frame.LastFrameStamp = now;
+    game.hud.WindowStart = static_cast<float>(now);
+    game.session.SessionStartTime = static_cast<float>(now);
+    game.session.SurvivalTimeText = "0";
+    game.sim.SceneMode = 0;
+    TakeLevelStart(game.session, SetUpLevelObjects(game.sim, game.map));
+  }
   RunSession(game);
 }
 

@@ -10,6 +10,8 @@
 #include <sstream>
 
 #include "e2e/runner_harness.h"
+#include "game/game.h"
+#include "session/run_start.h"
 
 namespace {
 
@@ -150,6 +152,8 @@ TEST_F(RecordedRace, EveryChangeIsAMismatchOrRefused) {
   cases.push_back({"checksum byte", flipped, "refused: checksum"});
   cases.push_back({"huge count", WithHugeCount(bytes_, good), "refused: more readings"});
   cases.push_back({"no replay", "ZIRPEL?", "refused: not a replay"});
+  cases.push_back({"an older game's file", Slurp(kSource + "/tests/data/replays/race01.zrp"),
+                   "verified: Rennen 4.736001 s, 297 frames"});
 
   std::vector<std::string> args = {"--verify"};
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -280,6 +284,60 @@ TEST(Replays, AReplayThatCannotBeWrittenLeavesPlayAndRecordAlone) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(root.Read("Res/Leaderboard.dat").rfind(kLevel + "\r\n", 0), 0u);
   EXPECT_NE(run.errors.find("Wiederholung"), std::string::npos) << run.errors;
+}
+
+// A slow win, Y, a faster win: the record is the second run, and its replay
+// holds that run alone, from the state the restart left behind.
+TEST(Replays, ARunAfterARestartIsItsOwnReplay) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  const e2e::RunResult played =
+      e2e::RunHeadless(root, RaceScript() +
+                                 "key y\nframes 40\nhold RIGHT\nframes 200\n"
+                                 "release RIGHT\nframes 60\n");
+  ASSERT_EQ(played.exitCode, 0) << played.errors;
+  const std::string best = root.Read("Res/Replays/" + kLevel + ".best.zrp");
+  ASSERT_EQ(best, root.Read("Res/Replays/last.zrp"));
+  Replay good;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(best, good, why)) << why;
+  ASSERT_FALSE(good.runStart.empty());
+  EXPECT_LT(ReplayFrames(good), 300u);  // the first run took more than 360 frames
+  EXPECT_LT(good.track.front().elapsed, 0.05);
+
+  // Start states no restart leaves behind.
+  const struct {
+    const char* name;
+    void (*change)(Game&);
+    const char* expected;
+  } forged[] = {
+      {"as recorded", [](Game&) {}, "verified: Rennen "},
+      {"ball 1 ahead", [](Game& g) { g.sim.Balls[1].x += 2.0f; },
+       "refused: the run does not start"},
+      {"a map line", [](Game& g) { g.map.SetLine(2, "[5,5]"); }, "refused: the run does not start"},
+      {"more energy", [](Game& g) { g.session.Energy = 50.0f; }, "refused: the run does not start"},
+      {"a later clock start", [](Game& g) { g.session.SessionStartTime += 1.0f; },
+       "refused: the run's play time"},
+  };
+  std::vector<std::string> args = {"--verify"};
+  for (std::size_t i = 0; i < std::size(forged); ++i) {
+    Replay r = good;
+    const auto game = std::make_unique<Game>();
+    ASSERT_TRUE(DecodeRunStart(r.runStart, *game, why)) << why;
+    forged[i].change(*game);
+    r.runStart = EncodeRunStart(*game);
+    const std::string file = "forged" + std::to_string(i) + ".zrp";
+    root.Write(file, EncodeReplay(r));
+    args.push_back(root.File(file));
+  }
+  const e2e::RunResult run = e2e::RunHeadlessArgs(root, args);
+  std::istringstream lines(run.output);
+  for (std::size_t i = 0; i < std::size(forged); ++i) {
+    std::string line;
+    ASSERT_TRUE(std::getline(lines, line)) << forged[i].name;
+    EXPECT_EQ(line.rfind(args[i + 1] + ": " + forged[i].expected, 0), 0u) << line;
+  }
+  EXPECT_EQ(run.exitCode, 1);
 }
 
 }  // namespace

@@ -9,11 +9,14 @@
 // M simulated minutes (default 60). The runner writes the game state after
 // every frame and its memory after every simulated minute to its standard
 // output, which the tool reads as it comes. Reported: frames, simulated time,
-// wall time, peak resident memory, the growth of resident memory after the
-// first minute, the map text's largest size against the level file's, the
-// frames with a non-finite number anywhere in the state, and the restarts.
-// Exits 1 when a run failed or a number was not finite, or (with
-// --check-memory) when memory grew by 1 MiB or more after the first minute.
+// wall time, peak resident memory, the growth of resident memory from the
+// first minute to the end and its trend (the last five minutes against the
+// first five), the map text's largest size against the level file's, the
+// frames with a non-finite number anywhere in the state, the restarts, and
+// how many of the replays the session left (the last run, the best run) the
+// runner's --verify re-ran to their recorded results.
+// Exits 1 when a run failed, a number was not finite or a replay did not
+// verify, or (with --check-memory) when the trend is 1 MiB or more.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -59,14 +62,17 @@ struct Report {
   long long frames = 0;
   double wallS = 0.0;
   long long peakKb = 0;
-  long long firstMinuteKb = 0;  // resident memory after the first simulated minute
-  long long lastKb = 0;         // and at the end
+  long long firstMinuteKb = 0;      // resident memory after the first simulated minute
+  long long lastKb = 0;             // and at the end
+  std::vector<long long> minuteKb;  // after every simulated minute
   long long levelLines = 0, levelBytes = 0;
   long long maxLines = 0, maxBytes = 0;
   double startTime = 0.0, simulatedS = 0.0;  // the game's clock
   long long nonFiniteFrames = 0;
   std::string firstNonFinite;
   int restarts = 0, reentries = 0;
+  int replays = 0, replaysVerified = 0;
+  std::string replayErrors;
   std::string errors;
 };
 
@@ -185,6 +191,42 @@ std::string MakeScript(bool survival, double minutes, unsigned seed, Report& rep
   return s;
 }
 
+// Every replay the session wrote, re-run by the runner's --verify, which
+// prints a "verified: " line for each one that re-ran to its result.
+void VerifyReplays(const Options& opt, const fs::path& root, Report& report) {
+  std::vector<std::string> args = {opt.runner, "--root", root.string(), "--verify"};
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(root / "Res/Replays", ec)) {
+    if (e.path().extension() == ".zrp") args.push_back(e.path().string());
+  }
+  report.replays = static_cast<int>(args.size()) - 4;
+  if (report.replays == 0) return;
+  const std::string outFile = (root / "verify.txt").string();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::freopen(outFile.c_str(), "wb", stdout);
+    std::freopen("/dev/null", "wb", stderr);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  std::istringstream lines(Slurp(outFile));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find(": verified: ") != std::string::npos) {
+      ++report.replaysVerified;
+    } else {
+      report.replayErrors += line + "\n";
+    }
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    report.replaysVerified = std::min(report.replaysVerified, report.replays - 1);
+  }
+}
+
 void RunLevel(const Options& opt, const std::string& level, unsigned seed, Report& report) {
   report.level = level;
   const bool survival = level.size() > 9 && level.substr(level.size() - 9) == ".mapGame2";
@@ -236,6 +278,7 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
         report.lastKb = Field(line, "ResidentKb");
         report.peakKb = std::max(report.peakKb, Field(line, "PeakResidentKb"));
         if (++minutesSeen == 1) report.firstMinuteKb = report.lastKb;
+        report.minuteKb.push_back(report.lastKb);
       } else {
         report.frames = std::max(report.frames, Field(line, "frame"));
         const double time = std::atof(line.c_str() + line.find("\"time\":") + 7);
@@ -260,8 +303,24 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
   report.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   report.ran = true;
   report.errors = Slurp(errFile);
+  VerifyReplays(opt, root, report);
   std::error_code ec;
   fs::remove_all(root, ec);
+}
+
+// What memory does over the whole session, free of what one moment holds
+// (sparks in flight, a long run's recording): the median of the last five
+// minutes' readings against that of the first five (of the last and first
+// halves when there are fewer than ten).
+long long Trend(const std::vector<long long>& kb) {
+  const std::size_t k = std::min<std::size_t>(5, kb.size() / 2);
+  if (k == 0) return 0;
+  auto median = [](std::vector<long long> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  return median({kb.end() - static_cast<std::ptrdiff_t>(k), kb.end()}) -
+         median({kb.begin(), kb.begin() + static_cast<std::ptrdiff_t>(k)});
 }
 
 int Usage() {
@@ -324,27 +383,35 @@ int main(int argc, char** argv) {
   for (std::thread& w : workers) w.join();
 
   std::printf("soak: %.4g simulated minutes per level, seed %u\n", opt.minutes, opt.seed);
-  std::printf("%-28s %8s %7s %8s %8s %9s %11s %13s %9s %8s %s\n", "level", "frames", "sim min",
-              "wall s", "peak MB", "growth KB", "map lines", "map bytes", "nonfinite", "restarts",
-              "result");
+  std::printf("%-28s %8s %7s %8s %8s %9s %8s %11s %13s %9s %8s %7s %s\n", "level", "frames",
+              "sim min", "wall s", "peak MB", "growth KB", "trend KB", "map lines", "map bytes",
+              "nonfinite", "restarts", "replays", "result");
   bool ok = true;
   for (const Report& r : reports) {
     std::string result = "ok";
     if (!r.ran || r.exitCode != 0) result = "runner exit " + std::to_string(r.exitCode);
+    if (r.replaysVerified != r.replays) result = "REPLAY MISMATCH";
     if (r.nonFiniteFrames > 0) result = "NON-FINITE";
     const long long growth = r.lastKb - r.firstMinuteKb;
-    const bool grew = opt.minutes > 1.0 && growth >= kGrowthLimitKb;
+    const long long trend = Trend(r.minuteKb);
+    const bool grew = opt.minutes > 1.0 && trend >= kGrowthLimitKb;
     if (grew && result == "ok") result = "memory grew";
     if (result != "ok" && !(result == "memory grew" && !opt.checkMemory)) ok = false;
     const std::string lines = std::to_string(r.levelLines) + "->" + std::to_string(r.maxLines);
     const std::string bytes = std::to_string(r.levelBytes) + "->" + std::to_string(r.maxBytes);
-    std::printf("%-28s %8lld %7.1f %8.1f %8.1f %9lld %11s %13s %9lld %4d+%-3d %s\n",
+    const std::string replays = std::to_string(r.replaysVerified) + "/" + std::to_string(r.replays);
+    std::printf("%-28s %8lld %7.1f %8.1f %8.1f %9lld %8lld %11s %13s %9lld %4d+%-3d %7s %s\n",
                 r.level.c_str(), r.frames, r.simulatedS / 60.0, r.wallS, r.peakKb / 1024.0, growth,
-                lines.c_str(), bytes.c_str(), r.nonFiniteFrames, r.restarts, r.reentries,
-                result.c_str());
+                trend, lines.c_str(), bytes.c_str(), r.nonFiniteFrames, r.restarts, r.reentries,
+                replays.c_str(), result.c_str());
+    if (!r.replayErrors.empty()) std::printf("  replays: %s", r.replayErrors.c_str());
     if (!r.errors.empty() && r.exitCode != 0) std::printf("  stderr: %s\n", r.errors.c_str());
     if (r.nonFiniteFrames > 0) std::printf("  first: %s\n", r.firstNonFinite.c_str());
   }
   std::printf("restarts: tries of the Y key + returns through the menu\n");
+  std::printf(
+      "growth: at the end against after the first minute; trend: median of the last\n"
+      "five minutes against the first five (judged by --check-memory)\n");
+  std::printf("replays: verified / written (last run, best run)\n");
   return ok ? 0 : 1;
 }
