@@ -11,6 +11,7 @@
 #include "game/game.h"
 #include "platform/platform.h"
 #include "render/scene_draw.h"
+#include "render/screen_draw.h"
 #include "session/rules.h"
 #include "session/run_start.h"
 #include "session/session.h"
@@ -155,6 +156,7 @@ bool BeginSessionReplay(Game& game) {
       r.trackMismatch = why;
       r.trackMismatchFrame = 0;
     }
+    SetWireframe(game.session.Wireframe != 0);
     return true;
   }
   LoadGhost(game);
@@ -267,7 +269,10 @@ void PlayReplay(Game& game, const Replay& replay, bool paced) {
   SettingsSet(game.settings, "ParticleNumber", replay.particleNumber);
   game.select.ChosenLevelFile = replay.levelFile;
   game.select.SelectedMode = replay.mode;
+  // The recorded player's G presses hide their ghost, not the watcher's.
+  const std::uint8_t ghostHidden = game.session.GhostHidden;
   StartLevel(game);
+  game.session.GhostHidden = ghostHidden;
   plat::TapStop();
   SettingsSet(game.settings, "Particle", particle);
   SettingsSet(game.settings, "ParticleNumber", number);

@@ -48,8 +48,8 @@ struct In {
     v = static_cast<T>(n);
   }
   void Text(std::string& s) { s = r.Text(r.Left()); }
-  // Every item takes at least one byte.
-  std::size_t Count(std::size_t) { return r.Count(r.Left()); }
+  // No more items than the bytes left hold, at itemBytes each at least.
+  std::size_t Count(std::size_t itemBytes) { return r.Count(r.Left() / itemBytes); }
 };
 
 // Every field a run plays on, in one order for writing and reading. A
@@ -135,13 +135,17 @@ bool DecodeRunStart(const std::string& bytes, Game& game, std::string& why) {
   if (in.r.U8() != kRunStartVersion) return (why = "the run's start has an unknown layout", false);
   Fields(in, game);
   if (in.r.bad) return (why = "the run's start is cut short", false);
-  game.particles.items.assign(in.Count(0), ParticleRecord());
+  if (game.sim.BallCount < 1 || game.sim.BallCount > kMaxBalls || game.sim.StaticSphereCount < 0 ||
+      game.sim.StaticSphereCount > kMaxStaticSpheres) {
+    return (why = "the run's start has more balls or spheres than the tables hold", false);
+  }
+  game.particles.items.assign(in.Count(7 * sizeof(float) + 1), ParticleRecord());
   for (ParticleRecord& p : game.particles.items) {
     for (float* v : {&p.x, &p.y, &p.vx, &p.vy, &p.size, &p.sprite, &p.alpha}) in.Num(*v);
     in.Text(p.colour);
     if (in.r.bad) return (why = "the run's sparks are cut short", false);
   }
-  std::vector<std::string> lines(in.Count(0));
+  std::vector<std::string> lines(std::min(in.Count(1), 2 * kMaxMapLines));
   for (std::string& line : lines) {
     in.Text(line);
     if (in.r.bad) return (why = "the run's map is cut short", false);
