@@ -102,15 +102,20 @@ void PlayStep(Game& game) {
   PauseIfAsked(game);
   const double dt = game.frame.FrameTime;
   if (s.ControlsEnabled == 1) {
-    ApplyControls(s, b1, dt, plat::KeyDown(plat::kScanRight), plat::KeyDown(plat::kScanLeft),
-                  plat::KeyDown(plat::kScanSpace));
+    // One reading after the other, in the order the replays hold them: the
+    // order of a call's arguments is left to each compiler.
+    const bool boost = plat::KeyDown(plat::kScanSpace);
+    const bool left = plat::KeyDown(plat::kScanLeft);
+    const bool right = plat::KeyDown(plat::kScanRight);
+    ApplyControls(s, b1, dt, right, left, boost);
   }
   // The restart question's answer, read once for the whole frame. A key
   // that answers it (the key labelled Z on a German keyboard sends "z" from
   // the Y position) does not also toggle, neither in this frame nor in the
   // next, when its character may come in only after its position was read.
-  s.endAnswer =
-      ReadEndAnswer(game.frame.LastKey, plat::KeyDown(plat::kScanY), plat::KeyDown(plat::kScanN));
+  const bool quitDown = plat::KeyDown(plat::kScanN);
+  const bool restartDown = plat::KeyDown(plat::kScanY);
+  s.endAnswer = ReadEndAnswer(game.frame.LastKey, restartDown, quitDown);
   const bool answering =
       (s.endAnswer != kNoAnswer && RestartQuestionShown(s, game.sim)) || s.answeredLastFrame;
   s.answeredLastFrame = false;

@@ -17,18 +17,14 @@
 
 #include "image/png.h"
 #include "render/png_file.h"
+#include "tooling.h"
 
 namespace fs = std::filesystem;
 
 namespace e2e {
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tooling::Slurp;
 
 size_t SkipValue(const std::string& s, size_t i);
 
@@ -154,11 +150,7 @@ RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, 1);
     ::dup2(err, 2);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+    tooling::ExecArgs(args);
   }
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);

@@ -36,17 +36,13 @@
 #include <vector>
 
 #include "session/leaderboard.h"
+#include "tooling.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tooling::Slurp;
 
 Leaderboard BigBoard() {
   Leaderboard board;

@@ -36,6 +36,8 @@
 #include <thread>
 #include <vector>
 
+#include "tooling.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -76,12 +78,7 @@ struct Report {
   std::string errors;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tooling::Slurp;
 
 long long Field(const std::string& line, const char* key) {
   const std::string tag = std::string("\"") + key + "\":";
@@ -206,11 +203,7 @@ void VerifyReplays(const Options& opt, const fs::path& root, Report& report) {
   if (pid == 0) {
     std::freopen(outFile.c_str(), "wb", stdout);
     std::freopen("/dev/null", "wb", stderr);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
+    tooling::ExecArgs(args);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
