@@ -12,6 +12,9 @@
 namespace plat {
 namespace {
 
+// About ten seconds at 60 frames a second.
+constexpr int kFramesBetweenMemoryReleases = 600;
+
 const char* const kKindNames[] = {"",        "Timer",         "PollKey",    "KeyArrivedAndClear",
                                   "KeyDown", "AsyncKeyState", "ReadPointer"};
 
@@ -281,6 +284,15 @@ double UntappedTimer() {
 void Present() {
   CloseFrame();
   BackendPresent();
+  // The GL driver's buffers for a frame grow and shrink with what it shows
+  // (sparks above all). Freed, their pages stay with the heap, and over an
+  // hour its resident size would creep up to the busiest frames' mark; so
+  // hand them back every few seconds (about a millisecond, measured).
+  static int framesSinceRelease = 0;
+  if (++framesSinceRelease >= kFramesBetweenMemoryReleases) {
+    framesSinceRelease = 0;
+    ReleaseFreeMemory();
+  }
 }
 
 std::string PollKey() {

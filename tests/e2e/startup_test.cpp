@@ -190,6 +190,8 @@ TEST(Runner, MemoryCommandWritesResidentAndPeakMemory) {
   for (const auto& m : lines) {
     EXPECT_GT(Num(m, "ResidentKb"), 1000.0);  // a running game holds megabytes
     EXPECT_GE(Num(m, "PeakResidentKb"), Num(m, "ResidentKb"));
+    EXPECT_GT(Num(m, "HeapInUseKb"), 100.0);
+    EXPECT_LT(Num(m, "HeapInUseKb"), Num(m, "ResidentKb"));
   }
 }
 

@@ -11,11 +11,10 @@
 // output, which the tool reads as it comes. Reported: frames, simulated time,
 // wall time, peak resident memory, the growth of resident memory from the
 // first minute to the end and its trend (the last five minutes against the
-// first five), the map text's largest size against the level file's, the
-// frames with a non-finite number anywhere in the state, the restarts, and
-// how many of the replays the session left (the last run, the best run) the
-// runner's --verify re-ran to their recorded results.
-// Exits 1 when a run failed, a number was not finite or a replay did not
+// first five), the same trend of the heap's live blocks, the map text's largest size against the
+// level file's, the frames with a non-finite number anywhere in the state, the restarts, and how
+// many of the replays the session left (the last run, the best run) the runner's --verify re-ran to
+// their recorded results. Exits 1 when a run failed, a number was not finite or a replay did not
 // verify, or (with --check-memory) when the trend is 1 MiB or more.
 #include <signal.h>
 #include <stdlib.h>
@@ -64,9 +63,10 @@ struct Report {
   long long frames = 0;
   double wallS = 0.0;
   long long peakKb = 0;
-  long long firstMinuteKb = 0;      // resident memory after the first simulated minute
-  long long lastKb = 0;             // and at the end
-  std::vector<long long> minuteKb;  // after every simulated minute
+  long long firstMinuteKb = 0;          // resident memory after the first simulated minute
+  long long lastKb = 0;                 // and at the end
+  std::vector<long long> minuteKb;      // after every simulated minute
+  std::vector<long long> minuteHeapKb;  // the heap's live blocks, likewise
   long long levelLines = 0, levelBytes = 0;
   long long maxLines = 0, maxBytes = 0;
   double startTime = 0.0, simulatedS = 0.0;  // the game's clock
@@ -272,6 +272,7 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
         report.peakKb = std::max(report.peakKb, Field(line, "PeakResidentKb"));
         if (++minutesSeen == 1) report.firstMinuteKb = report.lastKb;
         report.minuteKb.push_back(report.lastKb);
+        report.minuteHeapKb.push_back(Field(line, "HeapInUseKb"));
       } else {
         report.frames = std::max(report.frames, Field(line, "frame"));
         const double time = std::atof(line.c_str() + line.find("\"time\":") + 7);
@@ -362,6 +363,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zirpel-soak: no levels in %s/maps\n", opt.data.c_str());
     return 2;
   }
+  for (const std::string& level : opt.levels) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(opt.data) / "maps" / level, ec)) {
+      std::fprintf(stderr, "zirpel-soak: no level %s in %s/maps\n", level.c_str(),
+                   opt.data.c_str());
+      return 2;
+    }
+  }
 
   std::vector<Report> reports(opt.levels.size());
   std::atomic<size_t> next{0};
@@ -376,9 +385,9 @@ int main(int argc, char** argv) {
   for (std::thread& w : workers) w.join();
 
   std::printf("soak: %.4g simulated minutes per level, seed %u\n", opt.minutes, opt.seed);
-  std::printf("%-28s %8s %7s %8s %8s %9s %8s %11s %13s %9s %8s %7s %s\n", "level", "frames",
-              "sim min", "wall s", "peak MB", "growth KB", "trend KB", "map lines", "map bytes",
-              "nonfinite", "restarts", "replays", "result");
+  std::printf("%-28s %8s %7s %8s %8s %9s %8s %7s %11s %13s %9s %8s %7s %s\n", "level", "frames",
+              "sim min", "wall s", "peak MB", "growth KB", "trend KB", "heap KB", "map lines",
+              "map bytes", "nonfinite", "restarts", "replays", "result");
   bool ok = true;
   for (const Report& r : reports) {
     std::string result = "ok";
@@ -393,10 +402,10 @@ int main(int argc, char** argv) {
     const std::string lines = std::to_string(r.levelLines) + "->" + std::to_string(r.maxLines);
     const std::string bytes = std::to_string(r.levelBytes) + "->" + std::to_string(r.maxBytes);
     const std::string replays = std::to_string(r.replaysVerified) + "/" + std::to_string(r.replays);
-    std::printf("%-28s %8lld %7.1f %8.1f %8.1f %9lld %8lld %11s %13s %9lld %4d+%-3d %7s %s\n",
+    std::printf("%-28s %8lld %7.1f %8.1f %8.1f %9lld %8lld %7lld %11s %13s %9lld %4d+%-3d %7s %s\n",
                 r.level.c_str(), r.frames, r.simulatedS / 60.0, r.wallS, r.peakKb / 1024.0, growth,
-                trend, lines.c_str(), bytes.c_str(), r.nonFiniteFrames, r.restarts, r.reentries,
-                replays.c_str(), result.c_str());
+                trend, Trend(r.minuteHeapKb), lines.c_str(), bytes.c_str(), r.nonFiniteFrames,
+                r.restarts, r.reentries, replays.c_str(), result.c_str());
     if (!r.replayErrors.empty()) std::printf("  replays: %s", r.replayErrors.c_str());
     if (!r.errors.empty() && r.exitCode != 0) std::printf("  stderr: %s\n", r.errors.c_str());
     if (r.nonFiniteFrames > 0) std::printf("  first: %s\n", r.firstNonFinite.c_str());
@@ -404,7 +413,8 @@ int main(int argc, char** argv) {
   std::printf("restarts: tries of the Y key + returns through the menu\n");
   std::printf(
       "growth: at the end against after the first minute; trend: median of the last\n"
-      "five minutes against the first five (judged by --check-memory)\n");
+      "five minutes against the first five (judged by --check-memory); heap: the\n"
+      "same trend of the heap's live blocks\n");
   std::printf("replays: verified / written (last run, best run)\n");
   return ok ? 0 : 1;
 }
