@@ -7,15 +7,15 @@
 //
 // Each level plays alone in a scratch tree (a 320x200 screen, sparks on) for
 // M simulated minutes (default 60). The runner writes the game state after
-// every frame and its memory after every simulated minute to its standard
+// every frame and its memory six times a simulated minute to its standard
 // output, which the tool reads as it comes. Reported: frames, simulated time,
 // wall time, peak resident memory, the growth of resident memory from the
-// first minute to the end and its trend (the last five minutes against the
-// first five), the same trend of the heap's live blocks, the map text's largest size against the
-// level file's, the frames with a non-finite number anywhere in the state, the restarts, and how
-// many of the replays the session left (the last run, the best run) the runner's --verify re-ran to
-// their recorded results. Exits 1 when a run failed, a number was not finite or a replay did not
-// verify, or (with --check-memory) when the trend is 1 MiB or more.
+// first minute to the last (each minute's least reading of six) and its trend (the last five
+// minutes against the first five), the same trend of the heap's live blocks, the map text's largest
+// size against the level file's, the frames with a non-finite number anywhere in the state, the
+// restarts, and how many of the replays the session left (the last run, the best run) the runner's
+// --verify re-ran to their recorded results. Exits 1 when a run failed, a number was not finite or
+// a replay did not verify, or (with --check-memory) when the trend is 1 MiB or more.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -44,6 +44,7 @@ namespace {
 // A play frame advances the clock by the runner's 15 ms and the game's 1 ms
 // sleep.
 constexpr double kFrameMs = 16.0;
+constexpr long long kReadingsPerMinute = 6;
 constexpr long long kGrowthLimitKb = 1024;
 
 struct Options {
@@ -63,9 +64,8 @@ struct Report {
   long long frames = 0;
   double wallS = 0.0;
   long long peakKb = 0;
-  long long firstMinuteKb = 0;          // resident memory after the first simulated minute
-  long long lastKb = 0;                 // and at the end
-  std::vector<long long> minuteKb;      // after every simulated minute
+  std::vector<int> readingMinute;       // the simulated minute of each memory reading
+  std::vector<long long> minuteKb;      // the least resident memory read in every minute
   std::vector<long long> minuteHeapKb;  // the heap's live blocks, likewise
   long long levelLines = 0, levelBytes = 0;
   long long maxLines = 0, maxBytes = 0;
@@ -151,7 +151,15 @@ std::string MakeScript(bool survival, double minutes, unsigned seed, Report& rep
   const long long framesPerMinute = static_cast<long long>(60000.0 / kFrameMs);
   const long long total = static_cast<long long>(minutes * framesPerMinute);
   std::string s = "dump-every /dev/stdout\n" + IntoLevel(survival, true);
-  long long played = 0, nextMinute = framesPerMinute;
+  // Memory is read six times a minute, the last at its end. The stretches
+  // are split at the readings between, so they play as they would without.
+  const long long readingStep = framesPerMinute / kReadingsPerMinute;
+  long long played = 0, nextMinute = framesPerMinute, nextReading = readingStep;
+  int minute = 0;
+  auto readMemory = [&] {
+    s += "memory /dev/stdout\n";
+    report.readingMinute.push_back(minute);
+  };
   long long nextRestart = pick(200, 1200), nextReentry = framesPerMinute * pick(2, 8);
   bool left = false, right = false, boost = false;
   while (played < total) {
@@ -164,10 +172,19 @@ std::string MakeScript(bool survival, double minutes, unsigned seed, Report& rep
     left = wantLeft, right = wantRight, boost = wantBoost;
     long long n = pick(5, 90);
     n = std::min({n, total - played, nextMinute - played});
-    s += "frames " + std::to_string(n) + "\n";
+    while (nextReading < nextMinute && played + n >= nextReading) {
+      const long long part = nextReading - played;
+      if (part > 0) s += "frames " + std::to_string(part) + "\n";
+      readMemory();
+      played += part, n -= part;
+      nextReading += readingStep;
+    }
+    if (n > 0) s += "frames " + std::to_string(n) + "\n";
     played += n;
     if (played >= nextMinute) {
-      s += "memory /dev/stdout\n";
+      readMemory();
+      ++minute;
+      nextReading = nextMinute + readingStep;
       nextMinute += framesPerMinute;
     }
     if (played >= nextRestart) {
@@ -184,7 +201,7 @@ std::string MakeScript(bool survival, double minutes, unsigned seed, Report& rep
       nextReentry = played + framesPerMinute * pick(2, 8);
     }
   }
-  s += "memory /dev/stdout\n";
+  if (report.readingMinute.empty() || played % framesPerMinute != 0) readMemory();
   return s;
 }
 
@@ -260,7 +277,7 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
   ::close(out[1]);
   FILE* in = ::fdopen(out[0], "rb");
   std::string line;
-  long long minutesSeen = 0;
+  std::size_t readings = 0;
   for (int c; (c = std::fgetc(in)) != EOF;) {
     if (c != '\n') {
       line += static_cast<char>(c);
@@ -268,11 +285,21 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
     }
     if (line.rfind("{\"frame\":", 0) == 0) {
       if (line.find("\"ResidentKb\"") != std::string::npos) {
-        report.lastKb = Field(line, "ResidentKb");
         report.peakKb = std::max(report.peakKb, Field(line, "PeakResidentKb"));
-        if (++minutesSeen == 1) report.firstMinuteKb = report.lastKb;
-        report.minuteKb.push_back(report.lastKb);
-        report.minuteHeapKb.push_back(Field(line, "HeapInUseKb"));
+        // A minute's value is its least reading: what stays, without what
+        // comes and goes within seconds (sparks, the GL driver's buffers).
+        const std::size_t m = readings < report.readingMinute.size()
+                                  ? static_cast<std::size_t>(report.readingMinute[readings])
+                                  : report.minuteKb.size();
+        ++readings;
+        const long long kb = Field(line, "ResidentKb"), heapKb = Field(line, "HeapInUseKb");
+        if (m >= report.minuteKb.size()) {
+          report.minuteKb.push_back(kb);
+          report.minuteHeapKb.push_back(heapKb);
+        } else {
+          report.minuteKb[m] = std::min(report.minuteKb[m], kb);
+          report.minuteHeapKb[m] = std::min(report.minuteHeapKb[m], heapKb);
+        }
       } else {
         report.frames = std::max(report.frames, Field(line, "frame"));
         const double time = std::atof(line.c_str() + line.find("\"time\":") + 7);
@@ -304,7 +331,7 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
 
 // What memory does over the whole session, free of what one moment holds
 // (sparks in flight, a long run's recording): the median of the last five
-// minutes' readings against that of the first five (of the last and first
+// minutes' values against that of the first five (of the last and first
 // halves when there are fewer than ten).
 long long Trend(const std::vector<long long>& kb) {
   const std::size_t k = std::min<std::size_t>(5, kb.size() / 2);
@@ -394,7 +421,7 @@ int main(int argc, char** argv) {
     if (!r.ran || r.exitCode != 0) result = "runner exit " + std::to_string(r.exitCode);
     if (r.replaysVerified != r.replays) result = "REPLAY MISMATCH";
     if (r.nonFiniteFrames > 0) result = "NON-FINITE";
-    const long long growth = r.lastKb - r.firstMinuteKb;
+    const long long growth = r.minuteKb.empty() ? 0 : r.minuteKb.back() - r.minuteKb.front();
     const long long trend = Trend(r.minuteKb);
     const bool grew = opt.minutes > 1.0 && trend >= kGrowthLimitKb;
     if (grew && result == "ok") result = "memory grew";
@@ -412,9 +439,10 @@ int main(int argc, char** argv) {
   }
   std::printf("restarts: tries of the Y key + returns through the menu\n");
   std::printf(
-      "growth: at the end against after the first minute; trend: median of the last\n"
-      "five minutes against the first five (judged by --check-memory); heap: the\n"
-      "same trend of the heap's live blocks\n");
+      "memory is read six times a simulated minute; a minute's value is its least\n"
+      "reading. growth: the last minute against the first; trend: median of the\n"
+      "last five minutes against the first five (judged by --check-memory); heap:\n"
+      "the same trend of the heap's live blocks\n");
   std::printf("replays: verified / written (last run, best run)\n");
   return ok ? 0 : 1;
 }
