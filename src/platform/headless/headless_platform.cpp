@@ -24,6 +24,18 @@
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
+// GCC names the address sanitizer with a macro, clang with a feature.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZIRPEL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZIRPEL_ASAN 1
+#endif
+#endif
+#if defined(ZIRPEL_ASAN)
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
 namespace headless {
 namespace {
 
@@ -315,15 +327,25 @@ void ResidentKb(long long& now, long long& peak) {
   }
 }
 
+// What the heap's live blocks take, the GL driver's included: against the
+// resident size, it tells a leak from pages the heap holds but no one uses.
+// Under the address sanitizer its allocator stands in for the C library's
+// and keeps the count itself.
+std::size_t HeapInUseBytes() {
+#if defined(ZIRPEL_ASAN)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  const struct mallinfo2 heap = ::mallinfo2();
+  return heap.uordblks + heap.hblkhd;
+#endif
+}
+
 void AppendMemory(const std::string& file) {
   FILE* f = std::fopen(file.c_str(), "ab");
   if (!f) return;
   long long now = 0, peak = 0;
   ResidentKb(now, peak);
-  // What the heap's live blocks take, the GL driver's included: against the
-  // resident size, it tells a leak from pages the heap holds but no one uses.
-  const struct mallinfo2 heap = ::mallinfo2();
-  const long long heapKb = static_cast<long long>((heap.uordblks + heap.hblkhd) / 1024);
+  const long long heapKb = static_cast<long long>(HeapInUseBytes() / 1024);
   std::fprintf(f,
                "{\"frame\":%lld,\"time\":%.17g,\"ResidentKb\":%lld,\"PeakResidentKb\":%lld,"
                "\"HeapInUseKb\":%lld}\n",
