@@ -143,7 +143,7 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {
 
 bool BeginSessionReplay(Game& game) {
   ReplayState& r = game.replay;
-  r.track.clear();
+  r.track = {};
   r.runEnded = false;
   r.restarted = false;
   r.ghostShown = false;
@@ -178,7 +178,7 @@ void StartNextRunReplay(Game& game) {
   if (!r.restarted) return;
   r.restarted = false;
   if (r.watching || plat::TapModeNow() != plat::TapMode::kRecording) return;
-  r.track.clear();
+  r.track = {};  // a long run's room goes with it
   r.runEnded = false;
   r.playing.bestTime = game.session.BestTime;
   r.playing.runStart = EncodeRunStart(game);
@@ -218,7 +218,8 @@ void ReplayFrame(Game& game) {
     return;
   }
   if (plat::TapModeNow() != plat::TapMode::kRecording) return;
-  r.track.push_back(here);
+  // A run too long to keep stops its track where the recording stopped.
+  if (!plat::TapOverflowed()) r.track.push_back(here);
   if (endsNow) WriteRunReplays(game);
 }
 
@@ -226,8 +227,8 @@ void EndSessionReplay(Game& game) {
   ReplayState& r = game.replay;
   if (plat::TapModeNow() == plat::TapMode::kRecording) plat::TapStop();
   r.restarted = false;
-  r.track.clear();
-  r.ghost.clear();
+  r.track = {};
+  r.ghost = {};
   r.ghostShown = false;
 }
 

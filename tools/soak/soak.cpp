@@ -3,19 +3,24 @@
 // reports per level what a long session does to the game:
 //
 //   zirpel-soak [--minutes M] [--runner PATH] [--data DIR] [--seed S]
-//               [--jobs N] [--check-memory] [--level NAME]...
+//               [--jobs N] [--check-memory] [--each-minute] [--level NAME]...
 //
 // Each level plays alone in a scratch tree (a 320x200 screen, sparks on) for
-// M simulated minutes (default 60). The runner writes the game state after
-// every frame and its memory six times a simulated minute to its standard
-// output, which the tool reads as it comes. Reported: frames, simulated time,
-// wall time, peak resident memory, the growth of resident memory from the
-// first minute to the last (each minute's least reading of six) and its trend (the last five
-// minutes against the first five), the same trend of the heap's live blocks, the map text's largest
-// size against the level file's, the frames with a non-finite number anywhere in the state, the
-// restarts, and how many of the replays the session left (the last run, the best run) the runner's
-// --verify re-ran to their recorded results. Exits 1 when a run failed, a number was not finite or
-// a replay did not verify, or (with --check-memory) when the trend is 1 MiB or more.
+// M simulated minutes (default 60), back to the menu and in again half way
+// through the first minute and every two to eight minutes after. The runner
+// writes the game state after every frame and its memory six times a
+// simulated minute to its standard output, which the tool reads as it comes.
+// Reported: frames, simulated time, wall time, peak resident memory, the
+// growth of resident memory from the second minute to the last (each
+// minute's least reading of six; the first minute sets up what a session
+// needs once) and its trend (the last five minutes against the five after
+// the first), the same trend of the heap's live blocks, the map text's
+// largest size against the level file's, the frames with a non-finite number
+// anywhere in the state, the restarts, and how many of the replays the
+// session left (the last run, the best run) the runner's --verify re-ran to
+// their recorded results; --each-minute adds every minute's readings. Exits 1
+// when a run failed, a number was not finite or a replay did not verify, or
+// (with --check-memory) when the trend is 1 MiB or more.
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -54,6 +59,7 @@ struct Options {
   unsigned seed = 20261207;
   int jobs = 1;
   bool checkMemory = false;
+  bool eachMinute = false;
   std::vector<std::string> levels;
 };
 
@@ -160,7 +166,9 @@ std::string MakeScript(bool survival, double minutes, unsigned seed, Report& rep
     s += "memory /dev/stdout\n";
     report.readingMinute.push_back(minute);
   };
-  long long nextRestart = pick(200, 1200), nextReentry = framesPerMinute * pick(2, 8);
+  // The first return to the menu comes half way through the first minute, so
+  // what a session sets up once is done before the minutes that are judged.
+  long long nextRestart = pick(200, 1200), nextReentry = framesPerMinute / 2;
   bool left = false, right = false, boost = false;
   while (played < total) {
     // A stretch of steering: left, right or neither, boost now and then.
@@ -333,21 +341,33 @@ void RunLevel(const Options& opt, const std::string& level, unsigned seed, Repor
 // (sparks in flight, a long run's recording): the median of the last five
 // minutes' values against that of the first five (of the last and first
 // halves when there are fewer than ten).
+// The first minute sets up what a session needs once: it is judged from the
+// end of the first minute on.
+std::size_t FirstJudgedMinute(const std::vector<long long>& kb) {
+  return kb.size() > 2 ? 1 : 0;
+}
+
+long long Growth(const std::vector<long long>& kb) {
+  return kb.empty() ? 0 : kb.back() - kb[FirstJudgedMinute(kb)];
+}
+
 long long Trend(const std::vector<long long>& kb) {
-  const std::size_t k = std::min<std::size_t>(5, kb.size() / 2);
+  const std::size_t from = FirstJudgedMinute(kb);
+  const std::size_t k = std::min<std::size_t>(5, (kb.size() - from) / 2);
   if (k == 0) return 0;
   auto median = [](std::vector<long long> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
   };
+  const auto first = kb.begin() + static_cast<std::ptrdiff_t>(from);
   return median({kb.end() - static_cast<std::ptrdiff_t>(k), kb.end()}) -
-         median({kb.begin(), kb.begin() + static_cast<std::ptrdiff_t>(k)});
+         median({first, first + static_cast<std::ptrdiff_t>(k)});
 }
 
 int Usage() {
   std::fprintf(stderr,
                "usage: zirpel-soak [--minutes M] [--runner PATH] [--data DIR] [--seed S] "
-               "[--jobs N] [--check-memory] [--level NAME]...\n");
+               "[--jobs N] [--check-memory] [--each-minute] [--level NAME]...\n");
   return 2;
 }
 
@@ -370,6 +390,8 @@ int main(int argc, char** argv) {
       opt.seed = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (a == "--jobs" && more) {
       opt.jobs = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--each-minute") {
+      opt.eachMinute = true;
     } else if (a == "--check-memory") {
       opt.checkMemory = true;
     } else if (a == "--level" && more) {
@@ -421,7 +443,7 @@ int main(int argc, char** argv) {
     if (!r.ran || r.exitCode != 0) result = "runner exit " + std::to_string(r.exitCode);
     if (r.replaysVerified != r.replays) result = "REPLAY MISMATCH";
     if (r.nonFiniteFrames > 0) result = "NON-FINITE";
-    const long long growth = r.minuteKb.empty() ? 0 : r.minuteKb.back() - r.minuteKb.front();
+    const long long growth = Growth(r.minuteKb);
     const long long trend = Trend(r.minuteKb);
     const bool grew = opt.minutes > 1.0 && trend >= kGrowthLimitKb;
     if (grew && result == "ok") result = "memory grew";
@@ -436,13 +458,20 @@ int main(int argc, char** argv) {
     if (!r.replayErrors.empty()) std::printf("  replays: %s", r.replayErrors.c_str());
     if (!r.errors.empty() && r.exitCode != 0) std::printf("  stderr: %s\n", r.errors.c_str());
     if (r.nonFiniteFrames > 0) std::printf("  first: %s\n", r.firstNonFinite.c_str());
+    if (opt.eachMinute) {
+      for (size_t m = 0; m < r.minuteKb.size(); ++m) {
+        std::printf("  minute %zu: resident %lld KB, heap %lld KB\n", m + 1, r.minuteKb[m],
+                    m < r.minuteHeapKb.size() ? r.minuteHeapKb[m] : -1);
+      }
+    }
   }
   std::printf("restarts: tries of the Y key + returns through the menu\n");
   std::printf(
       "memory is read six times a simulated minute; a minute's value is its least\n"
-      "reading. growth: the last minute against the first; trend: median of the\n"
-      "last five minutes against the first five (judged by --check-memory); heap:\n"
-      "the same trend of the heap's live blocks\n");
+      "reading; the first minute sets up what a session needs once. growth: the\n"
+      "last minute against the second; trend: median of the last five minutes\n"
+      "against the five after the first (judged by --check-memory); heap: the\n"
+      "same trend of the heap's live blocks\n");
   std::printf("replays: verified / written (last run, best run)\n");
   return ok ? 0 : 1;
 }
