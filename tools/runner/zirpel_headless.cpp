@@ -13,6 +13,7 @@
 
 #include "app/run_game.h"
 #include "app/state_dump.h"
+#include "own_heap.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     return DumpGameState(game, headless::PresentedFrames(), plat::UntappedTimer(),
                          headless::ScreenName());
   });
+  headless::SetOwnHeapCounter(OwnHeapCounterOrNull());
   headless::RunUntilBlocked();
   const int code = RunGame(game, launch);
   std::fflush(nullptr);

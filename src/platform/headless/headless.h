@@ -3,6 +3,7 @@
 // presents frames.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -32,6 +33,10 @@ bool LoadScript(const std::string& text, std::string& error);
 std::string DescribeScript();
 // The function the `dump` commands call for one line of state JSON.
 void SetDumper(std::function<std::string()> dumper);
+// The function the `memory` command asks for the bytes the game's own code
+// holds (what it took with new and has not given back); without one the
+// reading leaves that field out.
+void SetOwnHeapCounter(std::size_t (*counter)());
 // Runs the script's commands up to its first one that waits for frames.
 // Exits the process when the script ends there.
 void RunUntilBlocked();

@@ -83,6 +83,7 @@ struct State {
   long long waitLeft = 0;  // frames left for `frames`
   long long waited = 0;    // frames waited by `until`
   std::function<std::string()> dumper;
+  std::size_t (*ownHeap)() = nullptr;
   std::string dumpEveryFile;
 
   double clock = kClockStart;
@@ -348,8 +349,12 @@ void AppendMemory(const std::string& file) {
   const long long heapKb = static_cast<long long>(HeapInUseBytes() / 1024);
   std::fprintf(f,
                "{\"frame\":%lld,\"time\":%.17g,\"ResidentKb\":%lld,\"PeakResidentKb\":%lld,"
-               "\"HeapInUseKb\":%lld}\n",
+               "\"HeapInUseKb\":%lld",
                S().presented, S().clock, now, peak, heapKb);
+  if (S().ownHeap) {
+    std::fprintf(f, ",\"OwnHeapKb\":%lld", static_cast<long long>(S().ownHeap() / 1024));
+  }
+  std::fputs("}\n", f);
   std::fclose(f);
 }
 
@@ -747,6 +752,10 @@ bool Start(const Options& options, const std::string& scriptPath) {
 
 void SetDumper(std::function<std::string()> dumper) {
   S().dumper = std::move(dumper);
+}
+
+void SetOwnHeapCounter(std::size_t (*counter)()) {
+  S().ownHeap = counter;
 }
 
 void RunUntilBlocked() {
