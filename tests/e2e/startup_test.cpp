@@ -5,12 +5,7 @@
 
 #include "e2e/runner_harness.h"
 #include "platform/headless/headless.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZIRPEL_TEST_ASAN 1
-#endif
-#endif
+#include "platform/sanitizer.h"
 
 namespace {
 
@@ -198,7 +193,7 @@ TEST(Runner, MemoryCommandWritesResidentAndPeakMemory) {
     EXPECT_GE(Num(m, "PeakResidentKb"), Num(m, "ResidentKb"));
     EXPECT_GT(Num(m, "HeapInUseKb"), 100.0);
     EXPECT_LT(Num(m, "HeapInUseKb"), Num(m, "ResidentKb"));
-#if !defined(__SANITIZE_ADDRESS__) && !defined(ZIRPEL_TEST_ASAN)
+#if !defined(ZIRPEL_ASAN)
     // The game's own share (its new and delete): some of the heap, far from
     // all of it, the driver's textures being the rest.
     EXPECT_GT(Num(m, "OwnHeapKb"), 50.0);

@@ -13,15 +13,9 @@
 #include <cstdlib>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define OWN_HEAP_OFF 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OWN_HEAP_OFF 1
-#endif
-#endif
+#include "platform/sanitizer.h"
 
-#if defined(OWN_HEAP_OFF)
+#if defined(ZIRPEL_ASAN)
 
 OwnHeapCounter OwnHeapCounterOrNull() {
   return nullptr;

@@ -361,7 +361,6 @@ long long Growth(const std::vector<long long>& kb) {
 }
 
 long long Trend(const std::vector<long long>& kb) {
-  if (std::find(kb.begin(), kb.end(), -1) != kb.end()) return 0;  // not read
   const std::size_t from = FirstJudgedMinute(kb);
   const std::size_t k = std::min<std::size_t>(5, (kb.size() - from) / 2);
   if (k == 0) return 0;

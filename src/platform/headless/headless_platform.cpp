@@ -23,15 +23,8 @@
 #include "platform/gamepad.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "platform/sanitizer.h"
 
-// GCC names the address sanitizer with a macro, clang with a feature.
-#if defined(__SANITIZE_ADDRESS__)
-#define ZIRPEL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZIRPEL_ASAN 1
-#endif
-#endif
 #if defined(ZIRPEL_ASAN)
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
