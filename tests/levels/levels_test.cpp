@@ -1,7 +1,8 @@
 // The game's own levels: every race level is won and every survival level
 // outlasts 20 seconds, played by its script through the headless runner from
-// the main menu on (after half a minute there, and starting clean); and every
-// level file has the objects a level needs.
+// the main menu on (after half a minute there, and starting clean); every
+// level file has the objects a level needs; and no level is lost or burning
+// in its first five seconds when the player does nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include "e2e/runner_harness.h"
 #include "mapfile/map_file.h"
 #include "session/hud.h"
+#include "sim/balls.h"
+#include "sim/level_objects.h"
 #include "world/map.h"
 
 namespace {
@@ -99,8 +102,8 @@ Played Play(const std::string& scriptName) {
 TEST(Levels, EnoughLevelsAndEachHasItsObjects) {
   const std::vector<std::string> race = LevelFiles(".mapGame1");
   const std::vector<std::string> survival = LevelFiles(".mapGame2");
-  EXPECT_GE(race.size(), 8u);
-  EXPECT_GE(survival.size(), 4u);
+  EXPECT_GE(race.size(), 25u);
+  EXPECT_GE(survival.size(), 12u);
   std::vector<std::string> all = race;
   all.insert(all.end(), survival.begin(), survival.end());
   for (const std::string& name : all) {
@@ -133,6 +136,33 @@ TEST(Levels, EveryLevelHasAScript) {
   }
 }
 
+TEST(Levels, NoLevelIsLostOrBurningInItsFirstFiveSeconds) {
+  // The simulation of play without input at frames of 1/60 s, from the
+  // level's first play frame on (the spheres the start zoom drew in place).
+  for (const char* ext : {".mapGame1", ".mapGame2"}) {
+    for (const std::string& name : LevelFiles(ext)) {
+      SCOPED_TRACE(name);
+      MapText map;
+      LoadMap(map, kSource + "/res/maps/" + name);
+      SimState sim;
+      sim.GameMode = name.ends_with(".mapGame2") ? 2 : 1;
+      sim.SceneMode = 0;
+      for (Ball& b : sim.Balls) b.radius = kBallRadius;
+      SetUpLevelObjects(sim, map);
+      RefillStaticSpheres(sim, map);
+      double now = 100.0;
+      const double dt = 1.0 / 60.0;
+      for (int frame = 1; frame <= 300; ++frame) {
+        now += dt;
+        StepBalls(sim, map, dt, now);
+        RefillStaticSpheres(sim, map);
+        ASSERT_EQ(sim.RedContact, "false") << "burning after " << frame << " frames";
+        ASSERT_GE(sim.Balls[1].y, -25.0f) << "lost after " << frame << " frames";
+      }
+    }
+  }
+}
+
 TEST(Levels, RoteGefahrLeavesThreeSecondsBeforeTheFirstDanger) {
   // Without any steering: no burning, no breaking, nothing lost in the first
   // 3 s of play (200 frames of 16 ms).
@@ -161,12 +191,24 @@ TEST(Levels, RoteGefahrLeavesThreeSecondsBeforeTheFirstDanger) {
 // only with a change that alters play on purpose, and that change updates it.
 const std::map<std::string, std::string> kPinnedHashes = {
     {"race_01.txt", "69535862e0f8063f"},     {"race_02.txt", "c5692668cd0f39fd"},
-    {"race_02_pad.txt", "c5692668cd0f39fd"}, {"race_03.txt", "969038505595ba3e"},
-    {"race_04.txt", "44f94bc5d2aa4f3a"},     {"race_05.txt", "860704a767bd168c"},
-    {"race_06.txt", "554923666be0fc01"},     {"race_07.txt", "5722689a04db3352"},
-    {"race_08.txt", "d1148369eee6c85c"},     {"race_09.txt", "318aabb83743d9b9"},
-    {"survival_01.txt", "1085a9d6515a0391"}, {"survival_02.txt", "1427c273ecd29ef5"},
-    {"survival_03.txt", "c3162f58b0b5552f"}, {"survival_04.txt", "5af844f3aa77725f"},
+    {"race_02_pad.txt", "c5692668cd0f39fd"}, {"race_03.txt", "5975b71c1b8e79ce"},
+    {"race_04.txt", "44f94bc5d2aa4f3a"},     {"race_05.txt", "a4a6f164978015e0"},
+    {"race_06.txt", "93db30beb8805ab2"},     {"race_07.txt", "88d3b020e5dc8017"},
+    {"race_08.txt", "c4a71637709ac3ef"},     {"race_09.txt", "23f37d782ee2db38"},
+    {"race_10.txt", "c9a6a97bc239c06a"},     {"race_11.txt", "a3f736aca0639a14"},
+    {"race_12.txt", "035d2fe94a4a4f47"},     {"race_13.txt", "f1d748304f2eb0c9"},
+    {"race_14.txt", "213ef324444bd482"},     {"race_15.txt", "5be1d8e40fb588d4"},
+    {"race_16.txt", "831c2865907f6345"},     {"race_17.txt", "e7a4fb018c2c80bd"},
+    {"race_18.txt", "28df07f5044fd4be"},     {"race_19.txt", "8dd25177f378b422"},
+    {"race_20.txt", "ce716c5a8b699289"},     {"race_21.txt", "b8986990c9c5df6b"},
+    {"race_22.txt", "2d9f5ae6bb54f3be"},     {"race_23.txt", "d76c37c790b89e66"},
+    {"race_24.txt", "557b596e826e9a13"},     {"race_25.txt", "a9ed04fc1123ce2a"},
+    {"survival_01.txt", "da0f4ecb7bffc157"}, {"survival_02.txt", "4f8e9298ac6a1bb2"},
+    {"survival_03.txt", "1d90f5285fad3fa7"}, {"survival_04.txt", "7ec89ff3dccd0780"},
+    {"survival_05.txt", "2c8dc68cd6148627"}, {"survival_06.txt", "c8e52152e2bae9bf"},
+    {"survival_07.txt", "73eb6897e711327a"}, {"survival_08.txt", "42c17e539c42cfc4"},
+    {"survival_09.txt", "c074d217eece45fd"}, {"survival_10.txt", "3cb9c05d3fd9f923"},
+    {"survival_11.txt", "e9fe2ba88ab3acc2"}, {"survival_12.txt", "c6233ac0dcda636c"},
 };
 
 class LevelScript : public ::testing::TestWithParam<std::string> {};
