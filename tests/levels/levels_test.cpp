@@ -193,7 +193,7 @@ const std::map<std::string, std::string> kPinnedHashes = {
     {"race_01.txt", "69535862e0f8063f"},     {"race_02.txt", "c5692668cd0f39fd"},
     {"race_02_pad.txt", "c5692668cd0f39fd"}, {"race_03.txt", "5975b71c1b8e79ce"},
     {"race_04.txt", "44f94bc5d2aa4f3a"},     {"race_05.txt", "a4a6f164978015e0"},
-    {"race_06.txt", "93db30beb8805ab2"},     {"race_07.txt", "88d3b020e5dc8017"},
+    {"race_06.txt", "93db30beb8805ab2"},     {"race_07.txt", "d133540b2a26c83f"},
     {"race_08.txt", "c4a71637709ac3ef"},     {"race_09.txt", "23f37d782ee2db38"},
     {"race_10.txt", "c9a6a97bc239c06a"},     {"race_11.txt", "a3f736aca0639a14"},
     {"race_12.txt", "035d2fe94a4a4f47"},     {"race_13.txt", "f1d748304f2eb0c9"},
