@@ -1,7 +1,4 @@
 // The program driver: start-up, intro, menu loop.
-//
-// Depends on: game, frontend (menu), session (menu scene, leaderboard), sound
-// (start-up), render, platform.
 #pragma once
 
 #include <string>

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "frontend/menu.h"
+#include "frontend/menu_scene.h"
 #include "game/game.h"
 #include "platform/platform.h"
 #include "render/frame_draw.h"

@@ -3,12 +3,12 @@
 
 #include <cmath>
 
-#include "frontend/menu.h"
+#include "frontend/menu_scene.h"
+#include "frontend/play_screen.h"
+#include "game/frame_view.h"
 #include "game/game.h"
 #include "mapfile/map_file.h"
 #include "platform/platform.h"
-#include "frontend/play_screen.h"
-#include "game/frame_view.h"
 #include "render/frame_draw.h"
 #include "session/leaderboard.h"
 #include "session/replays.h"

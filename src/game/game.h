@@ -1,9 +1,6 @@
 // The program-wide state: one plain struct per subsystem, gathered here,
 // and the frame helpers every screen shares. Screens take the whole Game;
 // the rules and physics take only their parts.
-//
-// Depends on: render (video state), replay (files), sim, world, platform (keys,
-// clock).
 #pragma once
 
 #include <string>
@@ -66,7 +63,7 @@ struct Game {
   int exitCode = -1;  // >= 0 once the program is to end
 };
 
-// Initial values of the program-wide variables (start-up step 3).
+// The program-wide state at its start values, as the game begins.
 void InitGameState(Game& game);
 
 // Polls one key string into LastKey.

@@ -220,7 +220,7 @@ bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried) {
     if (!p.playerFolder.empty()) p.playerFolder = Join(p.playerFolder, "zirpel");
     const std::string config = XdgFolder(in.configHome, in.home, ".config");
     p.configFile = config.empty() ? std::string() : Join(config, "zirpel/settings.ini");
-    // The player's files stay where the game has always written them when
+    // The player's files stay beside the data (a portable copy) when
     // it may write there: the folder that holds the leaderboard.
     const std::string boardDir =
         cand.keepsResName ? host::WalkNoCase(Join(cand.resParent, "Res")) : cand.folder;

@@ -192,7 +192,7 @@ std::vector<std::string> ListFiles(const std::string& pattern);
 // Game paths under "Res/" (any case) name the game's data folder, wherever
 // it is. FindPlaces looks for it in this order and takes the first folder
 // that holds the game's pictures (a gfx folder with PNG files in it):
-//   1. res/ in the working directory (a portable copy, as it always was),
+//   1. res/ in the working directory (a portable copy),
 //   2. res/ beside the executable,
 //   3. ../share/zirpel/ from the executable (an installed tree, movable),
 //   4. the folder named by ZIRPEL_DATA_DIR.

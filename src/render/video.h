@@ -1,7 +1,5 @@
 // Video set-up: GL state, screen-dependent scale factors, the two bitmap
 // fonts with DrawText/DrawTitle, the nine textures and the disc quadric.
-//
-// Depends on: image (PNG decoding), platform (fonts, warnings).
 #pragma once
 
 #include <cstdint>

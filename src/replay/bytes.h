@@ -2,8 +2,6 @@
 // integers, variable-length integers (7 bits a byte), zig-zag signed values
 // and length-prefixed text. A reader never reads past its input: running out
 // sets bad and yields zeros.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <algorithm>

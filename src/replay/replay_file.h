@@ -1,8 +1,6 @@
 // Replay files: a played session's readings of the outside world (the tap's
 // record), the level it was played on, its result and a track of ball 1,
 // zlib-compressed behind a magic, a format version and a checksum.
-//
-// Depends on: platform (the tap's record).
 #pragma once
 
 #include <cstddef>

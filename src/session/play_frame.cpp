@@ -47,11 +47,11 @@ void StepGoalDisk(Game& game, FrameView& view, double dt) {
 
 // Nothing at all unless "Particle" is "Enabled": emission of a pending
 // break, motion.
-void StepSparks(Game& game, FrameView& view) {
+void StepSparks(Game& game, FrameView& view, const RandomFn& random) {
   if (!SettingEnabled(game.settings, "Particle")) return;
   if (game.sim.Break.pending != 0) {
     EmitBreakParticles(game.particles, game.sim.Break, SettingsGet(game.settings, "ParticleNumber"),
-                       &plat::Random);
+                       random);
   }
   StepParticles(game.particles);
   view.Particles(game.particles);
@@ -74,6 +74,7 @@ PlayInput ReadPlayInput(Game& game) {
   in.restartDown = plat::KeyDown(plat::kScanY);
   in.ballClock = plat::Timer();
   in.rulesClock = plat::Timer();
+  in.random = &plat::Random;
   return in;
 }
 
@@ -91,8 +92,8 @@ PlayEvents StepPlayFrame(Game& game, const PlayInput& in, FrameView& view) {
   if (in.paused) {
     events.paused = true;
     game.frame.LastFrameStamp = in.pauseEnd;
-    s.SessionStartTime = static_cast<float>(static_cast<double>(s.SessionStartTime) +
-                                            (in.pauseEnd - in.pauseStart));
+    s.SessionStartTime =
+        static_cast<float>(static_cast<double>(s.SessionStartTime) + (in.pauseEnd - in.pauseStart));
   }
   const double dt = game.frame.FrameTime;
   if (in.steered) {
@@ -123,7 +124,7 @@ PlayEvents StepPlayFrame(Game& game, const PlayInput& in, FrameView& view) {
   if (game.replay.ghostShown) view.Ghost(game.replay.ghostX, game.replay.ghostY, kBallRadius);
   StepGoalDisk(game, view, dt);
   view.Grid(game.GridCentreX, game.GridCentreY);
-  StepSparks(game, view);
+  StepSparks(game, view, in.random);
   RefillStaticSpheres(sim, game.map);
   view.MapObjects(game.map);
 

@@ -6,6 +6,7 @@
 
 #include "game/frame_view.h"
 #include "game/play_events.h"
+#include "sim/particles.h"
 
 struct Game;
 
@@ -20,6 +21,10 @@ struct PlayInput {
   bool quitDown = false, restartDown = false;  // the keys in the N and Y positions
   double ballClock = 0.0;                      // the clock the ball step is given
   double rulesClock = 0.0;                     // the clock the rules and the HUD judge by
+  // Where the sparks' random numbers come from: the game's own source, whose
+  // state a replay carries. Two worlds stepped side by side each bring their
+  // own.
+  RandomFn random;
 };
 
 // Takes the play frame's readings. A pause waits here, in the pause's own

@@ -1,8 +1,6 @@
 // Particles: the sparks a body break throws, counted per frame (not scaled by
 // the frame time). The random source is the caller's, so two worlds never
 // share one.
-//
-// Depends on: world (number parsing).
 #pragma once
 
 #include <functional>

@@ -134,11 +134,15 @@ RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
 
 RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string>& extra,
                           int timeoutS) {
+  std::vector<std::string> args = {ZIRPEL_HEADLESS_BIN, "--root", root.path()};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return RunProgram(root, args, timeoutS);
+}
+
+RunResult RunProgram(const ScratchRoot& root, const std::vector<std::string>& args, int timeoutS) {
   RunResult result;
   const std::string outFile = root.File("stdout.txt");
   const std::string errFile = root.File("stderr.txt");
-  std::vector<std::string> args = {ZIRPEL_HEADLESS_BIN, "--root", root.path()};
-  args.insert(args.end(), extra.begin(), extra.end());
   const pid_t pid = ::fork();
   if (pid == 0) {
     // The player's folders of this root only: nothing of the developer's
@@ -146,6 +150,7 @@ RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string
     ::setenv("XDG_DATA_HOME", root.File(kXdgData).c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", root.File(kXdgConfig).c_str(), 1);
     ::unsetenv("ZIRPEL_DATA_DIR");
+    if (::chdir(root.path().c_str()) != 0) ::_exit(127);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, 1);

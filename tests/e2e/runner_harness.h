@@ -57,6 +57,11 @@ RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
 RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string>& args,
                           int timeoutS = 120);
 
+// Runs a program (args[0]) from the root's folder with the root's player
+// folders, as RunHeadlessArgs runs the runner.
+RunResult RunProgram(const ScratchRoot& root, const std::vector<std::string>& args,
+                     int timeoutS = 120);
+
 // One dump line parsed shallowly: the top-level fields as raw JSON text.
 using Dump = std::map<std::string, std::string>;
 Dump ParseDump(const std::string& line);
