@@ -467,13 +467,12 @@ void Checker::LooseLines(const MapText& map, const std::vector<bool>& isParamete
     if (TypeOfMapLine(line, k, type, kind)) continue;
     if (line == "BallPosition") {
       Error(k, "ball-position-not-first",
-            "\"BallPosition\" gilt nur in Zeile 1: das Spiel uebergeht es hier", k);
+            "\"BallPosition\" gilt nur in Zeile 1: das Spiel uebergeht es hier");
       continue;
     }
     if (line == kDestroyedWord) {
       Warning(k, "destroyed-platform",
-              "eine zerstoerte Plattform: das Spiel zeichnet sie nicht und nichts stoesst an sie",
-              k);
+              "eine zerstoerte Plattform: das Spiel zeichnet sie nicht und nichts stoesst an sie");
       continue;
     }
     // Only lines about as long as a type word can nearly be one.
@@ -845,6 +844,16 @@ bool CheckMapFile(const std::string& path, std::vector<MapFinding>& findings, st
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   findings = CheckMapText(bytes, LevelKindOfName(name), options);
   return true;
+}
+
+std::vector<MapFinding> MapErrors(const std::string& bytes, LevelKind kind) {
+  CheckOptions options;
+  options.simulate = false;
+  std::vector<MapFinding> errors = CheckMapText(bytes, kind, options);
+  errors.erase(std::remove_if(errors.begin(), errors.end(),
+                              [](const MapFinding& f) { return f.severity != Severity::kError; }),
+               errors.end());
+  return errors;
 }
 
 bool HasErrors(const std::vector<MapFinding>& findings) {

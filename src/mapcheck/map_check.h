@@ -94,6 +94,9 @@ std::vector<MapFinding> CheckMapText(const std::string& bytes, LevelKind kind,
 // False, with the reason in German, when it cannot be read.
 bool CheckMapFile(const std::string& path, std::vector<MapFinding>& findings, std::string& why,
                   const CheckOptions& options = {});
+// The errors alone, without playing the level: what the game tells once on
+// standard error when it loads a player's level, and marks it for.
+std::vector<MapFinding> MapErrors(const std::string& bytes, LevelKind kind);
 // Whether any finding is an error.
 bool HasErrors(const std::vector<MapFinding>& findings);
 

@@ -166,11 +166,15 @@ TEST(MapCheck, EachBrokenLevelGetsItsFindingAtItsLine) {
   std::set<std::string> codesSeen;
   for (const Broken& b : levels) {
     const std::vector<MapFinding> findings = CheckMapText(b.text, b.kind);
+    std::set<int> typeLines;
+    for (const LevelObject& o : ListLevelObjects(MapOfBytes(b.text))) typeLines.insert(o.line);
     std::string told;
     bool found = false;
     for (const MapFinding& f : findings) {
       told += CompilerLine("x", f) + "\n";
       found = found || (f.code == b.code && f.line == b.line);
+      // A finding names an object only by a type line the game reads.
+      EXPECT_TRUE(f.objectLine == 0 || typeLines.count(f.objectLine)) << b.what << ": " << f.code;
     }
     EXPECT_TRUE(found) << b.what << ": wanted " << b.code << " at " << b.line << ", got\n" << told;
     codesSeen.insert(b.code);
@@ -204,10 +208,15 @@ TEST(MapCheck, AFairLevelHasNoFindingAndErrorsSayWhatTheGameReads) {
   const std::vector<MapFinding> c = CheckMapText(WithLine(kRace, 8, "weiss"), LevelKind::kRace);
   ASSERT_FALSE(c.empty());
   EXPECT_NE(c[0].message.find("meintest du \"white\"?"), std::string::npos);
-  // Without the simulation only the text is judged.
+  // Without the simulation only the text is judged; the game asks for the
+  // errors alone.
   CheckOptions quick;
   quick.simulate = false;
   EXPECT_TRUE(CheckMapText(WithLine(kRace, 8, "red"), LevelKind::kRace, quick).empty());
+  const std::vector<MapFinding> errors =
+      MapErrors(WithLine(WithLine(kRace, 6, "[-3;0]"), 11, "0"), LevelKind::kRace);
+  ASSERT_EQ(errors.size(), 1u);  // the radius 0 is only a warning
+  EXPECT_EQ(errors[0].code, "bad-point");
 }
 
 TEST(MapCheck, AFileBeyondTheByteBoundIsNamedWhereTheGameStopsReading) {
