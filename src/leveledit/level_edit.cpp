@@ -80,7 +80,7 @@ double SegmentDistance(Point p, Point a, Point b) {
   return std::sqrt(ex * ex + ey * ey);
 }
 
-// ---- lines and splices ---------------------------------------------------------------
+// ---- lines and splices ------------------------------------------------------
 
 // The file's lines as the game splits them (a line feed ends a line, a
 // carriage return before it is no part of the line), with the bytes that
@@ -272,7 +272,7 @@ int LastOfFamily(const std::vector<LevelObject>& objects, Family family) {
 
 }  // namespace
 
-// ---- the palette ----------------------------------------------------------------------------
+// ---- the palette ------------------------------------------------------------
 
 std::vector<PaletteEntry> Palette() {
   struct Kind {
@@ -328,7 +328,7 @@ std::vector<PaletteEntry> Palette() {
   return palette;
 }
 
-// ---- the level being edited ---------------------------------------------------------------
+// ---- the level being edited -------------------------------------------------
 
 LevelDoc OpenLevel(const std::string& bytes, LevelKind kind) {
   LevelDoc doc;
@@ -370,7 +370,44 @@ int ObjectOfLine(const std::vector<LevelObject>& objects, int k) {
   return 0;
 }
 
-// ---- selecting ------------------------------------------------------------------------------
+bool LevelExtent(const std::vector<LevelObject>& objects, Point& low, Point& high) {
+  bool any = false;
+  auto take = [&](Point p, double r) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(r)) return;
+    const Point lo{static_cast<float>(p.x - r), static_cast<float>(p.y - r)};
+    const Point hi{static_cast<float>(p.x + r), static_cast<float>(p.y + r)};
+    if (!any) {
+      low = lo;
+      high = hi;
+      any = true;
+      return;
+    }
+    low = Point{std::min(low.x, lo.x), std::min(low.y, lo.y)};
+    high = Point{std::max(high.x, hi.x), std::max(high.y, hi.y)};
+  };
+  for (const LevelObject& o : objects) {
+    switch (FamilyOf(o.type)) {
+      case Family::kPlatform:
+      case Family::kText:
+        take(o.a, 0.0);
+        take(o.b, 0.0);
+        break;
+      case Family::kSphere:
+      case Family::kGoal:
+        take(o.a, std::max(0.0f, o.radius));
+        break;
+      case Family::kBallStart:
+        take(StartPoint(o.a), kBallRadius);
+        break;
+      case Family::kCamera:
+        take(o.a, 0.0);
+        break;
+    }
+  }
+  return any;
+}
+
+// ---- selecting --------------------------------------------------------------
 
 Hit HitTest(const std::vector<LevelObject>& objects, Point p, float tolerance) {
   Hit best;
@@ -425,7 +462,7 @@ Point SnapToGrid(Point p, float step) {
                static_cast<float>(std::nearbyint(p.y / s) * s)};
 }
 
-// ---- editing -----------------------------------------------------------------------------------
+// ---- editing ----------------------------------------------------------------
 
 int SetObject(LevelDoc& doc, int line, const LevelObject& values) {
   const std::vector<LevelObject> objects = LevelObjects(doc);
@@ -580,8 +617,25 @@ bool Redo(LevelDoc& doc) {
   return true;
 }
 
-// ---- files
-// ---------------------------------------------------------------------------------------
+std::string CopyName(const std::string& fileName, const std::vector<std::string>& taken) {
+  const std::size_t dot = fileName.rfind('.');
+  const std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+  const std::string ext = dot == std::string::npos ? std::string() : fileName.substr(dot);
+  auto lower = [](std::string s) {
+    for (char& c : s) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+  };
+  for (int n = 1;; ++n) {
+    const std::string name = stem + " Kopie" + (n == 1 ? "" : " " + std::to_string(n)) + ext;
+    const bool used = std::any_of(taken.begin(), taken.end(),
+                                  [&](const std::string& t) { return lower(t) == lower(name); });
+    if (!used) return name;
+  }
+}
+
+// ---- files ------------------------------------------------------------------
 
 bool ReadLevelFile(const std::string& path, LevelDoc& doc, std::string& why) {
   std::string bytes;

@@ -18,7 +18,7 @@
 #include "mapcheck/map_check.h"
 #include "world/map.h"
 
-// ---- the palette ---------------------------------------------------------------------
+// ---- the palette ------------------------------------------------------------
 
 // What a placement puts into the level.
 struct PaletteChoice {
@@ -49,7 +49,7 @@ constexpr std::size_t kUndoSteps = 1000;
 // The grid the editor snaps to.
 constexpr float kGridStep = 0.1f;
 
-// ---- the level being edited ------------------------------------------------------------
+// ---- the level being edited -------------------------------------------------
 
 // One line of the file: its text as the game reads it and the bytes that
 // ended it ("\n", "\r\n", "" for a last line without one, "\r" for a last
@@ -101,7 +101,12 @@ std::vector<MapFinding> CheckLevel(const LevelDoc& doc, const CheckOptions& opti
 // its parameter lines), 0 for none.
 int ObjectOfLine(const std::vector<LevelObject>& objects, int k);
 
-// ---- selecting ---------------------------------------------------------------------------
+// The smallest box holding every object (ends, disks with their radius,
+// ball 1's start with its size, the camera's point); false for a level
+// without objects.
+bool LevelExtent(const std::vector<LevelObject>& objects, Point& low, Point& high);
+
+// ---- selecting --------------------------------------------------------------
 
 enum class HitPart : std::uint8_t {
   kNone,
@@ -122,7 +127,7 @@ Hit HitTest(const std::vector<LevelObject>& objects, Point p, float tolerance);
 // p on the grid (nearest multiple of step in each coordinate).
 Point SnapToGrid(Point p, float step = kGridStep);
 
-// ---- editing -------------------------------------------------------------------------------
+// ---- editing ----------------------------------------------------------------
 // Each edit is one undo step (unless joined); each returns the edited
 // object's type line afterwards, 0 when nothing was done. Only lines whose
 // value changes are rewritten, numbers in the game's own "%.7g" form.
@@ -154,7 +159,12 @@ void ContinueStep(LevelDoc& doc);
 bool Undo(LevelDoc& doc);
 bool Redo(LevelDoc& doc);
 
-// ---- files ---------------------------------------------------------------------------------
+// A name for the player's copy of a level: "NAME Kopie.EXT", then
+// "NAME Kopie 2.EXT", ..., the first not among the names taken (compared
+// without regard to case, as the game lists levels).
+std::string CopyName(const std::string& fileName, const std::vector<std::string>& taken);
+
+// ---- files ------------------------------------------------------------------
 
 // Reads a level file (a game path or a host path) exactly as it is, its kind
 // from the name. False, with the reason in German, when it cannot be read.

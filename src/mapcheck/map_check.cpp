@@ -15,7 +15,7 @@
 
 namespace {
 
-// ---- type words -------------------------------------------------------------------
+// ---- type words -------------------------------------------------------------
 
 struct TypeWordEntry {
   const char* word;
@@ -81,7 +81,7 @@ bool MenuReads(LevelObjectType t) {
   return t == LevelObjectType::kPlatform || t == LevelObjectType::kSphere;
 }
 
-// ---- how a parameter line is written ---------------------------------------------
+// ---- how a parameter line is written ----------------------------------------
 // These only judge whether the game's conversion takes the whole text as
 // the author meant it; the values always come from the conversion itself.
 
@@ -168,7 +168,14 @@ bool Finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-// ---- near misses ----------------------------------------------------------------------
+// Whether a start coordinate, rounded as the game rounds it, is a whole
+// number the game holds without clamping.
+bool FitsInt(float v) {
+  const double r = std::nearbyint(static_cast<double>(v));
+  return r >= -2147483648.0 && r <= 2147483647.0;
+}
+
+// ---- near misses ------------------------------------------------------------
 
 char Lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -236,7 +243,7 @@ std::string NearColour(const std::string& line) {
   return std::string();
 }
 
-// ---- messages ---------------------------------------------------------------------------
+// ---- messages ---------------------------------------------------------------
 
 std::string Quoted(const std::string& text) {
   constexpr std::size_t kShown = 48;
@@ -296,7 +303,7 @@ constexpr float kCounterShown = 20.0f;
 // part beyond the game's bound can be named.
 constexpr std::size_t kMaxCheckedBytes = 2 * kMaxMapBytes;
 
-// ---- the checker ------------------------------------------------------------------------
+// ---- the checker ------------------------------------------------------------
 
 class Checker {
  public:
@@ -366,8 +373,7 @@ void Checker::CheckSlot(const MapText& map, const LevelObject& o, Slot slot, int
             line, "number-too-large",
             "eine Zahl liegt jenseits der 32-Bit-Gleitkommazahlen: das Spiel liest " + PointText(p),
             k);
-      } else if (o.type == LevelObjectType::kBallStart &&
-                 (std::fabs(p.x) > 2147483647.0f || std::fabs(p.y) > 2147483647.0f)) {
+      } else if (o.type == LevelObjectType::kBallStart && (!FitsInt(p.x) || !FitsInt(p.y))) {
         Error(line, "number-too-large",
               "die Startposition liegt jenseits der ganzen Zahlen, die das Spiel haelt", k);
       }
@@ -727,7 +733,7 @@ const char* SeverityWord(Severity s) {
 
 }  // namespace
 
-// ---- levels and their objects ------------------------------------------------------
+// ---- levels and their objects -----------------------------------------------
 
 LevelKind LevelKindOfName(const std::string& fileName) {
   if (fileName.ends_with(".mapGame1")) return LevelKind::kRace;
@@ -809,7 +815,7 @@ std::vector<LevelObject> ListLevelObjects(const MapText& map) {
   return objects;
 }
 
-// ---- findings ---------------------------------------------------------------------------
+// ---- findings ---------------------------------------------------------------
 
 const char* const kFindingCodes[] = {
     // errors
@@ -861,7 +867,7 @@ bool HasErrors(const std::vector<MapFinding>& findings) {
                      [](const MapFinding& f) { return f.severity == Severity::kError; });
 }
 
-// ---- how findings are told ------------------------------------------------------------
+// ---- how findings are told --------------------------------------------------
 
 std::string Utf8FromGameText(const std::string& text) {
   std::string out;
@@ -878,9 +884,13 @@ std::string Utf8FromGameText(const std::string& text) {
   return out;
 }
 
+std::string FindingLine(const MapFinding& f) {
+  return std::to_string(f.line) + ": " + SeverityWord(f.severity) + ": " +
+         Utf8FromGameText(f.message);
+}
+
 std::string CompilerLine(const std::string& file, const MapFinding& f) {
-  return file + ":" + std::to_string(f.line) + ": " + SeverityWord(f.severity) + ": " +
-         Utf8FromGameText(f.message) + " [" + f.code + "]";
+  return file + ":" + FindingLine(f) + " [" + f.code + "]";
 }
 
 std::string FindingJson(const std::string& file, const MapFinding& f) {

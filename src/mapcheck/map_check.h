@@ -15,7 +15,7 @@
 
 #include "world/map.h"
 
-// ---- levels and their objects ------------------------------------------------
+// ---- levels and their objects -----------------------------------------------
 
 // What a map file is: a race (".mapGame1"), a survival level (".mapGame2")
 // or the menu scene (anything else, "Mainmenu.startmap").
@@ -64,7 +64,7 @@ bool TypeOfMapLine(const std::string& text, int k, LevelObjectType& type, Platfo
 // bytes, lines and line length applied as the game applies it).
 MapText MapOfBytes(const std::string& bytes);
 
-// ---- findings -------------------------------------------------------------------
+// ---- findings ---------------------------------------------------------------
 
 enum class Severity : std::uint8_t { kError, kWarning };
 
@@ -100,8 +100,11 @@ std::vector<MapFinding> MapErrors(const std::string& bytes, LevelKind kind);
 // Whether any finding is an error.
 bool HasErrors(const std::vector<MapFinding>& findings);
 
-// ---- how findings are told ------------------------------------------------------
+// ---- how findings are told --------------------------------------------------
 
+// "LINE: error: MESSAGE" (or "warning"), the message as UTF-8: a finding
+// within one file, as the editor lists it.
+std::string FindingLine(const MapFinding& finding);
 // "FILE:LINE: error: MESSAGE [CODE]" (or "warning"), as compilers write it.
 std::string CompilerLine(const std::string& file, const MapFinding& finding);
 // One JSON object: {"file":...,"line":N,"severity":"error","code":...,
@@ -114,7 +117,7 @@ std::string GermanFindingLine(const std::string& levelName, const MapFinding& fi
 // Text in the game's Windows-1252 bytes as UTF-8 for a host's terminal.
 std::string Utf8FromGameText(const std::string& text);
 
-// ---- playing without steering ------------------------------------------------------
+// ---- playing without steering -----------------------------------------------
 
 // The fixed frame time of the simulated checks.
 constexpr double kCheckFrameTime = 1.0 / 60.0;

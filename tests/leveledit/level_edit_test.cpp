@@ -267,6 +267,19 @@ TEST(LevelEdit, GridAndFindingsPerObject) {
   EXPECT_EQ(findings[0].objectLine, 8);
   EXPECT_EQ(ObjectOfLine(LevelObjects(doc), 10), 8);
   EXPECT_EQ(ObjectOfLine(LevelObjects(doc), 3), 0);
+  EXPECT_EQ(FindingLine(findings[0]), "8: warning: das Ziel liegt in der Plattform aus Zeile 4");
+
+  Point low, high;
+  ASSERT_TRUE(LevelExtent(LevelObjects(doc), low, high));
+  EXPECT_EQ(FormatPoint(low.x, low.y), "[-3,-0.4]");
+  EXPECT_EQ(FormatPoint(high.x, high.y), "[14,1.18]");
+  EXPECT_FALSE(LevelExtent({}, low, high));
+}
+
+TEST(LevelEdit, ACopyGetsTheFirstFreeName) {
+  EXPECT_EQ(CopyName("01 Erste Schritte.mapGame1", {}), "01 Erste Schritte Kopie.mapGame1");
+  EXPECT_EQ(CopyName("Insel.mapGame2", {"insel kopie.mapgame2", "Insel Kopie 2.mapGame2"}),
+            "Insel Kopie 3.mapGame2");
 }
 
 TEST(LevelEdit, SavingWritesTheWholeFileAndMarksItSaved) {

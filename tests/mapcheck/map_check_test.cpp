@@ -118,8 +118,8 @@ std::vector<Broken> BrokenLevels() {
       // Bounds.
       {"end beyond the float range", race, WithLine(kRace, 7, "[1e39,0]"), "number-too-large", 7},
       {"radius beyond the float range", race, WithLine(kRace, 11, "1e40"), "number-too-large", 11},
-      {"start beyond the whole numbers", race, WithLine(kRace, 2, "[3e9,0]"), "number-too-large",
-       2},
+      {"start beyond the whole numbers", race, WithLine(kRace, 2, "[0,2147483648]"),
+       "number-too-large", 2},
       {"camera beyond the float range", race, WithLine(kRace, 4, "[1e39,3,6]"), "number-too-large",
        4},
       {"line beyond the line bound", race, kRace + std::string(kMaxMapLineBytes + 1, '#') + "\n",
