@@ -6,10 +6,13 @@
 
 #include "app/intro.h"
 #include "frontend/menu.h"
+#include "frontend/play_screen.h"
 #include "platform/platform.h"
+#include "render/video.h"
 #include "session/leaderboard.h"
 #include "session/replays.h"
 #include "session/session.h"
+#include "session/watch.h"
 #include "sound/sound.h"
 
 namespace {
@@ -62,41 +65,20 @@ bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
   VideoState& v = game.video;
   const bool fullscreen = launch.fullscreen >= 0
                               ? launch.fullscreen == 1
-                              : SettingsGet(game.settings, "Fullscreen") == "Enabled";
+                              : SettingEnabled(game.settings, "Fullscreen");
   if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return true;
   // A size the system refuses (far too large, say): the desktop, windowed.
   plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
   return plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
 }
 
-// Re-runs each replay through the session and says what it found.
+// Proves each replay through the session, stepped without drawing, and
+// says what it found.
 int VerifyReplays(Game& game, const LaunchOptions& launch) {
-  int code = kVerifiedExitCode;
-  const VideoState video = game.video;
-  const SettingsStore settings = game.settings;
-  for (std::size_t i = 0; i < launch.verifyFiles.size(); ++i) {
-    const std::string& name =
-        i < launch.verifyNames.size() ? launch.verifyNames[i] : launch.verifyFiles[i];
-    Replay replay;
-    std::string why;
-    if (!LoadReplay(launch.verifyFiles[i], replay, why)) {
-      plat::ConsoleText(name + ": refused: " + why + "\n");
-      code = kNotVerifiedExitCode;
-      continue;
-    }
-    // Each from the state a fresh game has in its menu.
-    InitGameState(game);
-    game.video = video;
-    game.settings = settings;
-    SetUpMenuScene(game.sim, game.map);
-    game.frame.LastFrameStamp = plat::Timer();
-    game.frame.MenuStartTime = plat::Timer();
-    PlayReplay(game, replay, false);
-    std::string text;
-    if (!JudgeReplay(game, replay, text)) code = kNotVerifiedExitCode;
-    plat::ConsoleText(name + ": " + text + "\n");
-  }
-  return code;
+  const int failures = VerifyReplayFiles(
+      game, launch.verifyNames, launch.verifyFiles,
+      [](const VerifiedRun& run, const Replay*) { plat::ConsoleText(run.name + ": " + run.text + "\n"); });
+  return failures == 0 ? kVerifiedExitCode : kNotVerifiedExitCode;
 }
 
 }  // namespace
@@ -134,15 +116,15 @@ int RunGame(Game& game, const LaunchOptions& launch) {
                            " laesst sich nicht abspielen: " + why);
       return kNotVerifiedExitCode;
     }
-    ReadLeaderboard(game.board, "Res/Leaderboard.dat");
+    ReadLeaderboard(game.board, kLeaderboardPath);
     SetUpMenuScene(game.sim, game.map);
     game.frame.LastFrameStamp = plat::Timer();
     game.frame.MenuStartTime = plat::Timer();
-    PlayReplay(game, replay, true);
+    PlayReplay(game, replay, true, WindowPlayScreen());
     return game.exitCode < 0 ? 0 : game.exitCode;
   }
-  if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
-  ReadLeaderboard(game.board, "Res/Leaderboard.dat");
+  if (SettingEnabled(game.settings, "PlayIntro")) RunIntro(game);
+  ReadLeaderboard(game.board, kLeaderboardPath);
   SetUpMenuScene(game.sim, game.map);
   game.frame.LastFrameStamp = plat::Timer();
   game.frame.MenuStartTime = plat::Timer();

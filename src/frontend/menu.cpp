@@ -10,9 +10,8 @@
 #include "frontend/level_select.h"
 #include "game/game.h"
 #include "platform/platform.h"
-#include "render/front_draw.h"
-#include "render/scene_draw.h"
-#include "render/screen_draw.h"
+#include "game/frame_view.h"
+#include "render/frame_draw.h"
 #include "sim/balls.h"
 #include "sound/sound.h"
 
@@ -50,50 +49,67 @@ constexpr Band kBands[] = {
 };
 constexpr float kPointerLeftOf = -1.0f;
 
-// Shows the pointer, reads it and lets it move the selection.
-void HandlePointer(Game& game) {
-  MenuState& menu = game.menu;
+// The menu frame's readings after its key poll and frame time.
+struct MenuInput {
+  plat::Pointer pointer;
+  double ballClock = 0.0;   // the clock the scene's ball step is given
+  double rulesClock = 0.0;  // the clock the scene's rules judge by
+};
+
+// Shows the pointer and takes the frame's readings, in the order replays
+// and scripts expect them.
+MenuInput ReadMenuInput() {
+  MenuInput in;
   plat::SetPointerVisible(true);
-  const plat::Pointer pointer = plat::ReadPointer();
-  TrackPointerButtons(menu, pointer.buttons);
-  PointerToWorld(game.video, pointer.x, pointer.y, menu.PointerWorldX, menu.PointerWorldY);
-  menu.MenuSelection =
-      SelectionFromPointer(menu.MenuSelection, menu.PointerWorldX, menu.PointerWorldY);
+  in.pointer = plat::ReadPointer();
+  in.ballClock = plat::Timer();
+  in.rulesClock = plat::Timer();
+  return in;
 }
 
-void RunSceneStep(Game& game) {
-  StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
-  DrawBalls(game.sim, game.video, game.session.BurnTime);
+// One menu frame's step: cursor and pointer, the live scene and its rules,
+// the entries. Returns the entry chosen in this frame (its sub-screen runs
+// at the view's mark), or -1.
+int StepMenuFrame(Game& game, const MenuInput& in, FrameView& view) {
+  MenuState& menu = game.menu;
+  menu.MenuSelection = MoveMenuCursor(menu.MenuSelection, game.frame.LastKey);
+  TrackPointerButtons(menu, in.pointer.buttons);
+  PointerToWorld(game.video, in.pointer.x, in.pointer.y, menu.PointerWorldX, menu.PointerWorldY);
+  menu.MenuSelection = SelectionFromPointer(menu.MenuSelection, menu.PointerWorldX,
+                                            menu.PointerWorldY);
+  view.Op(ViewOp::kTitleImage);
+  StepBalls(game.sim, game.map, game.frame.FrameTime, in.ballClock);
+  view.Balls(game.sim, game.session.BurnTime);
   RefillStaticSpheres(game.sim, game.map);
-  DrawMapObjects(game.map, game.video);
-}
+  view.MapObjects(game.map);
+  ApplyMenuSceneRules(game.sim, menu, SettingEnabled(game.settings, "Menu_DroppBalls"),
+                      in.rulesClock, game.frame.MenuStartTime);
+  view.Op(ViewOp::kEntryBars, menu.MenuSelection);
 
-// Draws the three entry texts, each followed by its choice test; a chosen
-// sub-screen runs right here. Returns false when "Beenden" ends the program.
-bool DrawEntriesAndChoose(Game& game) {
-  TranslateView(0.0f, 0.0f, kTextPlane);
+  // The three entry texts, each followed by its choice test.
+  int chosen = -1;
+  view.Translate(0.0f, 0.0f, kTextPlane);
   for (const Entry& entry : kEntries) {
-    const bool highlighted = game.menu.MenuSelection == entry.value;
-    DrawText(game.video, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
-    if (!highlighted) continue;
-    if (game.frame.LastKey != plat::kKeyEnter && game.menu.ClickReleased != 1.0f) continue;
+    const bool highlighted = menu.MenuSelection == entry.value;
+    view.Text(ViewOp::kText, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
+    if (!highlighted || chosen >= 0) continue;
+    if (game.frame.LastKey != plat::kKeyEnter && menu.ClickReleased != 1.0f) continue;
+    chosen = entry.value;
     if (entry.value == kEntryQuit) {
-      game.exitCode = 0;
-      return false;
+      view.PopView();
+      return chosen;
     }
-    TranslateView(0.0f, 0.0f, -kTextPlane);
-    if (entry.value == kEntryStart) {
-      RunLevelSelection(game);
-    } else {
-      RunCredits(game);  // drains the key buffer on its way out
-    }
-    // Back from the sub-screen: finish this frame where it was interrupted,
+    view.Translate(0.0f, 0.0f, -kTextPlane);
+    view.Mark();
+    // Back from the sub-screen: the frame goes on where it was interrupted,
     // with the menu's own view (a game session leaves its camera behind).
-    plat::SetScreenName("menu");
-    ResetModelView();
-    TranslateView(0.0f, 0.0f, kTextPlane);
+    view.ResetModelView();
+    view.Translate(0.0f, 0.0f, kTextPlane);
   }
-  return true;
+  view.Translate(0.0f, 0.0f, -kTextPlane);
+  view.Finish();
+  view.PopView();
+  return chosen;
 }
 
 }  // namespace
@@ -172,36 +188,36 @@ void ApplyMenuSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, doub
 }
 
 void RunMainMenu(Game& game) {
+  FrameView view;
   for (;;) {
     plat::SetScreenName("menu");
-    PushView();
+    view.Reset();
+    view.PushView();
     PollKeyInto(game);
     if (IsLeaveKey(game.frame.LastKey)) {
-      PopView();
       game.exitCode = 0;
       return;
     }
     MeasureFrameTime(game);
-    ClearFrame();
-
-    game.menu.MenuSelection = MoveMenuCursor(game.menu.MenuSelection, game.frame.LastKey);
-    HandlePointer(game);
-    DrawTitleImage(game.video);
-    RunSceneStep(game);
-    ApplyMenuSceneRules(game.sim, game.menu,
-                        SettingsGet(game.settings, "Menu_DroppBalls") == "Enabled", plat::Timer(),
-                        game.frame.MenuStartTime);
-    DrawEntryBars(game.menu.MenuSelection);
-    if (!DrawEntriesAndChoose(game)) {
-      PopView();
+    view.Clear();
+    const MenuInput input = ReadMenuInput();
+    const int chosen = StepMenuFrame(game, input, view);
+    std::size_t drawn = DrawFrameView(view, game.video);
+    if (chosen == kEntryQuit) {
+      game.exitCode = 0;
       return;
     }
-
-    TranslateView(0.0f, 0.0f, -kTextPlane);
-    FinishFrame();
+    if (chosen == kEntryStart || chosen == kEntryCredits) {
+      if (chosen == kEntryStart) {
+        RunLevelSelection(game);
+      } else {
+        RunCredits(game);  // drains the key buffer on its way out
+      }
+      plat::SetScreenName("menu");
+      drawn = DrawFrameView(view, game.video, drawn);
+    }
     HearFrame(game, "menu");
     plat::Present();
-    PopView();
     plat::SleepMs(1);
   }
 }

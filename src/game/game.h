@@ -13,7 +13,7 @@
 #include "game/session_state.h"
 #include "game/settings.h"
 #include "game/sound_state.h"
-#include "render/video.h"
+#include "game/video_state.h"
 #include "replay/replay_file.h"
 #include "sim/sim_state.h"
 #include "world/map.h"

@@ -94,3 +94,7 @@ void ParseDisplay(const std::string& value, int& width, int& height) {
   width = RoundToInt(ParseNumber(value.substr(0, x)));
   height = RoundToInt(ParseNumber(value.substr(x + 1)));
 }
+
+bool SettingEnabled(const SettingsStore& store, const std::string& key) {
+  return SettingsGet(store, key) == kEnabled;
+}

@@ -23,5 +23,10 @@ int SettingsSet(SettingsStore& store, const std::string& key, const std::string&
 // Writes every entry as key=value CR LF to the current file.
 int SettingsSave(SettingsStore& store, const std::string& fileName);
 
+// The value that switches a setting on; any other value, or none, is off.
+inline const std::string kEnabled = "Enabled";
+// Whether the key's value is "Enabled".
+bool SettingEnabled(const SettingsStore& store, const std::string& key);
+
 // "Display" as width "x" height; "1024" gives 0 by 1024.
 void ParseDisplay(const std::string& value, int& width, int& height);

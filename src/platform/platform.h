@@ -219,6 +219,9 @@ PlaceInputs PlaceInputsFromProcess();
 // holds the pictures; game paths then stay relative to the working directory.
 bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried);
 void ForgetPlaces();  // back to paths relative to the working directory
+// For proving replays: "Res/maps/NAME" is DIR/NAME and nothing else; no
+// other game path under "Res/" leads anywhere.
+void UseLevelsFolder(const std::string& dir);
 
 // The host folder the data was found in ("" before FindPlaces).
 std::string DataFolder();
