@@ -5,10 +5,6 @@
 // lines) stay where they were, line ends stay as they were, and a level
 // opened and saved without a change keeps every byte. Objects are named by
 // their type line, as the checker's findings name them.
-//
-// Depends on: mapcheck (objects as the game reads them, findings), mapfile
-// (the map text of a level's bytes), platform (files), sim (ball radius),
-// world (parsing and number formatting).
 #pragma once
 
 #include <cstdint>

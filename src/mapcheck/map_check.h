@@ -3,10 +3,6 @@
 // and bounds, the level set-up and the scene step), one finding per line.
 // Errors: the game reads something other than what the author wrote.
 // Warnings: legal, but almost surely a mistake or unfair.
-//
-// Depends on: mapfile (the map text of a file's bytes), platform (files,
-// Windows-1252 text), sim (level set-up, scene step, table sizes), world (map
-// lines and their parsing).
 #pragma once
 
 #include <cstdint>

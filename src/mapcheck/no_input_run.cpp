@@ -1,19 +1,17 @@
-// Playing a level without steering: the play frame's simulation, without a
+// Playing a level without steering: the game's own play step, without a
 // screen, at a fixed frame time.
 #include <cstdint>
+#include <memory>
 
+#include "game/game.h"
 #include "mapcheck/map_check.h"
+#include "session/play_frame.h"
+#include "session/run.h"
 #include "sim/balls.h"
 #include "sim/level_objects.h"
-#include "sim/particles.h"
-#include "sim/sim_state.h"
 
 namespace {
 
-// The rules' limits: ball 1 strictly below the fall limit, or burnt for the
-// burn limit, has lost the run.
-constexpr float kFallLimit = -25.0f;
-constexpr float kBurnLimit = 30.0f;
 // The clock at the first frame (the headless runner's start), and the
 // sparks per unit of broken platform the shipped settings ask for.
 constexpr double kClockStart = 100.0;
@@ -23,57 +21,56 @@ const char* const kSparksPerUnit = "35";
 
 NoInputRun SimulateWithoutInput(const MapText& level, int gameMode, double seconds) {
   NoInputRun run;
-  MapText map = level;  // breaking platforms rewrite the copy
-  // A run starts clean: ball 1 at its size, nothing burning, no sparks.
-  SimState sim;
-  sim.GameMode = static_cast<std::uint8_t>(gameMode);
-  sim.SceneMode = 0;
-  sim.Balls[1].radius = kBallRadius;
-  sim.Balls[1].colour = "white";
-  ParticleList sparks;
-  std::uint32_t seed = 12345;
-  const RandomFn random = [&seed] {
-    seed = seed * 1664525u + 1013904223u;
-    return static_cast<double>(seed >> 8) / 16777216.0;
-  };
-  SetUpLevelObjects(sim, map);
+  const auto game = std::make_unique<Game>();
+  Game& g = *game;
+  InitGameState(g);
+  SettingsSet(g.settings, "Particle", kEnabled);
+  SettingsSet(g.settings, "ParticleNumber", kSparksPerUnit);
+  g.map = level;  // breaking platforms rewrite the copy
+  g.sim.GameMode = static_cast<std::uint8_t>(gameMode);
+  g.sim.SceneMode = 0;
+  // A checked run stores no record and records no replay.
+  g.replay.watching = true;
+  g.frame.LastFrameStamp = kClockStart;
+  g.session.SessionStartTime = static_cast<float>(kClockStart);
+  TakeLevelStart(g.session, SetUpLevelObjects(g.sim, g.map));
   // The start flight's frames fill the static-sphere table before play.
-  RefillStaticSpheres(sim, map);
+  RefillStaticSpheres(g.sim, g.map);
+  g.session.CameraPhase = 1;
+  std::uint32_t seed = 12345;
+  FrameView view;
+  view.recording = false;
 
-  float burnTime = 0.0f;
   const int frames = static_cast<int>(seconds / kCheckFrameTime + 0.5);
   for (int frame = 1; frame <= frames; ++frame) {
     const double dt = kCheckFrameTime;
     const double now = kClockStart + frame * dt;
     const double played = frame * dt;
-    sim.Break.mx = sim.Balls[1].vx;
-    sim.Break.my = sim.Balls[1].vy;
-    StepBalls(sim, map, dt, now);
-    if (sim.Break.pending != 0) EmitBreakParticles(sparks, sim.Break, kSparksPerUnit, random);
-    StepParticles(sparks);
-    RefillStaticSpheres(sim, map);
-    // The rules: the loss test (a race already won cannot be lost), then
-    // the goal.
-    if ((sim.Balls[1].y < kFallLimit || burnTime >= kBurnLimit) && !run.won) {
+    g.frame.FrameTime = dt;
+    g.frame.LastFrameStamp = now;
+    PlayInput in;  // no key held, none pressed
+    in.steered = g.session.ControlsEnabled == 1;
+    in.ballClock = now;
+    in.rulesClock = now;
+    in.random = [&seed] {
+      seed = seed * 1664525u + 1013904223u;
+      return static_cast<double>(seed >> 8) / 16777216.0;
+    };
+    const PlayEvents events = StepPlayFrame(g, in, view);
+    if (events.lost && !run.lost) {
       run.lost = true;
       run.lostAt = played;
     }
-    if (gameMode == 1) {
-      GoalReachedTest(sim);
-      if (sim.Goal.GoalReached == 1.0f && !run.won) {
-        run.won = true;
-        run.wonAt = played;
-      }
+    if (events.won && !run.won) {
+      run.won = true;
+      run.wonAt = played;
     }
-    if (sim.RedContact == "true") {
-      burnTime = static_cast<float>(static_cast<double>(burnTime) + dt);
-      if (!run.caughtFire) {
-        run.caughtFire = true;
-        run.fireAt = played;
-      }
+    if (events.fireCaught && !run.caughtFire) {
+      run.caughtFire = true;
+      run.fireAt = played;
     }
     run.frames = frame;
-    run.lastBall1 = Point{sim.Balls[1].x, sim.Balls[1].y};
+    run.lastBall1 = Point{g.sim.Balls[1].x, g.sim.Balls[1].y};
     if (run.lost || run.won) break;
   }
   return run;
