@@ -63,9 +63,8 @@ bool FindTheData() {
 // Returns false when no window with a GL context could be had at all.
 bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
   VideoState& v = game.video;
-  const bool fullscreen = launch.fullscreen >= 0
-                              ? launch.fullscreen == 1
-                              : SettingEnabled(game.settings, "Fullscreen");
+  const bool fullscreen =
+      launch.fullscreen >= 0 ? launch.fullscreen == 1 : SettingEnabled(game.settings, "Fullscreen");
   if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return true;
   // A size the system refuses (far too large, say): the desktop, windowed.
   plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
@@ -75,9 +74,10 @@ bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
 // Proves each replay through the session, stepped without drawing, and
 // says what it found.
 int VerifyReplays(Game& game, const LaunchOptions& launch) {
-  const int failures = VerifyReplayFiles(
-      game, launch.verifyNames, launch.verifyFiles,
-      [](const VerifiedRun& run, const Replay*) { plat::ConsoleText(run.name + ": " + run.text + "\n"); });
+  const int failures = VerifyReplayFiles(game, launch.verifyNames, launch.verifyFiles,
+                                         [](const VerifiedRun& run, const Replay*) {
+                                           plat::ConsoleText(run.name + ": " + run.text + "\n");
+                                         });
   return failures == 0 ? kVerifiedExitCode : kNotVerifiedExitCode;
 }
 
@@ -113,14 +113,14 @@ int RunGame(Game& game, const LaunchOptions& launch) {
     std::string why;
     if (!LoadReplay(launch.replayFile, replay, why)) {
       plat::ConsoleWarning("Die Wiederholung " + launch.replayFile +
-                           " laesst sich nicht abspielen: " + why);
+                           " laesst sich nicht abspielen: " + ReplayReasonInGerman(why) + ".");
       return kNotVerifiedExitCode;
     }
     ReadLeaderboard(game.board, kLeaderboardPath);
     SetUpMenuScene(game.sim, game.map);
     game.frame.LastFrameStamp = plat::Timer();
     game.frame.MenuStartTime = plat::Timer();
-    PlayReplay(game, replay, true, WindowPlayScreen());
+    PlayReplay(game, replay, true, WindowPlayScreen(), true);
     return game.exitCode < 0 ? 0 : game.exitCode;
   }
   if (SettingEnabled(game.settings, "PlayIntro")) RunIntro(game);

@@ -98,11 +98,12 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
   }
 
   // The highlighted level's best run, when there is one, can be watched
-  // (the letter W, wherever the player's layout puts it).
+  // (the letter W, wherever the player's layout puts it, or the pad's X).
   const std::size_t shown = static_cast<std::size_t>(sel.HighlightedLevel - 1);
   if (shown < files.size() && HasBestReplay(files[shown])) {
-    Label(view, "W: beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
-    if (game.frame.LastKey == "w" || game.frame.LastKey == "W") {
+    Label(view, "W (Pad: X): beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
+    const std::string& key = game.frame.LastKey;
+    if (key == "w" || key == "W" || key == plat::kKeyPadX) {
       sel.ChosenLevelFile = files[shown];
       sel.watchChosen = true;
       view.PopView();
@@ -189,7 +190,7 @@ void RunLevelSelection(Game& game) {
       PlayReplay(game, best, true, WindowPlayScreen());
     } else {
       plat::ConsoleWarning("Die beste Fahrt von " + sel.ChosenLevelFile +
-                           " laesst sich nicht abspielen (" + why + ").");
+                           " laesst sich nicht abspielen: " + ReplayReasonInGerman(why) + ".");
     }
     // Back to the selection as it was left.
     game.sim.BallCount = 1;

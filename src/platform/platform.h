@@ -23,6 +23,9 @@ inline const std::string kKeyUp = "\xffH";
 inline const std::string kKeyDown = "\xffP";
 inline const std::string kKeyLeft = "\xffK";
 inline const std::string kKeyRight = "\xffM";
+// The pad's X button: the restart question's N, and in the level selection
+// the best run to watch.
+inline const std::string kKeyPadX = "\xffX";
 
 // Set-1 scancodes the game asks about with KeyDown.
 enum Scancode : int {

@@ -133,6 +133,22 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {
   return true;
 }
 
+std::string ReplayReasonInGerman(const std::string& why) {
+  const auto after = [&why](const std::string& prefix) { return why.substr(prefix.size()); };
+  if (why.starts_with("cannot be read")) return "die Datei laesst sich nicht lesen";
+  if (why.starts_with("level file missing: ")) {
+    return "der Level " + after("level file missing: ") + " fehlt";
+  }
+  if (why.starts_with("level file changed: ")) {
+    return "der Level " + after("level file changed: ") + " wurde seit der Fahrt geaendert";
+  }
+  if (why.starts_with("simulation version") || why.starts_with("unknown format version")) {
+    return "sie stammt aus einer anderen Version des Spiels";
+  }
+  if (why == "not a replay file") return "die Datei ist keine Wiederholung";
+  return "die Datei ist beschaedigt";
+}
+
 bool BeginSessionReplay(Game& game) {
   ReplayState& r = game.replay;
   r.track = {};
@@ -247,4 +263,3 @@ void StepGhost(Game& game) {
   r.ghostX = c.x;
   r.ghostY = c.y;
 }
-

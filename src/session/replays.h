@@ -20,6 +20,8 @@ bool HasBestReplay(const std::string& levelFile);
 // simulation, whose level file is there with the bytes it was played on.
 // False with the reason otherwise.
 bool LoadReplay(const std::string& path, Replay& replay, std::string& why);
+// LoadReplay's reason as the player reads it, in German.
+std::string ReplayReasonInGerman(const std::string& why);
 
 // At the level's start, right before its first clock reading: recording
 // begins (or, watching, the replay takes over the readings); the ghost of

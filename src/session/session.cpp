@@ -21,6 +21,19 @@ void ShowBetweenFrames(const Game& game, const PlayScreen& screen, bool wirefram
   screen.draw(game, view);
 }
 
+// A watched run that has played to its end: its last picture (the result
+// and the restart question it showed) stays until the watcher presses a key.
+void HoldReplayEnd(const Game& game, const PlayScreen& screen, const FrameView& last) {
+  if (!screen.draw || last.items.empty()) return;
+  for (;;) {
+    plat::SetScreenName("session");
+    if (!plat::PollKey().empty()) return;
+    screen.draw(game, last);
+    plat::Present();
+    plat::SleepMs(10);
+  }
+}
+
 }  // namespace
 
 void SetUpMenuScene(SimState& sim, MapText& map) {
@@ -36,6 +49,7 @@ void RunSession(Game& game, const PlayScreen& screen) {
   s.quit = false;
   FrameView view;
   view.recording = screen.draw != nullptr;
+  FrameView shown;  // the last frame shown, for a watched run's end
   // Pause and Esc pressed in the menu or to leave the previous level belong
   // to that time, not to this play.
   plat::ForgetAsyncKeys();
@@ -46,6 +60,7 @@ void RunSession(Game& game, const PlayScreen& screen) {
     PollKeyInto(game);
     if (game.frame.LastKey == plat::kKeyEsc || game.frame.LastKey == plat::kKeyClose) {
       if (screen.draw) screen.draw(game, view);
+      if (game.replay.holdEnd && plat::TapReplayDone()) HoldReplayEnd(game, screen, shown);
       break;
     }
     MeasureFrameTime(game);
@@ -72,6 +87,7 @@ void RunSession(Game& game, const PlayScreen& screen) {
     ReplayFrame(game);
     view.Finish();
     if (screen.draw) screen.draw(game, view);
+    if (game.replay.holdEnd) shown = view;
     if (screen.hear) screen.hear(game, events);
     plat::Present();
     StartNextRunReplay(game);

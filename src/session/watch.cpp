@@ -20,11 +20,13 @@ std::string Result(std::uint8_t mode, bool won, float time) {
 
 }  // namespace
 
-void PlayReplay(Game& game, const Replay& replay, bool paced, const PlayScreen& screen) {
+void PlayReplay(Game& game, const Replay& replay, bool paced, const PlayScreen& screen,
+                bool holdEnd) {
   ReplayState& r = game.replay;
   r = ReplayState();
   r.watching = true;
   r.paced = paced;
+  r.holdEnd = holdEnd;
   r.playing = replay;
   const std::string particle = SettingsGet(game.settings, "Particle");
   const std::string number = SettingsGet(game.settings, "ParticleNumber");
@@ -63,7 +65,8 @@ bool JudgeReplay(const Game& game, const Replay& replay, std::string& text) {
   const std::string recorded = Result(replay.mode, replay.won, replay.time);
   if (!r.resultSeen) return mismatch(frames - 1, "no run ended; recorded " + recorded);
   const std::string got = Result(replay.mode, r.won, r.time);
-  if (r.resultFrame != frames - 1 || r.won != replay.won || std::bit_cast<std::uint32_t>(r.time) != std::bit_cast<std::uint32_t>(replay.time)) {
+  if (r.resultFrame != frames - 1 || r.won != replay.won ||
+      std::bit_cast<std::uint32_t>(r.time) != std::bit_cast<std::uint32_t>(replay.time)) {
     return mismatch(r.resultFrame,
                     got + ", recorded " + recorded + " at frame " + std::to_string(frames - 1));
   }

@@ -13,8 +13,10 @@
 struct Game;
 
 // Plays the replay through the level's session on the given screen: paced
-// at its recorded speed for watching, as fast as it goes for checking.
-void PlayReplay(Game& game, const Replay& replay, bool paced, const PlayScreen& screen);
+// at its recorded speed for watching, as fast as it goes for checking. With
+// holdEnd the run's last picture (its result) stays until a key is pressed.
+void PlayReplay(Game& game, const Replay& replay, bool paced, const PlayScreen& screen,
+                bool holdEnd = false);
 // After PlayReplay: whether the session did exactly what was recorded. The
 // text is "verified: Rennen 12.34567 s, 823 frames (...)" or
 // "mismatch at frame N: ...".

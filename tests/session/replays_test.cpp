@@ -252,28 +252,61 @@ TEST(Replays, TheGhostChangesNothingButItsOwnField) {
   EXPECT_FALSE(finish.empty());
 }
 
-TEST(Replays, WWatchesTheBestRunAndStoresNothing) {
+// W on the keyboard, X on the pad: the best run plays, then the selection
+// is back as it was, and nothing was stored.
+TEST(Replays, WOrPadXWatchesTheBestRunAndStoresNothing) {
   e2e::ScratchRoot root(Settings(""));
   root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
   ASSERT_EQ(e2e::RunHeadless(root, RaceScript()).exitCode, 0);
   const std::string board = root.Read("Res/Leaderboard.dat");
   const std::string last = root.Read("Res/Replays/last.zrp");
-  const e2e::RunResult run = e2e::RunHeadless(
-      root,
-      "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey w\n"
-      "until session 5\nframes 100\ndump " +
-          root.File("w.json") + "\nuntil levelselect 1000\nframes 2\ndump " +
-          root.File("back.json") + "\n");
-  ASSERT_EQ(run.exitCode, 0) << run.errors;
-  const std::vector<e2e::Dump> watching = e2e::ReadDumps(root.File("w.json"));
-  const std::vector<e2e::Dump> back = e2e::ReadDumps(root.File("back.json"));
-  ASSERT_EQ(watching.size(), 1u);
-  ASSERT_EQ(back.size(), 1u);
-  EXPECT_NE(watching[0].at("HudTexts").find("\"Wiederholung\""), std::string::npos);
-  EXPECT_EQ(watching[0].at("Ghost"), "null");
-  EXPECT_EQ(e2e::Str(back[0], "screen"), "levelselect");
-  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
-  EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+  for (const char* watch : {"key w", "pad x"}) {
+    SCOPED_TRACE(watch);
+    const e2e::RunResult run = e2e::RunHeadless(
+        root, "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\n" +
+                  std::string(watch) + "\nuntil session 5\nframes 100\ndump " +
+                  root.File("w.json") + "\nuntil levelselect 1000\nframes 2\ndump " +
+                  root.File("back.json") + "\n");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::vector<e2e::Dump> watching = e2e::ReadDumps(root.File("w.json"));
+    const std::vector<e2e::Dump> back = e2e::ReadDumps(root.File("back.json"));
+    ASSERT_EQ(watching.size(), 1u);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_NE(watching[0].at("HudTexts").find("\"Wiederholung\""), std::string::npos);
+    EXPECT_EQ(watching[0].at("Ghost"), "null");
+    EXPECT_EQ(e2e::Str(back[0], "screen"), "levelselect");
+    EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
+    EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+    std::remove(root.File("w.json").c_str());
+    std::remove(root.File("back.json").c_str());
+  }
+}
+
+// zirpel --replay: the run's result stays on screen until a key is pressed.
+TEST(Replays, AWatchedReplayEndsOnItsResultUntilAKey) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  root.Write("run.zrp", Slurp(kSource + "/tests/data/replays/race01.zrp"));
+  const e2e::RunResult run =
+      e2e::RunHeadless(root,
+                       "frames 600\ndump " + root.File("held.json") +
+                           "\nkey ENTER\nframes 30\ndump " + root.File("after.json") + "\n",
+                       {"--replay", root.File("run.zrp")});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<e2e::Dump> held = e2e::ReadDumps(root.File("held.json"));
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_EQ(e2e::Str(held[0], "screen"), "session");
+  EXPECT_NE(held[0].at("HudTexts").find("\"Du hast gewonnen!\""), std::string::npos);
+  // The key ended the program before its next dump.
+  EXPECT_TRUE(e2e::ReadDumps(root.File("after.json")).empty());
+  // An unplayable replay is said in German.
+  root.Write("bad.zrp", "kaputt");
+  const e2e::RunResult bad =
+      e2e::RunHeadless(root, "frames 5\n", {"--replay", root.File("bad.zrp")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.errors.find("laesst sich nicht abspielen: die Datei ist keine Wiederholung."),
+            std::string::npos)
+      << bad.errors;
 }
 
 TEST(Replays, AReplayThatCannotBeWrittenLeavesPlayAndRecordAlone) {
