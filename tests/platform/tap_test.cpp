@@ -179,6 +179,16 @@ TEST(Tap, APressNoReadTookIsGoneAfterTheNextFrame) {
   }
 }
 
+// A key held down again (as the keyboard's repeat does) is no new press: let
+// go before the next read, it reads as up.
+TEST(Tap, AKeyHeldAgainIsNoNewPress) {
+  Script("hold SPACE\nframes 1\nhold SPACE\nrelease SPACE\nframes 1\n");
+  plat::Present();
+  EXPECT_TRUE(plat::KeyDown(plat::kScanSpace));
+  plat::Present();
+  EXPECT_FALSE(plat::KeyDown(plat::kScanSpace));
+}
+
 // Questions a replay cannot answer end it where they are asked, named.
 TEST(Tap, TheFirstQuestionTheRecordCannotAnswerIsNamed) {
   Script("");

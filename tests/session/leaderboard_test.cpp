@@ -80,6 +80,19 @@ TEST_F(LeaderboardTest, StoreUpdatesInPlaceOrAppends) {
   EXPECT_FLOAT_EQ(LookUpBestTime(board, "c.mapGame2"), 0.3333333f);
 }
 
+TEST_F(LeaderboardTest, AKeyOnTheLastLineGetsItsTimeLine) {
+  for (const char* ending : {"", "\r\n"}) {
+    Write(std::string("a.mapGame1\r\n14\r\nz.mapGame1") + ending);
+    Leaderboard board;
+    ReadLeaderboard(board, path_);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "z.mapGame1"), 0.0f);
+    EXPECT_TRUE(StoreRecord(board, "z.mapGame1", 9.5f, path_));
+    EXPECT_EQ(Read(), "a.mapGame1\r\n14\r\nz.mapGame1\r\n9.5\r\n");
+    ReadLeaderboard(board, path_);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "z.mapGame1"), 9.5f);
+  }
+}
+
 TEST(LeaderboardRules, RecordRulesPerMode) {
   EXPECT_TRUE(IsRecord(1, 12.5, 14.0f));   // faster race
   EXPECT_FALSE(IsRecord(1, 15.0, 14.0f));  // slower race
