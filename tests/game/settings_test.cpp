@@ -60,6 +60,42 @@ TEST(Settings, TableHoldsElevenEntriesAndIgnoresTheRest) {
   EXPECT_EQ(SettingsGet(s, "Key3"), "y");
 }
 
+// Lines of x, n bytes in all with their line ends, none longer than a
+// settings line may be.
+std::string Padding(std::size_t n) {
+  std::string text;
+  for (; n > 4096; n -= 4096) text += std::string(4095, 'x') + "\n";
+  if (n > 0) text += std::string(n - 1, 'x') + "\n";
+  return text;
+}
+
+// The file's bounds (10,000 lines, 4 KiB a line, 1 MiB) at their edge and
+// one past, with an entry that ends exactly at the bound.
+TEST(Settings, EveryBoundAtItsEdgeAndOnePast) {
+  const std::string entry = "Display=1024x768";
+  std::string lines9999;
+  for (int i = 0; i < 9999; ++i) lines9999 += "x\n";
+  const struct {
+    const char* name;
+    std::string text;
+    std::string display;
+  } cases[] = {
+      {"an entry on line 10000", lines9999 + entry, "1024x768"},
+      {"an entry on line 10001", lines9999 + "x\n" + entry, ""},
+      {"an entry of 4096 bytes", "Display=" + std::string(4088, '7'), std::string(4088, '7')},
+      {"an entry of 4096 bytes and CR LF", "Display=" + std::string(4088, '7') + "\r\n",
+       std::string(4088, '7')},
+      {"an entry of 4097 bytes", "Display=" + std::string(4089, '7'), std::string(4088, '7')},
+      {"an entry ending at 1 MiB", Padding((1 << 20) - entry.size()) + entry, "1024x768"},
+      {"an entry ending a byte past it", Padding((1 << 20) - entry.size() + 1) + entry, "1024x76"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SettingsStore s = LoadText(c.text);
+    EXPECT_EQ(SettingsGet(s, "Display"), c.display);
+  }
+}
+
 TEST(Settings, SaveWritesEveryEntryAndLoadsBack) {
   std::string templ = (fs::temp_directory_path() / "zirpel-settings-XXXXXX").string();
   const std::string dir = ::mkdtemp(templ.data());

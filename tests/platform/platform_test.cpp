@@ -144,6 +144,9 @@ TEST(TextFiles, LinesWithEitherEndingAndMissingFilesAsEmpty) {
 TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
   TempDir dir;
   dir.Write("a.txt", "one\r\ntwo\nthree");
+  dir.Write("b.txt", "one\r\ntwo\r\n");  // 10 bytes, the last line ends at the end
+  dir.Write("e.txt", "x\n\n");
+  dir.Write("empty.txt", "");
   ::mkfifo((dir.path + "/fifo").c_str(), 0644);  // would block a reader
   using plat::TextRead;
   const struct {
@@ -157,6 +160,20 @@ TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
       {"a.txt", 13, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two", "thre"}},
       {"a.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kCut, {"one", "two"}},
       {"a.txt", SIZE_MAX, 3, 3, TextRead::kCut, {"one", "two", "thr"}},
+      {"a.txt", SIZE_MAX, 3, 5, TextRead::kWhole, {"one", "two", "three"}},
+      {"a.txt", SIZE_MAX, 3, 4, TextRead::kCut, {"one", "two", "thre"}},
+      // A line ending exactly at the end, and the limits one byte or line short.
+      {"b.txt", 10, SIZE_MAX, SIZE_MAX, TextRead::kWhole, {"one", "two"}},
+      {"b.txt", 9, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two"}},
+      {"b.txt", 8, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two"}},
+      {"b.txt", 7, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "tw"}},
+      {"b.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kWhole, {"one", "two"}},
+      {"b.txt", SIZE_MAX, 1, SIZE_MAX, TextRead::kCut, {"one"}},
+      {"b.txt", SIZE_MAX, SIZE_MAX, 3, TextRead::kWhole, {"one", "two"}},  // CR is no byte of it
+      {"b.txt", SIZE_MAX, SIZE_MAX, 2, TextRead::kCut, {"on", "tw"}},
+      {"e.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kWhole, {"x", ""}},
+      {"e.txt", SIZE_MAX, 1, SIZE_MAX, TextRead::kCut, {"x"}},
+      {"empty.txt", 0, 0, 0, TextRead::kWhole, {}},
       {"missing.txt", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kMissing, {}},
       {"", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kMissing, {}},  // the folder itself
       {"fifo", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kUnreadable, {}},
