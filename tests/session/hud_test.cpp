@@ -1,6 +1,7 @@
 // HUD: the trigger geometries with their boundary rules, the counter, the
 // frame-rate count and the overlay margin.
 #include "session/hud.h"
+#include "session/run.h"
 
 #include <gtest/gtest.h>
 
