@@ -12,6 +12,7 @@
 #include "e2e/runner_harness.h"
 #include "game/game.h"
 #include "session/run_start.h"
+#include "world/map.h"
 
 namespace {
 
@@ -371,6 +372,47 @@ TEST(Replays, ARunAfterARestartIsItsOwnReplay) {
     EXPECT_EQ(line.rfind(args[i + 1] + ": " + forged[i].expected, 0), 0u) << line;
   }
   EXPECT_EQ(run.exitCode, 1);
+}
+
+// A record, then a slower run of the same level: the best replay stays the
+// record's (with the leaderboard's time), last.zrp is the slower run, and
+// both prove their own times. Watching either stores nothing.
+TEST(Replays, ASlowerRunKeepsTheRecordsReplayAndWatchingStoresNothing) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  ASSERT_EQ(e2e::RunHeadless(root, RaceScript()).exitCode, 0);
+  const std::string best = root.Read("Res/Replays/" + kLevel + ".best.zrp");
+  const std::string board = root.Read("Res/Leaderboard.dat");
+  ASSERT_EQ(best, root.Read("Res/Replays/last.zrp"));
+  // The same run, started 60 frames later.
+  std::string slower = RaceScript();
+  slower.replace(slower.find("frames 40\n"), 10, "frames 100\n");
+  ASSERT_EQ(e2e::RunHeadless(root, slower).exitCode, 0);
+  EXPECT_EQ(root.Read("Res/Replays/" + kLevel + ".best.zrp"), best);
+  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
+  const std::string last = root.Read("Res/Replays/last.zrp");
+  ASSERT_NE(last, best);
+  Replay record, later;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(best, record, why)) << why;
+  ASSERT_TRUE(DecodeReplay(last, later, why)) << why;
+  EXPECT_GT(later.time, record.time);
+  EXPECT_NE(board.find(FormatFloat7(record.time)), std::string::npos) << board;
+  const e2e::RunResult proof = e2e::RunHeadlessArgs(
+      root, {"--verify", root.File("Res/Replays/" + kLevel + ".best.zrp"),
+             root.File("Res/Replays/last.zrp")});
+  EXPECT_EQ(proof.exitCode, 0) << proof.output;
+  EXPECT_NE(proof.output.find(" " + FormatFloat7(record.time) + " s"), std::string::npos);
+  EXPECT_NE(proof.output.find(" " + FormatFloat7(later.time) + " s"), std::string::npos);
+  // Watching the slower run with --replay stores nothing either.
+  root.Write("watch.zrp", last);
+  EXPECT_EQ(e2e::RunHeadless(root, "frames 500\nkey ENTER\nframes 5\n",
+                             {"--replay", root.File("watch.zrp")})
+                .exitCode,
+            0);
+  EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+  EXPECT_EQ(root.Read("Res/Replays/" + kLevel + ".best.zrp"), best);
+  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
 }
 
 }  // namespace
