@@ -84,6 +84,29 @@ std::string ScratchRoot::DefaultSettings() {
          "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n";
 }
 
+TempDir::TempDir(const std::string& prefix) {
+  std::string templ = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  const char* made = ::mkdtemp(templ.data());
+  path_ = made ? made : templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path_, ec);
+}
+
+void TempDir::Write(const std::string& relative, const std::string& bytes) const {
+  const fs::path file = fs::path(path_) / relative;
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
 std::string ScratchRoot::SmallSettings(const std::string& extra) {
   return "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n" + extra;
 }

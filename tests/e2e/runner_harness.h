@@ -1,5 +1,6 @@
-// Runs the headless game as a child process on a scratch resource tree and
-// reads back what it wrote: the end-to-end tests' one entry point.
+// The tests' shared set-up: temporary folders, the headless game run as a
+// child process on a scratch resource tree, and reading back what it wrote
+// (dumps, shots). The end-to-end tests' one entry point.
 #pragma once
 
 #include <map>
@@ -7,6 +8,24 @@
 #include <vector>
 
 namespace e2e {
+
+// A fresh, empty folder under the system's temp dir, removed (with whatever
+// it holds, read-only parts included) by the destructor.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& prefix = "zirpel-test");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& relative) const { return path_ + "/" + relative; }
+  // Writes the bytes, making the folders on the way.
+  void Write(const std::string& relative, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
 
 // A fresh directory under the system's temp dir with Res/settings.ini (the
 // given text), Res/maps/Mainmenu.startmap copied from the repo and res/gfx

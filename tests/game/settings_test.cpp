@@ -7,17 +7,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "e2e/runner_harness.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 SettingsStore LoadText(const std::string& text) {
-  std::string templ = (fs::temp_directory_path() / "zirpel-settings-XXXXXX").string();
-  const std::string dir = ::mkdtemp(templ.data());
-  std::ofstream(dir + "/settings.ini", std::ios::binary) << text;
+  const e2e::TempDir dir("zirpel-settings");
+  dir.Write("settings.ini", text);
   SettingsStore store;
-  SettingsLoad(store, dir + "/settings.ini");
-  fs::remove_all(dir);
+  SettingsLoad(store, dir.File("settings.ini"));
   return store;
 }
 

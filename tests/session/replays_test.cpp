@@ -12,6 +12,7 @@
 #include "e2e/runner_harness.h"
 #include "game/game.h"
 #include "session/run_start.h"
+#include "tooling.h"
 #include "world/map.h"
 
 namespace {
@@ -19,12 +20,7 @@ namespace {
 const std::string kSource = ZIRPEL_SOURCE_DIR;
 const std::string kLevel = "01 Erste Schritte.mapGame1";
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tooling::Slurp;
 
 // Level 01 won straight from the menu; dumps every frame of the session to
 // dumps (when given).
@@ -398,9 +394,9 @@ TEST(Replays, ASlowerRunKeepsTheRecordsReplayAndWatchingStoresNothing) {
   ASSERT_TRUE(DecodeReplay(last, later, why)) << why;
   EXPECT_GT(later.time, record.time);
   EXPECT_NE(board.find(FormatFloat7(record.time)), std::string::npos) << board;
-  const e2e::RunResult proof = e2e::RunHeadlessArgs(
-      root, {"--verify", root.File("Res/Replays/" + kLevel + ".best.zrp"),
-             root.File("Res/Replays/last.zrp")});
+  const e2e::RunResult proof =
+      e2e::RunHeadlessArgs(root, {"--verify", root.File("Res/Replays/" + kLevel + ".best.zrp"),
+                                  root.File("Res/Replays/last.zrp")});
   EXPECT_EQ(proof.exitCode, 0) << proof.output;
   EXPECT_NE(proof.output.find(" " + FormatFloat7(record.time) + " s"), std::string::npos);
   EXPECT_NE(proof.output.find(" " + FormatFloat7(later.time) + " s"), std::string::npos);
