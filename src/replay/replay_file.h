@@ -53,6 +53,10 @@ std::string EncodeReplay(const Replay& replay);
 // format: no replay at all, a truncated or changed file, an unknown version,
 // counts the file cannot hold. Never allocates more than the file justifies.
 bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why);
+// As DecodeReplay, but a replay of another simulation version is read too
+// (its simulationVersion tells which), to play its readings under this
+// game's physics.
+bool DecodeReplayOfAnySimulation(const std::string& bytes, Replay& replay, std::string& why);
 // Frames of the log (presents).
 inline std::size_t ReplayFrames(const Replay& replay) {
   return replay.log.frameEnds.size();
