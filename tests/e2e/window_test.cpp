@@ -106,6 +106,38 @@ TEST(NoDisplay, SaysSoOnTheErrorConsoleAndEnds) {
   }
 }
 
+#ifdef ZIRPEL_VPAD_BIN
+// The virtual-pad tool says how it is used instead of starting the game.
+TEST(NoDisplay, ThePadToolsHelpIsItsUsage) {
+  const struct {
+    const char* arg;
+    int code;
+    bool onOutput;
+  } cases[] = {{"--help", 0, true}, {"-h", 0, true}, {"--nonsense", 2, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arg);
+    const std::string outFile =
+        (fs::temp_directory_path() / ("zirpel-vpad-help-" + std::to_string(::getpid()) + ".txt"))
+            .string();
+    const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(out, 0);
+    const pid_t pid =
+        Spawn({ZIRPEL_VPAD_BIN, c.arg}, "", "none", c.onOutput ? out : -1, c.onOutput ? -1 : out);
+    ::close(out);
+    const int code = WaitExit(pid, 20.0);
+    std::string text;
+    if (FILE* f = std::fopen(outFile.c_str(), "r")) {
+      char buf[256];
+      while (std::fgets(buf, sizeof buf, f)) text += buf;
+      std::fclose(f);
+    }
+    fs::remove(outFile);
+    EXPECT_EQ(code, c.code);
+    EXPECT_NE(text.find("usage: zirpel-vpad"), std::string::npos) << text;
+  }
+}
+#endif
+
 #ifdef ZIRPEL_XCLOSE_BIN
 
 class Xvfb {
