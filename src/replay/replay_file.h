@@ -13,8 +13,9 @@
 #include "platform/platform.h"
 
 // Bumped by every change that alters physics or rules: a replay recorded
-// under another simulation cannot be re-run and is refused.
-constexpr std::uint32_t kSimulationVersion = 1;
+// under another simulation cannot be re-run and is refused. 2: a frame
+// longer than 34 ms is stepped in parts of at most 17 ms.
+constexpr std::uint32_t kSimulationVersion = 2;
 // The file layout's version: 1 for a run from the level's start, 2 for a run
 // after a restart, which carries the state the restart left behind.
 constexpr std::uint16_t kReplayFormatVersion = 2;
