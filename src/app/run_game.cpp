@@ -91,7 +91,11 @@ int RunGame(Game& game, const LaunchOptions& launch) {
   if (!FindTheData()) return kNoDataExitCode;
   plat::SetWindowTitle("Quobbes Zirpel");
   const bool verifying = !launch.verifyFiles.empty();
-  if (!verifying) SettingsLoad(game.settings, plat::SettingsFile());
+  if (!verifying) {
+    SettingsLoad(game.settings, plat::SettingsFile());
+    // What the game cannot use is said once and left to its default.
+    ReplaceUnusableSettings(game.settings);
+  }
   ChooseScreenSize(game);
   if (verifying) {
     game.video.ScreenWidth = launch.verifyWidth;

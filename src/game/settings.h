@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct SettingsStore {
   static constexpr int kCapacity = 11;
@@ -30,3 +31,10 @@ bool SettingEnabled(const SettingsStore& store, const std::string& key);
 
 // "Display" as width "x" height; "1024" gives 0 by 1024.
 void ParseDisplay(const std::string& value, int& width, int& height);
+
+// Right after loading: a "Display", "SoundVolume" or "ParticleNumber" value
+// the game cannot use (no size, a volume outside 0 to 100, a spark number
+// outside 0 to 100) is replaced by what the game takes without the line
+// ("Auto", "80", "0"), and said on standard error in German, one line per
+// value. Returns those lines. Missing keys and usable values stay untouched.
+std::vector<std::string> ReplaceUnusableSettings(SettingsStore& store);

@@ -210,7 +210,8 @@ int PointerValue(Reader& r, int before, bool& inRange) {
   return static_cast<int>(before + change);
 }
 
-bool ReadPayload(const std::string& payload, std::uint16_t version, Replay& rp, std::string& why) {
+bool ReadPayload(const std::string& payload, std::uint16_t version, bool anySimulation, Replay& rp,
+                 std::string& why) {
   Reader r{payload};
   plat::TapLog& log = rp.log;
   rp.simulationVersion = static_cast<std::uint32_t>(r.Fixed(4));
@@ -228,7 +229,7 @@ bool ReadPayload(const std::string& payload, std::uint16_t version, Replay& rp, 
   if (r.bad) {
     return (why = r.beyond ? "a header text beyond its bound" : "the header is cut short", false);
   }
-  if (rp.simulationVersion != kSimulationVersion) {
+  if (rp.simulationVersion != kSimulationVersion && !anySimulation) {
     why = "simulation version " + std::to_string(rp.simulationVersion) + ", this game plays " +
           std::to_string(kSimulationVersion);
     return false;
@@ -359,7 +360,9 @@ std::string EncodeReplay(const Replay& replay) {
   return w.out;
 }
 
-bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
+namespace {
+
+bool Decode(const std::string& bytes, Replay& replay, std::string& why, bool anySimulation) {
   replay = Replay();
   if (bytes.size() < 4 || std::memcmp(bytes.data(), kMagic, 4) != 0) {
     return (why = "not a replay file", false);
@@ -392,9 +395,19 @@ bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
                             reinterpret_cast<const Bytef*>(bytes.data() + kHeaderBytes),
                             static_cast<uLong>(packed));
   if (rc != Z_OK || got != unpacked) return (why = "damaged compressed data", false);
-  if (!ReadPayload(payload, version, replay, why)) {
+  if (!ReadPayload(payload, version, anySimulation, replay, why)) {
     replay = Replay();
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
+  return Decode(bytes, replay, why, false);
+}
+
+bool DecodeReplayOfAnySimulation(const std::string& bytes, Replay& replay, std::string& why) {
+  return Decode(bytes, replay, why, true);
 }

@@ -135,3 +135,48 @@ TEST(Settings, DisplayValues) {
 }
 
 }  // namespace
+
+TEST(Settings, UnusableValuesAreSaidOnceAndReplacedByWhatNoLineGives) {
+  const struct {
+    const char* line;
+    const char* key;
+    const char* after;  // the value the game goes on with
+    bool said;
+  } cases[] = {
+      {"Display=abcxdef", "Display", "Auto", true},
+      {"Display=", "Display", "Auto", true},
+      {"Display=0x600", "Display", "Auto", true},
+      {"Display=Auto", "Display", "Auto", false},
+      {"Display=1280x800", "Display", "1280x800", false},
+      {"SoundVolume=9999", "SoundVolume", "80", true},
+      {"SoundVolume=-1", "SoundVolume", "80", true},
+      {"SoundVolume=laut", "SoundVolume", "80", true},
+      {"SoundVolume=0", "SoundVolume", "0", false},
+      {"SoundVolume=100", "SoundVolume", "100", false},
+      {"SoundVolume=12.5", "SoundVolume", "12.5", false},
+      {"ParticleNumber=99999999", "ParticleNumber", "0", true},
+      {"ParticleNumber=1e9", "ParticleNumber", "0", true},
+      {"ParticleNumber=35abc", "ParticleNumber", "0", true},
+      {"ParticleNumber=35", "ParticleNumber", "35", false},
+      {"ParticleNumber=100", "ParticleNumber", "100", false},
+      {"Particle=vielleicht", "Particle", "vielleicht", false},  // a switch is off, not wrong
+  };
+  for (const auto& c : cases) {
+    SettingsStore s = LoadText(std::string(c.line) + "\r\nSound=Enabled\r\n");
+    const std::vector<std::string> said = ReplaceUnusableSettings(s);
+    EXPECT_EQ(SettingsGet(s, c.key), c.after) << c.line;
+    EXPECT_EQ(SettingsGet(s, "Sound"), "Enabled") << c.line;
+    ASSERT_EQ(said.size(), c.said ? 1u : 0u) << c.line;
+    if (c.said) {
+      EXPECT_EQ(said[0].rfind(std::string("Die Einstellung ") + c.line + " ist unbrauchbar", 0), 0u)
+          << said[0];
+    }
+    EXPECT_TRUE(ReplaceUnusableSettings(s).empty()) << c.line;  // once
+  }
+  // All three wrong at once: three lines; no settings at all: none.
+  SettingsStore s = LoadText("Display=abcxdef\nSoundVolume=9999\nParticleNumber=99999999\n");
+  EXPECT_EQ(ReplaceUnusableSettings(s).size(), 3u);
+  SettingsStore none;
+  EXPECT_TRUE(ReplaceUnusableSettings(none).empty());
+  EXPECT_EQ(none.count, 0);
+}

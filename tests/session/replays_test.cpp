@@ -149,8 +149,12 @@ TEST_F(RecordedRace, EveryChangeIsAMismatchOrRefused) {
   cases.push_back({"checksum byte", flipped, "refused: checksum"});
   cases.push_back({"huge count", WithHugeCount(bytes_, good), "refused: more readings"});
   cases.push_back({"no replay", "ZIRPEL?", "refused: not a replay"});
-  cases.push_back({"an older game's file", Slurp(kSource + "/tests/data/replays/race01.zrp"),
+  cases.push_back({"a file recorded before", Slurp(kSource + "/tests/data/replays/race01.zrp"),
                    "verified: Rennen 4.736001 s, 297 frames"});
+  // Recorded when a slow frame was one step: its readings play another game.
+  cases.push_back({"simulation version 1",
+                   Slurp(kSource + "/tests/data/replays/long-frames/l01_rest_fallthrough.zrp"),
+                   "refused: simulation version 1, this game plays 2"});
 
   std::vector<std::string> args = {"--verify"};
   for (std::size_t i = 0; i < cases.size(); ++i) {

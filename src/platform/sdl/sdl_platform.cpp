@@ -99,10 +99,13 @@ void EnsureVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return;
   // Without a display SDL falls back to drivers that draw nowhere: the game
-  // would run unseen for ever. Only a driver asked for by name may do that.
+  // would run unseen for ever. Only a driver asked for by name may do that;
+  // an empty name asks for none.
   const char* current = SDL_GetCurrentVideoDriver();
   const std::string driver = current ? current : "";
-  if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const bool named = asked != nullptr && asked[0] != '\0';
+  if ((driver == "offscreen" || driver == "dummy") && !named) {
     SDL_Quit();
     SDL_SetError("no display (SDL found only its \"%s\" video driver)", driver.c_str());
     return;
