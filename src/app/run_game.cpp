@@ -124,7 +124,7 @@ int RunGame(Game& game, const LaunchOptions& launch) {
     SetUpMenuScene(game.sim, game.map);
     game.frame.LastFrameStamp = plat::Timer();
     game.frame.MenuStartTime = plat::Timer();
-    PlayReplay(game, replay, true, WindowPlayScreen(), true);
+    PlayReplay(game, replay, true, WindowPlayScreen(), launch.replayHoldsEnd);
     return game.exitCode < 0 ? 0 : game.exitCode;
   }
   if (SettingEnabled(game.settings, "PlayIntro")) RunIntro(game);

@@ -132,6 +132,8 @@ int main(int argc, char** argv) {
       return Usage("--replay-readings takes no --replay or --verify");
     }
     std::string why;
+    // A check of physics, not a watch: the program ends with the readings.
+    launch.replayHoldsEnd = false;
     launch.replayFile = ReplayOfThisVersion(readings, why);
     if (launch.replayFile.empty()) {
       std::fprintf(stderr, "zirpel-headless: %s: refused: %s\n", readings.c_str(), why.c_str());
