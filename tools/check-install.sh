@@ -184,6 +184,7 @@ else
   deb=$(ls "$tmp"/pkg/*.deb)
   dpkg-deb -c "$deb" >"$tmp/list.txt" || fail "dpkg-deb -c"
   for f in usr/bin/zirpel usr/bin/zirpel-headless usr/bin/zirpel-png usr/bin/zirpel-mapcheck \
+    usr/bin/zirpel-verify \
     usr/share/zirpel/gfx/LOGO.png \
     usr/share/zirpel/maps/Mainmenu.startmap usr/share/applications/$id.desktop \
     usr/share/icons/hicolor/64x64/apps/$id.png usr/share/icons/hicolor/128x128/apps/$id.png \

@@ -13,6 +13,7 @@
 
 #include "e2e/runner_harness.h"
 #include "mapfile/map_file.h"
+#include "tooling.h"
 
 namespace {
 
@@ -21,10 +22,7 @@ namespace fs = std::filesystem;
 const std::string kSource = ZIRPEL_SOURCE_DIR;
 
 std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return tooling::Slurp(path.string());
 }
 
 struct Segment {

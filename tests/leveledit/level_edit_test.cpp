@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/platform.h"
+#include "tooling.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ namespace fs = std::filesystem;
 const std::string kSource = ZIRPEL_SOURCE_DIR;
 
 std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return tooling::Slurp(path.string());
 }
 
 // A small race with a note and trailing blank lines the editor must keep.

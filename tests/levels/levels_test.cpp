@@ -15,6 +15,7 @@
 #include "e2e/runner_harness.h"
 #include "mapfile/map_file.h"
 #include "session/hud.h"
+#include "tooling.h"
 #include "world/map.h"
 
 namespace {
@@ -24,10 +25,7 @@ namespace fs = std::filesystem;
 const std::string kSource = ZIRPEL_SOURCE_DIR;
 
 std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return tooling::Slurp(path.string());
 }
 
 std::vector<std::string> LevelFiles(const std::string& extension) {

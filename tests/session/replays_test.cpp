@@ -415,4 +415,40 @@ TEST(Replays, ASlowerRunKeepsTheRecordsReplayAndWatchingStoresNothing) {
   EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
 }
 
+// The restart key held as the goal is reached: the level starts again in the
+// very frame the race ends, so that run is neither stored nor written; the
+// run after it is its own replay, from the level's start, and proves.
+TEST(Replays, ARestartInTheFrameOfTheEndStartsTheNextRunCleanly) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  std::string script = RaceScript(root.File("d.json"));
+  script.replace(script.find("release RIGHT\n"), 14, "hold Y\nrelease RIGHT\n");
+  script += "release Y\nframes 5\nhold RIGHT\nframes 200\nrelease RIGHT\nframes 120\n";
+  ASSERT_EQ(e2e::RunHeadless(root, script).exitCode, 0);
+  const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File("d.json"));
+  ASSERT_GT(dumps.size(), 600u);
+  // The first run never showed its end: the restart came in the same frame.
+  std::size_t firstEnd = dumps.size();
+  for (std::size_t f = 0; f < dumps.size(); ++f) {
+    if (e2e::Num(dumps[f], "GoalReached") == 1.0) {
+      firstEnd = f;
+      break;
+    }
+  }
+  ASSERT_LT(firstEnd, dumps.size());
+  EXPECT_GT(firstEnd, 400u) << "the first run's end was shown";
+  const std::string best = root.Read("Res/Replays/" + kLevel + ".best.zrp");
+  ASSERT_EQ(best, root.Read("Res/Replays/last.zrp"));
+  Replay run;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(best, run, why)) << why;
+  EXPECT_FALSE(run.runStart.empty());  // a run after a restart
+  const std::string board = root.Read("Res/Leaderboard.dat");
+  EXPECT_NE(board.find(FormatFloat7(run.time)), std::string::npos) << board;
+  const e2e::RunResult proof = e2e::RunProgram(
+      root,
+      {ZIRPEL_VERIFY_BIN, "--levels", root.File("Res/maps"), root.File("Res/Replays/last.zrp")});
+  EXPECT_EQ(proof.exitCode, 0) << proof.output;
+}
+
 }  // namespace
