@@ -1,12 +1,15 @@
 #include "game/frame_view.h"
 
-#include <utility>
+#include <algorithm>
+#include <initializer_list>
 
 namespace {
 
-ViewItem& Add(FrameView& view, ViewOp op) {
+// The item with its numbers, in the order the op names them.
+ViewItem& Add(FrameView& view, ViewOp op, std::initializer_list<float> numbers = {}) {
   ViewItem& item = view.items.emplace_back();
   item.op = op;
+  std::copy(numbers.begin(), numbers.end(), item.f);
   return item;
 }
 
@@ -32,25 +35,17 @@ void FrameView::Op(ViewOp op, int i) {
 
 void FrameView::Translate(float x, float y, float z) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kTranslate);
-  item.f[0] = x;
-  item.f[1] = y;
-  item.f[2] = z;
+  Add(*this, ViewOp::kTranslate, {x, y, z});
 }
 
 void FrameView::Balls(const SimState& sim, float burnTime) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kBalls);
-  item.snapshot = Keep(sims, sim);
-  item.f[0] = burnTime;
+  Add(*this, ViewOp::kBalls, {burnTime}).snapshot = Keep(sims, sim);
 }
 
 void FrameView::Ghost(float x, float y, float radius) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kGhost);
-  item.f[0] = x;
-  item.f[1] = y;
-  item.f[2] = radius;
+  Add(*this, ViewOp::kGhost, {x, y, radius});
 }
 
 void FrameView::MapObjects(const MapText& map) {
@@ -60,9 +55,7 @@ void FrameView::MapObjects(const MapText& map) {
 
 void FrameView::Grid(float cx, float cy) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kGrid);
-  item.f[0] = cx;
-  item.f[1] = cy;
+  Add(*this, ViewOp::kGrid, {cx, cy});
 }
 
 void FrameView::GoalDisk(const SimState& sim) {
@@ -77,47 +70,26 @@ void FrameView::Particles(const ParticleList& list) {
 
 void FrameView::Panel(float cy, float hx, float hy, float r, float alpha) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kPanel);
-  item.f[0] = cy;
-  item.f[1] = hx;
-  item.f[2] = hy;
-  item.f[3] = r;
-  item.f[4] = alpha;
+  Add(*this, ViewOp::kPanel, {cy, hx, hy, r, alpha});
 }
 
 void FrameView::HudBackground(float energy, float energyMax, bool raceWon) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kHudBackground);
-  item.f[0] = energy;
-  item.f[1] = energyMax;
-  item.i = raceWon ? 1 : 0;
+  Add(*this, ViewOp::kHudBackground, {energy, energyMax}).i = raceWon ? 1 : 0;
 }
 
 void FrameView::Text(ViewOp op, const std::string& text, float x, float y, float r, float g,
                      float b) {
   if (!recording) return;
-  ViewItem& item = Add(*this, op);
-  item.text = text;
-  item.f[0] = x;
-  item.f[1] = y;
-  item.f[2] = r;
-  item.f[3] = g;
-  item.f[4] = b;
+  Add(*this, op, {x, y, r, g, b}).text = text;
 }
 
 void FrameView::FlatBox(float x0, float x1, float bottom, float top, float grey) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kFlatBox);
-  item.f[0] = x0;
-  item.f[1] = x1;
-  item.f[2] = bottom;
-  item.f[3] = top;
-  item.f[4] = grey;
+  Add(*this, ViewOp::kFlatBox, {x0, x1, bottom, top, grey});
 }
 
 void FrameView::Logo(bool fade, float alpha) {
   if (!recording) return;
-  ViewItem& item = Add(*this, ViewOp::kLogo);
-  item.i = fade ? 1 : 0;
-  item.f[0] = alpha;
+  Add(*this, ViewOp::kLogo, {alpha}).i = fade ? 1 : 0;
 }

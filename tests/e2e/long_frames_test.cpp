@@ -25,17 +25,8 @@ std::string Slurp(const fs::path& path) {
   return tooling::Slurp(path.string());
 }
 
-struct Segment {
-  double ax, ay, bx, by;
-};
-
-bool Crosses(double px, double py, double qx, double qy, const Segment& s) {
-  const auto side = [](double ax, double ay, double bx, double by, double cx, double cy) {
-    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-  };
-  return side(s.ax, s.ay, s.bx, s.by, px, py) * side(s.ax, s.ay, s.bx, s.by, qx, qy) < 0.0 &&
-         side(px, py, qx, qy, s.ax, s.ay) * side(px, py, qx, qy, s.bx, s.by) < 0.0;
-}
+using e2e::Crosses;
+using e2e::Segment;
 
 std::vector<Segment> FixedPlatforms(const std::string& level) {
   MapText map;

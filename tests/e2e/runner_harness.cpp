@@ -162,6 +162,25 @@ RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string
   return RunProgram(root, args, timeoutS);
 }
 
+RunResult RunCommand(const std::string& commandLine) {
+  RunResult run;
+  FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+bool Crosses(double px, double py, double qx, double qy, const Segment& s) {
+  const auto side = [](double ax, double ay, double bx, double by, double cx, double cy) {
+    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+  };
+  return side(s.ax, s.ay, s.bx, s.by, px, py) * side(s.ax, s.ay, s.bx, s.by, qx, qy) < 0.0 &&
+         side(px, py, qx, qy, s.ax, s.ay) * side(px, py, qx, qy, s.bx, s.by) < 0.0;
+}
+
 RunResult RunProgram(const ScratchRoot& root, const std::vector<std::string>& args, int timeoutS) {
   RunResult result;
   const std::string outFile = root.File("stdout.txt");

@@ -81,6 +81,17 @@ RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string
 RunResult RunProgram(const ScratchRoot& root, const std::vector<std::string>& args,
                      int timeoutS = 120);
 
+// Runs a shell command line and gives its exit code and its standard output
+// and standard error together (-1: it did not end normally).
+RunResult RunCommand(const std::string& commandLine);
+
+// A line piece in the world, and whether a ball moving from p to q in one
+// frame crossed it (touching an end is no crossing).
+struct Segment {
+  double ax, ay, bx, by;
+};
+bool Crosses(double px, double py, double qx, double qy, const Segment& s);
+
 // One dump line parsed shallowly: the top-level fields as raw JSON text.
 using Dump = std::map<std::string, std::string>;
 Dump ParseDump(const std::string& line);

@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "e2e/runner_harness.h"
 #include "mapfile/map_file.h"
 #include "sim/level_objects.h"
 #include "sim/sim_state.h"
@@ -336,20 +337,8 @@ std::string CheckerPath() {
       .string();
 }
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string output;  // standard output and standard error
-};
-
-ProgramRun RunChecker(const std::string& arguments) {
-  ProgramRun run;
-  FILE* pipe = ::popen((CheckerPath() + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+e2e::RunResult RunChecker(const std::string& arguments) {
+  return e2e::RunCommand(CheckerPath() + " " + arguments);
 }
 
 TEST(MapCheckProgram, ExitCodesAndOneLinePerFinding) {
@@ -365,11 +354,11 @@ TEST(MapCheckProgram, ExitCodesAndOneLinePerFinding) {
   std::string shipped;
   for (const std::string& name : ShippedMaps())
     shipped += " '" + kSource + "/res/maps/" + name + "'";
-  const ProgramRun clean = RunChecker(shipped);
+  const e2e::RunResult clean = RunChecker(shipped);
   EXPECT_EQ(clean.exitCode, 0) << clean.output;
   EXPECT_EQ(clean.output, "");
 
-  const ProgramRun both = RunChecker(good + " " + bad);
+  const e2e::RunResult both = RunChecker(good + " " + bad);
   EXPECT_EQ(both.exitCode, 1);
   EXPECT_EQ(both.output, bad +
                              ":1: warning: ohne Steuern faengt Kugel 1 nach 0.72 s Feuer "
@@ -377,7 +366,7 @@ TEST(MapCheckProgram, ExitCodesAndOneLinePerFinding) {
                              bad +
                              ":10: error: \"[10;0.5]\" ist kein Punkt [x,y] aus Zahlen: das Spiel "
                              "liest [0,10] [bad-point]\n");
-  const ProgramRun json = RunChecker("--json " + bad);
+  const e2e::RunResult json = RunChecker("--json " + bad);
   EXPECT_EQ(json.exitCode, 1);
   EXPECT_EQ(std::count(json.output.begin(), json.output.end(), '\n'), 2);
   EXPECT_EQ(json.output.rfind("{\"file\":\"" + bad + "\",\"line\":1,\"severity\":\"warning\"", 0),
@@ -386,7 +375,8 @@ TEST(MapCheckProgram, ExitCodesAndOneLinePerFinding) {
 
   EXPECT_EQ(RunChecker("").exitCode, 2);
   EXPECT_EQ(RunChecker("--strict " + good).exitCode, 2);
-  const ProgramRun missing = RunChecker(good + " " + (dir / "none.mapGame1").string() + " " + bad);
+  const e2e::RunResult missing =
+      RunChecker(good + " " + (dir / "none.mapGame1").string() + " " + bad);
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.output.find("none.mapGame1"), std::string::npos);
   EXPECT_NE(missing.output.find("[bad-point]"), std::string::npos);  // the others still checked

@@ -3,7 +3,7 @@
 // in the program at all.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,14 +16,13 @@ const std::string kSource = ZIRPEL_SOURCE_DIR;
 const std::string kLevel = "01 Erste Schritte.mapGame1";
 
 TEST(Verify, LinksNoWindowGlFontOrAudioLibrary) {
-  FILE* p = ::popen(("readelf -d '" + std::string(ZIRPEL_VERIFY_BIN) + "'").c_str(), "r");
-  ASSERT_NE(p, nullptr);
+  const e2e::RunResult elf = e2e::RunCommand("readelf -d '" + std::string(ZIRPEL_VERIFY_BIN) + "'");
+  ASSERT_EQ(elf.exitCode, 0) << elf.output;
   std::string needed;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, p)) {
-    if (std::string(buf).find("(NEEDED)") != std::string::npos) needed += buf;
+  std::istringstream lines(elf.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("(NEEDED)") != std::string::npos) needed += line + "\n";
   }
-  ASSERT_EQ(::pclose(p), 0);
   ASSERT_NE(needed.find("libc.so"), std::string::npos) << needed;
   for (const char* lib :
        {"SDL2", "libGL", "libGLU", "OSMesa", "freetype", "fontconfig", "asound"}) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/runner_harness.h"
 #include "mapfile/map_file.h"
 #include "sim/balls.h"
 #include "sim/level_objects.h"
@@ -67,17 +68,8 @@ std::vector<double> FrameTimes(double steady, unsigned hiccupSeed) {
   return times;
 }
 
-struct Segment {
-  double ax, ay, bx, by;
-};
-
-bool Crosses(double px, double py, double qx, double qy, const Segment& s) {
-  const auto side = [](double ax, double ay, double bx, double by, double cx, double cy) {
-    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
-  };
-  return side(s.ax, s.ay, s.bx, s.by, px, py) * side(s.ax, s.ay, s.bx, s.by, qx, qy) < 0.0 &&
-         side(px, py, qx, qy, s.ax, s.ay) * side(px, py, qx, qy, s.bx, s.by) < 0.0;
-}
+using e2e::Crosses;
+using e2e::Segment;
 
 struct Level {
   MapText map;
