@@ -312,7 +312,11 @@ bool TapOverflowed();
 // presented, or at the first mismatch, or when the watcher presses Esc or
 // closes the window, the next PollKey answers with the close key once and
 // every reading after that goes to the backend again.
-void TapReplay(const TapLog& log, bool paced);
+// Quiet (never paced): a proof inside a running game. Presents and sleeps
+// leave the backend alone, so the window, the runner's script and the clock
+// the player sees do not move while it runs.
+void TapReplay(const TapLog& log, bool paced, bool quiet = false);
+bool TapQuiet();  // a quiet replay is under way
 void TapStop();
 long long TapFrames();             // frames closed since recording/replaying began
 bool TapReplayDone();              // every recorded frame was presented

@@ -157,7 +157,7 @@ bool BeginSessionReplay(Game& game) {
   r.ghostShown = false;
   if (r.watching) {
     r.ghost.clear();
-    plat::TapReplay(r.playing.log, r.paced);
+    plat::TapReplay(r.playing.log, r.paced, r.quiet);
     if (r.playing.runStart.empty()) return false;
     std::string why;
     if (!DecodeRunStart(r.playing.runStart, game, why)) {

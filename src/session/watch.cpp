@@ -26,6 +26,7 @@ void PlayReplay(Game& game, const Replay& replay, bool paced, const PlayScreen& 
   r = ReplayState();
   r.watching = true;
   r.paced = paced;
+  r.quiet = !paced && !screen.draw;
   r.holdEnd = holdEnd;
   r.playing = replay;
   const std::string particle = SettingsGet(game.settings, "Particle");

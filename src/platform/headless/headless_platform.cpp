@@ -481,6 +481,7 @@ namespace plat {
 using headless::S;
 
 void SetWindowTitle(const std::string& title) {
+  if (TapQuiet()) return;
   S().title = title;
 }
 std::string WindowTitle() {
@@ -609,7 +610,7 @@ double BackendTimerTicksPerSecond() {
 }
 
 void SleepPlainMs(int ms) {
-  if (ms <= 0) return;
+  if (ms <= 0 || TapQuiet()) return;
   headless::AdvanceClock(ms / 1000.0);
   headless::CountIdle(ms);
   headless::EndIfAsked();
@@ -639,6 +640,7 @@ bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why) {
 }
 
 void SetScreenName(const char* name) {
+  if (TapQuiet()) return;
   S().screen = name;
 }
 

@@ -315,6 +315,7 @@ void Pump() {
 }  // namespace
 
 void SetWindowTitle(const std::string& title) {
+  if (TapQuiet()) return;
   S().title = title;
   if (S().window) SDL_SetWindowTitle(S().window, title.c_str());
 }
@@ -493,6 +494,7 @@ double BackendTimerTicksPerSecond() {
 }
 
 void SleepPlainMs(int ms) {
+  if (TapQuiet()) return;
   if (ms > 0) SDL_Delay(static_cast<Uint32>(ms));
   TickFrameClock();
   Pump();
@@ -559,6 +561,7 @@ bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why) {
 }
 
 void SetScreenName(const char* name) {
+  if (TapQuiet()) return;
   S().screen = name;
 }
 
