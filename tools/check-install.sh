@@ -63,13 +63,33 @@ code=$?
 grep -q -- "--no-such-option" "$tmp/err.txt" || fail "an unknown option was not named"
 pass "command line"
 
-# The installed level checker finds nothing to say about the installed levels.
-if "$tree/bin/zirpel-mapcheck" "$tree"/share/zirpel/maps/* >"$tmp/mapcheck.txt" 2>&1 &&
+# The installed level checker finds nothing to say about the installed levels
+# (the author runs beside them are replays, not levels).
+levels=()
+for f in "$tree"/share/zirpel/maps/*; do
+  [[ $f == *.zrp ]] || levels+=("$f")
+done
+if "$tree/bin/zirpel-mapcheck" "${levels[@]}" >"$tmp/mapcheck.txt" 2>&1 &&
   [ ! -s "$tmp/mapcheck.txt" ]; then
   pass "installed levels check clean"
 else
   cat "$tmp/mapcheck.txt"
   fail "zirpel-mapcheck on the installed levels"
+fi
+# Every installed level has its author run beside it, and each one proves its
+# level as installed.
+authors=()
+for f in "${levels[@]}"; do
+  [[ $f == *.mapGame[12] ]] || continue
+  if [ -f "$f.author.zrp" ]; then authors+=("$f.author.zrp"); else fail "no author run for $f"; fi
+done
+if [ ${#authors[@]} -gt 0 ] &&
+  "$tree/bin/zirpel-verify" --levels "$tree/share/zirpel/maps" "${authors[@]}" \
+    >"$tmp/authors.txt" 2>&1; then
+  pass "installed author runs verify (${#authors[@]})"
+else
+  cat "$tmp/authors.txt"
+  fail "zirpel-verify on the installed author runs"
 fi
 
 # --- play the installed tree from a folder without res/ ---------------------

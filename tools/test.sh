@@ -7,8 +7,9 @@
 #   2. the canary: one test made to fail on purpose must be counted as failed;
 #   3. a clang Release build with warnings as errors (building is the check);
 #   4. the clang AddressSanitizer + UndefinedBehaviorSanitizer build running
-#      every unit and end-to-end test but the real-window ones (the level
-#      scripts included), leaks checked, and the soak's one-minute version;
+#      every unit and end-to-end test but the real-window ones and the long
+#      level scripts (LevelsLong/: the first levels' scripts play here too),
+#      leaks checked, and the soak's one-minute version;
 #   5. each fuzz target of that build (PNG, maps, the level checker, settings,
 #      leaderboard, the runner's scripts, replays) for FUZZ_SECONDS (default 30) each;
 #   6. the soak's one-minute version in the dev build (every level played for
@@ -186,7 +187,7 @@ if wants asan; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0
   export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  tests_in asan build-asan -E '^RealWindow\.'
+  tests_in asan build-asan -E '^(RealWindow\.|LevelsLong/)'
   step "soak, 1 simulated minute per level (asan)" \
     build-asan/tools/soak/zirpel-soak --minutes 1 --jobs "$jobs"
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS

@@ -166,6 +166,7 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   j.Int("SelectedMode", g.select.SelectedMode);
   j.Int("HighlightedLevel", g.select.HighlightedLevel);
   j.String("ChosenLevelFile", g.select.ChosenLevelFile);
+  j.Int("LevelListFirstRow", g.select.firstRow);
   j.Int("ParticleCount", static_cast<long long>(g.particles.items.size()));
   j.Int("CreditsPage", g.credits.CreditsPage);
   j.Key("CreditsFade");

@@ -1,8 +1,11 @@
 // Level selection screen and the start of a level.
 #include "frontend/level_select.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "frontend/level_medals.h"
+#include "frontend/level_scroll.h"
 #include "frontend/menu_scene.h"
 #include "frontend/play_screen.h"
 #include "game/frame_view.h"
@@ -64,9 +67,12 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
     const bool follow = sel.pointerMovedBefore || pressed;
     const std::vector<std::string> files = ListLevels(sel.SelectedMode);
     const int rows = files.empty() ? 1 : static_cast<int>(files.size());
-    for (int i = 1; i <= rows; ++i) {
-      Box(view, -0.5f, 1.6f, i, i == sel.HighlightedLevel ? 0.4f : 0.15f);
-      if (follow && InsideLevelBox(i, menu.PointerWorldX, menu.PointerWorldY)) {
+    const int first = ScrollLevelList(sel, game.frame.LastKey, moved,
+                                      PointedScreenRow(menu.PointerWorldX, menu.PointerWorldY),
+                                      rows, plat::UntappedTimer());
+    for (int i = first + 1; i <= std::min(rows, first + VisibleLevelRows()); ++i) {
+      Box(view, -0.5f, 1.6f, i - first, i == sel.HighlightedLevel ? 0.4f : 0.15f);
+      if (follow && InsideLevelBox(i - first, menu.PointerWorldX, menu.PointerWorldY)) {
         sel.HighlightedLevel = i;
       }
     }
@@ -92,10 +98,14 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
   for (int i = 1; i <= rows; ++i) {
     const std::string& file = files[static_cast<std::size_t>(i - 1)];
     const bool held = i == sel.HighlightedLevel && menu.LeftButtonHeld == 1.0f;
-    Label(view, DisplayName(file), -0.4f, static_cast<float>(1.7 - i / 3.0), 1.0f,
-          held ? 0.0f : 1.0f, held ? 0.0f : 1.0f);
+    const int onScreen = ScreenRow(i, sel.firstRow, VisibleLevelRows());
+    if (onScreen != 0)
+      Label(view, DisplayName(file), -0.4f, static_cast<float>(1.7 - onScreen / 3.0), 1.0f,
+            held ? 0.0f : 1.0f, held ? 0.0f : 1.0f);
+    ShowLevelMedal(game, view, file, onScreen);
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
+  ShowMedalCount(game, view, sel.firstRow, rows);
 
   // The highlighted level's best run, when there is one, can be watched
   // (the letter W, wherever the player's layout puts it, or the pad's X).
@@ -178,6 +188,9 @@ void RunLevelSelection(Game& game) {
   sel.pointerSeen = false;
   sel.pointerMovedBefore = false;
   sel.watchChosen = false;
+  sel.firstRow = 0;
+  sel.pointerDriving = false;
+  sel.edgeScrollAt = 0.0;
   FrameView view;
   for (;;) {
     plat::SetScreenName("levelselect");

@@ -24,6 +24,12 @@ struct LevelSelectState {
   int pointerX = 0, pointerY = 0;
   bool pointerMovedBefore = false;
   bool watchChosen = false;  // W: the highlighted level's best run is to be watched
+  // A list longer than the screen scrolls: the rows above the view, whether
+  // the pointer (not a key) moved last, and when a pointer resting on the
+  // view's edge row scrolls next (the timer's seconds; 0: not resting there).
+  int firstRow = 0;
+  bool pointerDriving = false;
+  double edgeScrollAt = 0.0;
 };
 
 struct CreditsState {

@@ -26,6 +26,9 @@ inline const std::string kKeyRight = "\xffM";
 // The pad's X button: the restart question's N, and in the level selection
 // the best run to watch.
 inline const std::string kKeyPadX = "\xffX";
+// The pointer's wheel turned one notch away from the player (up) or towards.
+inline const std::string kKeyWheelUp = "\xff\xf1";
+inline const std::string kKeyWheelDown = "\xff\xf2";
 
 // Set-1 scancodes the game asks about with KeyDown.
 enum Scancode : int {

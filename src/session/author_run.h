@@ -21,5 +21,5 @@ struct AuthorRun {
 // Proves the author run beside levelPath (a path under the levels folder, as
 // the level list gives them) in a game of its own: the caller's game is not
 // touched. A run counts only when it verifies, names this level and was won
-// (a race finished, a survival level survived).
+// (a race finished; a survival run counts for the time it lasted).
 AuthorRun ProveAuthorRun(const std::string& levelPath);

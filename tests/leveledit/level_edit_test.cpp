@@ -40,7 +40,7 @@ TEST(LevelEdit, EveryShippedLevelAndOddTextsComeBackByteForByte) {
       "BallPosition\n[0,1]\r\n\xe4\xf6\xfc note\n  \t\n",
   };
   for (const auto& e : fs::directory_iterator(kSource + "/res/maps"))
-    texts.push_back(Slurp(e.path()));
+    if (e.path().extension() != ".zrp") texts.push_back(Slurp(e.path()));
   for (const std::string& text : texts) {
     const LevelDoc doc = OpenLevel(text, LevelKind::kRace);
     EXPECT_EQ(LevelBytes(doc), text);

@@ -236,7 +236,8 @@ TEST(MapCheck, AFileBeyondTheByteBoundIsNamedWhereTheGameStopsReading) {
 std::vector<std::string> ShippedMaps() {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(kSource + "/res/maps")) {
-    names.push_back(e.path().filename().string());
+    // The author runs beside the levels are replays.
+    if (e.path().extension() != ".zrp") names.push_back(e.path().filename().string());
   }
   std::sort(names.begin(), names.end());
   return names;

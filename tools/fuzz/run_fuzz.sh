@@ -37,7 +37,7 @@ case "$name" in
     cp "$repo"/res/gfx/Particle_*.png "$repo/res/gfx/SphereWhite.png" "$seeds/"
     ;;
   map | mapcheck)
-    cp "$repo"/res/maps/* "$seeds/"
+    cp "$repo"/res/maps/*.map* "$repo"/res/maps/*.startmap "$seeds/"
     cp "$repo"/tests/data/fuzz/map/* "$seeds/"
     ;;
   settings)

@@ -39,12 +39,20 @@ bool ParseScancodeName(const std::string& name, long long& code) {
   return true;
 }
 
+// The named keys of `key`: the extended keys, and the pointer's wheel.
+const std::pair<const char*, const std::string*> kKeyNames[] = {
+    {"ESC", &plat::kKeyEsc},
+    {"ENTER", &plat::kKeyEnter},
+    {"UP", &plat::kKeyUp},
+    {"DOWN", &plat::kKeyDown},
+    {"LEFT", &plat::kKeyLeft},
+    {"RIGHT", &plat::kKeyRight},
+    {"CLOSE", &plat::kKeyClose},
+    {"WHEELUP", &plat::kKeyWheelUp},
+    {"WHEELDOWN", &plat::kKeyWheelDown}};
+
 bool ParseKeyName(const std::string& name, std::string& key) {
-  static const std::pair<const char*, const std::string*> kNames[] = {
-      {"ESC", &plat::kKeyEsc},    {"ENTER", &plat::kKeyEnter}, {"UP", &plat::kKeyUp},
-      {"DOWN", &plat::kKeyDown},  {"LEFT", &plat::kKeyLeft},   {"RIGHT", &plat::kKeyRight},
-      {"CLOSE", &plat::kKeyClose}};
-  for (const auto& [n, k] : kNames) {
+  for (const auto& [n, k] : kKeyNames) {
     if (name == n) {
       key = *k;
       return true;
@@ -239,11 +247,7 @@ std::string DescribeCommands(const std::vector<Command>& script) {
         break;
       case Op::kKey: {
         std::string name = cmd.text;
-        static const std::pair<const char*, const std::string*> kNames[] = {
-            {"ESC", &plat::kKeyEsc},    {"ENTER", &plat::kKeyEnter}, {"UP", &plat::kKeyUp},
-            {"DOWN", &plat::kKeyDown},  {"LEFT", &plat::kKeyLeft},   {"RIGHT", &plat::kKeyRight},
-            {"CLOSE", &plat::kKeyClose}};
-        for (const auto& [n, k] : kNames) {
+        for (const auto& [n, k] : kKeyNames) {
           if (cmd.text == *k) name = n;
         }
         out += "key " + name;

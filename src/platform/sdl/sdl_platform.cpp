@@ -295,6 +295,12 @@ void Pump() {
       case SDL_CONTROLLERAXISMOTION:
         HandlePadAxis(e.caxis);
         break;
+      case SDL_MOUSEWHEEL: {
+        const int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        for (int n = 0; n < std::abs(notches) && n < 8; ++n)
+          S().keys.Push(notches > 0 ? kKeyWheelUp : kKeyWheelDown);
+        break;
+      }
       case SDL_MOUSEBUTTONDOWN:
         if (e.button.button == SDL_BUTTON_LEFT) S().buttonPresses.Press(1);
         if (e.button.button == SDL_BUTTON_RIGHT) S().buttonPresses.Press(2);
