@@ -85,17 +85,21 @@ void ShowLevelMedal(Game& game, FrameView& view, const std::string& levelFile, i
   const Colour c = MedalColour(m.medal);
   view.Text(ViewOp::kTextOnPlane, m.medal == Medal::kNone ? "-" : MedalName(m.medal), 1.7f, y, c.r,
             c.g, c.b);
-  view.Text(ViewOp::kTextOnPlane, "Autor " + Seconds(m.author), 2.3f, y, 0.7f, 0.7f, 0.7f);
+  view.Text(ViewOp::kTextOnPlane, Seconds(m.author), 2.45f, y, 0.7f, 0.7f, 0.7f);
 }
 
 void ShowMedalCount(Game& game, FrameView& view, int firstRow, int rows) {
   const std::string range = LevelListRange(firstRow, rows);
-  if (!range.empty()) view.Text(ViewOp::kTextOnPlane, range, -2.0f, -1.45f, 0.8f, 0.8f, 0.8f);
+  if (!range.empty()) {
+    const std::size_t cut = range.find(" von ");
+    view.Text(ViewOp::kTextOnPlane, range.substr(0, cut), -2.0f, -1.2f, 0.8f, 0.8f, 0.8f);
+    view.Text(ViewOp::kTextOnPlane, range.substr(cut + 1), -2.0f, -1.45f, 0.8f, 0.8f, 0.8f);
+  }
   if (!MedalsShown(game)) return;
   const MedalTable& table = Table(game);
-  view.Text(ViewOp::kTextOnPlane,
-            "Medaillen: " + std::to_string(table.won) + " von " + std::to_string(table.count),
-            -2.0f, 0.7f, 1.0f, 1.0f, 1.0f);
+  view.Text(ViewOp::kTextOnPlane, "Autorzeit", 2.45f, 1.7f, 1.0f, 1.0f, 1.0f);
+  view.Text(ViewOp::kTextOnPlane, "Medaillen: " + std::to_string(table.won), -2.0f, 0.7f, 1.0f,
+            1.0f, 1.0f);
   const Medal kinds[] = {Medal::kGold, Medal::kSilver, Medal::kBronze};
   const int counts[] = {table.gold, table.silver, table.bronze};
   for (int k = 0; k < 3; ++k) {
@@ -104,4 +108,6 @@ void ShowMedalCount(Game& game, FrameView& view, int firstRow, int rows) {
               std::string(MedalName(kinds[k])) + ": " + std::to_string(counts[k]), -2.0f,
               static_cast<float>(0.45 - k * 0.25), c.r, c.g, c.b);
   }
+  view.Text(ViewOp::kTextOnPlane, "(" + std::to_string(table.count) + " Level)", -2.0f, -0.3f, 0.7f,
+            0.7f, 0.7f);
 }
