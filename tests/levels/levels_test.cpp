@@ -115,6 +115,8 @@ TEST(Levels, EnoughLevelsAndEachHasItsObjects) {
     EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(name[0])) &&
                 std::isdigit(static_cast<unsigned char>(name[1])));
     for (unsigned char c : name) EXPECT_LT(c, 0x80);
+    // The hints too: umlauts written out ("ue"), as in every text of the game.
+    for (unsigned char c : Slurp(kSource + "/res/maps/" + name)) ASSERT_LT(c, 0x80) << name;
     MapText map;
     LoadMap(map, kSource + "/res/maps/" + name);
     EXPECT_EQ(map.Line(1), "BallPosition");
