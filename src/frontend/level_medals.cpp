@@ -4,7 +4,6 @@
 #include <map>
 
 #include "frontend/level_scroll.h"
-#include "frontend/level_select.h"
 #include "game/frame_view.h"
 #include "game/game.h"
 #include "platform/platform.h"
@@ -32,7 +31,9 @@ MedalTable& Table(const Game& game) {
   table.levels.clear();
   table.won = table.gold = table.silver = table.bronze = table.count = 0;
   for (std::uint8_t mode = 1; mode <= 2; ++mode) {
-    for (const std::string& file : ListLevels(mode)) {
+    // The level list's own files (as the selection lists them).
+    for (const std::string& file :
+         plat::ListFiles(mode == 2 ? "Res/maps/*.mapGame2" : "Res/maps/*.mapGame1")) {
       const LevelMedal m = MedalOfLevel(table.authors, game.board, file, mode);
       table.levels[file] = m;
       ++table.count;

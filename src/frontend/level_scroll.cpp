@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frontend/level_select.h"
 #include "game/frontend_state.h"
 #include "platform/platform.h"
 
@@ -31,10 +30,10 @@ int ScreenRow(int row, int first, int visible) {
   return row > first && row <= first + visible ? row - first : 0;
 }
 
-int PointedScreenRow(float x, float y) {
+int PointedScreenRow(bool (*insideBox)(int, float, float), float x, float y) {
   const int visible = VisibleLevelRows();
   for (int row = 1; row <= visible; ++row) {
-    if (InsideLevelBox(row, x, y)) return row;
+    if (insideBox(row, x, y)) return row;
   }
   return 0;
 }

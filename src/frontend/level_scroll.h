@@ -20,8 +20,9 @@ int ScrollToShow(int first, int highlighted, int rows, int visible);
 // The screen row (1-based) a list row lies on, 0 when it is not in view.
 int ScreenRow(int row, int first, int visible);
 
-// The screen row of the level boxes the point lies strictly inside, 0 for none.
-int PointedScreenRow(float x, float y);
+// The screen row whose level box (insideBox: the selection's own test) holds
+// the point, 0 for none.
+int PointedScreenRow(bool (*insideBox)(int, float, float), float x, float y);
 
 // One frame of the selection before its rows are drawn: the wheel moves the
 // highlighted row (without wrapping), a pointer that moved onto the view's

@@ -67,9 +67,10 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
     const bool follow = sel.pointerMovedBefore || pressed;
     const std::vector<std::string> files = ListLevels(sel.SelectedMode);
     const int rows = files.empty() ? 1 : static_cast<int>(files.size());
-    const int first = ScrollLevelList(sel, game.frame.LastKey, moved,
-                                      PointedScreenRow(menu.PointerWorldX, menu.PointerWorldY),
-                                      rows, plat::UntappedTimer());
+    const int first =
+        ScrollLevelList(sel, game.frame.LastKey, moved,
+                        PointedScreenRow(InsideLevelBox, menu.PointerWorldX, menu.PointerWorldY),
+                        rows, plat::UntappedTimer());
     for (int i = first + 1; i <= std::min(rows, first + VisibleLevelRows()); ++i) {
       Box(view, -0.5f, 1.6f, i - first, i == sel.HighlightedLevel ? 0.4f : 0.15f);
       if (follow && InsideLevelBox(i - first, menu.PointerWorldX, menu.PointerWorldY)) {

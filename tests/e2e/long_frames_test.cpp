@@ -28,9 +28,13 @@ std::string Slurp(const fs::path& path) {
 using e2e::Crosses;
 using e2e::Segment;
 
+// The levels as they were when the runs were recorded (the shipped ones have
+// changed since, and some are gone).
+const std::string kLevels = kSource + "/tests/data/replays/long-frames/levels";
+
 std::vector<Segment> FixedPlatforms(const std::string& level) {
   MapText map;
-  LoadMap(map, kSource + "/res/maps/" + level);
+  LoadMap(map, kLevels + "/" + level);
   std::vector<Segment> fixed;
   for (const MapPlatform& p : MapObjects(map).platforms) {
     if (p.kind == PlatformKind::Fixed && p.usable) fixed.push_back({p.a.x, p.a.y, p.b.x, p.b.y});
@@ -48,7 +52,7 @@ TEST(LongFrames, RecordedRunsPlayedAgainPassNoFixedPlatform) {
   for (const fs::path& run : runs) {
     SCOPED_TRACE(run.filename().string());
     e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
-    for (const auto& e : fs::directory_iterator(kSource + "/res/maps")) {
+    for (const auto& e : fs::directory_iterator(kLevels)) {
       root.Write("Res/maps/" + e.path().filename().string(), Slurp(e.path()));
     }
     const e2e::RunResult r =

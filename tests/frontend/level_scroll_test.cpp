@@ -27,9 +27,9 @@ TEST(LevelScroll, TwelveRowsShowAndTheViewFollowsTheHighlight) {
   EXPECT_EQ(ScreenRow(14, 2, 12), 12);
   EXPECT_EQ(ScreenRow(15, 2, 12), 0);
   EXPECT_EQ(ScreenRow(2, 2, 12), 0);
-  EXPECT_EQ(PointedScreenRow(0.0f, 1.4f), 1);
-  EXPECT_EQ(PointedScreenRow(0.0f, -2.2f), 12);
-  EXPECT_EQ(PointedScreenRow(2.0f, -2.2f), 0);
+  EXPECT_EQ(PointedScreenRow(InsideLevelBox, 0.0f, 1.4f), 1);
+  EXPECT_EQ(PointedScreenRow(InsideLevelBox, 0.0f, -2.2f), 12);
+  EXPECT_EQ(PointedScreenRow(InsideLevelBox, 2.0f, -2.2f), 0);
   EXPECT_EQ(LevelListRange(0, 12), "");
   EXPECT_EQ(LevelListRange(2, 25), "Level 3 bis 14 von 25");
 }
