@@ -63,7 +63,7 @@ void WriteRunReplays(Game& game) {
     return;
   }
   Replay rp = r.playing;
-  rp.won = game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f;
+  rp.won = game.sim.GameMode == PlayMode::kRace && game.sim.Goal.GoalReached;
   rp.time = game.session.runTime;
   rp.log = plat::TapRecorded();
   rp.track = r.track;
@@ -79,7 +79,7 @@ void WriteRunReplays(Game& game) {
 void LoadGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghost.clear();
-  if (game.sim.GameMode != 1 || !SettingEnabled(game.settings, "Ghost")) return;
+  if (game.sim.GameMode != PlayMode::kRace || !SettingEnabled(game.settings, "Ghost")) return;
   const std::string& level = game.select.ChosenLevelFile;
   if (!HasBestReplay(level)) return;
   Replay best;
@@ -170,7 +170,7 @@ bool BeginSessionReplay(Game& game) {
   Replay& head = r.playing;
   head = Replay();
   head.levelFile = game.select.ChosenLevelFile;
-  head.mode = game.sim.GameMode;
+  head.mode = static_cast<std::uint8_t>(game.sim.GameMode);
   head.bestTime = game.session.BestTime;
   head.particle = SettingsGet(game.settings, "Particle");
   head.particleNumber = SettingsGet(game.settings, "ParticleNumber");
@@ -218,7 +218,7 @@ void ReplayFrame(Game& game) {
     }
     if (endsNow) {
       r.resultSeen = true;
-      r.won = game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f;
+      r.won = game.sim.GameMode == PlayMode::kRace && game.sim.Goal.GoalReached;
       r.time = s.runTime;
       r.resultFrame = frame;
     }
@@ -257,7 +257,8 @@ Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed) {
 void StepGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghostShown = false;
-  if (r.ghost.empty() || game.session.GhostHidden != 0 || game.sim.GameMode != 1) return;
+  if (r.ghost.empty() || game.session.GhostHidden != 0 || game.sim.GameMode != PlayMode::kRace)
+    return;
   const Checkpoint c = GhostAt(r.ghost, ElapsedTime(game.session, game.frame.LastFrameStamp));
   r.ghostShown = true;
   r.ghostX = c.x;

@@ -34,8 +34,8 @@ double Arccos(double w) {
 
 // Ball 1 catches fire on red and is put out on blue.
 void ColourEffect(SimState& sim, ColourWord colour) {
-  if (colour == ColourWord::Red) sim.RedContact = "true";
-  if (colour == ColourWord::Blue) sim.RedContact = "false";
+  if (colour == ColourWord::Red) sim.RedContact = true;
+  if (colour == ColourWord::Blue) sim.RedContact = false;
 }
 void ColourEffect(SimState& sim, const std::string& colour) {
   ColourEffect(sim, ColourWordOf(colour));
@@ -52,14 +52,14 @@ int LiveBalls(const SimState& sim) {
 // A static goal in a race hangs still: it is neither scanned nor integrated.
 bool IsStaticGoalInPlay(const SimState& sim, int i) {
   const GoalState& g = sim.Goal;
-  return i == g.BallIndex() && g.GoalPresent != 0.0f && g.GoalIsRagdoll != 1.0f &&
-         sim.GameMode != 2 && sim.SceneMode != 1;
+  return i == g.BallIndex() && g.GoalPresent && g.GoalIsRagdoll != 1.0f &&
+         sim.GameMode != PlayMode::kSurvival && sim.SceneMode != 1;
 }
 
 // Balls lower in the table meet a static goal only through its sphere entry.
 bool IsStaticGoalPartner(const SimState& sim, int j) {
   const GoalState& g = sim.Goal;
-  return j == g.BallIndex() && g.GoalIsRagdoll != 1.0f && g.GoalPresent == 1.0f;
+  return j == g.BallIndex() && g.GoalIsRagdoll != 1.0f && g.GoalPresent;
 }
 
 // The bounce off a platform body that is neither level nor upright: the ball
@@ -276,7 +276,7 @@ void ExchangeVelocities(SimState& sim) {
 // The static goal of a race is also a white sphere the other balls glance off.
 void EnterStaticGoal(SimState& sim) {
   const GoalState& g = sim.Goal;
-  if (!(g.GoalIsRagdoll == 0.0f && g.GoalPresent == 1.0f)) return;
+  if (!(g.GoalIsRagdoll == 0.0f && g.GoalPresent)) return;
   const int goal = g.BallIndex();
   if (goal < 1 || goal > kMaxBalls) return;
   if (sim.StaticSphereCount < 0) sim.StaticSphereCount = 0;
@@ -316,7 +316,7 @@ void GlanceOffSphere(Ball& ball, const StaticSphere& sphere) {
 void CollideSpheres(SimState& sim) {
   const int count = LiveBalls(sim);
   const int spheres = std::clamp<int>(sim.StaticSphereCount, 0, kMaxStaticSpheres);
-  const bool goalExempt = sim.Goal.GoalPresent == 1.0f;
+  const bool goalExempt = sim.Goal.GoalPresent;
   const int goal = sim.Goal.BallIndex();
   for (int i = 1; i <= count; ++i) {
     if (goalExempt && i == goal) continue;

@@ -101,7 +101,7 @@ bool Teleported(const HeardBall& before, const Ball& now, double dt) {
 Sound HitKind(const SimState& sim, int i) {
   const Ball& b = sim.Balls[static_cast<size_t>(i)];
   const int goal = sim.Goal.BallIndex();
-  const bool staticGoal = sim.Goal.GoalPresent == 1.0f && sim.Goal.GoalIsRagdoll != 1.0f;
+  const bool staticGoal = sim.Goal.GoalPresent && sim.Goal.GoalIsRagdoll != 1.0f;
   for (int j = 1; j <= std::min(sim.BallCount, kMaxBalls); ++j) {
     const Ball& o = sim.Balls[static_cast<size_t>(j)];
     if (j == i || Distance(b.x, b.y, o.x, o.y) > b.radius + o.radius + kTouchReach) continue;
@@ -196,7 +196,8 @@ void HearSceneMap(SoundState& s, const MapText& map, float scale) {
   if (map.revision == h.mapRevision) return;
   const double length = BreakableLength(map);
   const bool reloaded = map.MapLineCount < h.mapLineCount || length > h.breakableLength + 1e-4;
-  if (!reloaded && h.breakableLength - length > 1e-4) HearBreak(s, h.breakableLength - length, scale);
+  if (!reloaded && h.breakableLength - length > 1e-4)
+    HearBreak(s, h.breakableLength - length, scale);
   RememberMap(h, map);
 }
 
@@ -207,7 +208,7 @@ void Rebase(SoundState& s, const Game& g, const char* screen) {
   h = HeardFrame();
   h.screen = screen;
   RememberMap(h, g.map);
-  h.burning = g.sim.RedContact == "true";
+  h.burning = g.sim.RedContact;
   h.menuSelection = g.menu.MenuSelection;
   h.selectedMode = g.select.SelectedMode;
   h.highlightedLevel = g.select.HighlightedLevel;
@@ -230,7 +231,7 @@ void HearPlay(SoundState& s, const Game& g, const PlayEvents& e, double now) {
   // A restart puts everything back: nothing of that is heard as play.
   const bool restarted = e.restarted;
   if (restarted) h.balls[1].known = false;
-  const bool burning = sim.RedContact == "true";
+  const bool burning = sim.RedContact;
   const bool boosting = play && !restarted && e.boosting;
 
   if (play) {

@@ -288,18 +288,18 @@ TEST(StepBalls, Ball1TakesColourFromPlatformsBallsAndSpheres) {
   sim.BallCount = 1;
   sim.Balls[1] = Ball{0.0f, 0.2f, 0.0f, -1.0f, 0.18f, "", 0.0f, 0.0f};
   StepBalls(sim, red, 0.001, kNow);
-  EXPECT_EQ(sim.RedContact, "true");
+  EXPECT_TRUE(sim.RedContact);
   sim.Balls[1].y = 0.2f;
   StepBalls(sim, white, 0.001, kNow);
-  EXPECT_EQ(sim.RedContact, "true");  // white changes nothing
+  EXPECT_TRUE(sim.RedContact);  // white changes nothing
   sim.Balls[1].y = 0.2f;
   StepBalls(sim, blue, 0.001, kNow);
-  EXPECT_EQ(sim.RedContact, "false");
+  EXPECT_FALSE(sim.RedContact);
 
   // Ball 2 on a red platform does not set it.
   SimState two = OneBall(0.0f, 0.2f, 0.0f, -1.0f);
   StepBalls(two, red, 0.001, kNow);
-  EXPECT_EQ(two.RedContact, "false");
+  EXPECT_FALSE(two.RedContact);
 
   // Touching a red ball, then a blue sphere.
   MapText empty;
@@ -307,12 +307,12 @@ TEST(StepBalls, Ball1TakesColourFromPlatformsBallsAndSpheres) {
   balls.Balls[1] = Ball{0.0f, 0.0f, 0.0f, 0.0f, 0.18f, "white", 0.0f, 0.0f};
   balls.Balls[2].colour = "red";
   StepBalls(balls, empty, 0.001, kNow);
-  EXPECT_EQ(balls.RedContact, "true");
+  EXPECT_TRUE(balls.RedContact);
   balls.Balls[2].x = 5.0f;
   balls.StaticSphereCount = 1;
   balls.Spheres[1] = StaticSphere{0.0f, 0.3f, 0.2f, "blue"};
   StepBalls(balls, empty, 0.001, kNow);
-  EXPECT_EQ(balls.RedContact, "false");
+  EXPECT_FALSE(balls.RedContact);
 }
 
 TEST(StepBalls, OverlappingBallsSwapVelocitiesEveryFrame) {
@@ -388,8 +388,8 @@ TEST(StepBalls, AStaticGoalHangsStillInARaceAndActsAsASphere) {
   SimState sim;
   sim.BallCount = 3;
   sim.SceneMode = 0;
-  sim.GameMode = 1;
-  sim.Goal.GoalPresent = 1.0f;
+  sim.GameMode = PlayMode::kRace;
+  sim.Goal.GoalPresent = true;
   sim.Goal.GoalIsRagdoll = 0.0f;
   sim.Goal.GoalBallIndex = 2.0f;
   sim.Balls[1] = Ball{0.0f, 0.0f, 1.0f, 0.0f, 0.18f, "", 0.0f, 0.0f};
@@ -423,7 +423,7 @@ TEST(StepBalls, AStaticGoalHangsStillInARaceAndActsAsASphere) {
 
   // In survival a static goal moves like any ball but still enters a sphere.
   SimState survival = sim;
-  survival.GameMode = 2;
+  survival.GameMode = PlayMode::kSurvival;
   survival.StaticSphereCount = 0;
   StepBalls(survival, empty, 0.01, kNow);
   EXPECT_LT(survival.Balls[2].y, 0.0f);
@@ -437,8 +437,8 @@ TEST(StepBalls, TablesNeverOverflow) {
   for (int i = 1; i <= kMaxBalls; ++i) sim.Balls[i].radius = 0.18f;
   sim.StaticSphereCount = kMaxStaticSpheres;
   sim.SceneMode = 0;
-  sim.GameMode = 1;
-  sim.Goal.GoalPresent = 1.0f;
+  sim.GameMode = PlayMode::kRace;
+  sim.Goal.GoalPresent = true;
   sim.Goal.GoalBallIndex = 2.0f;
   StepBalls(sim, empty, 0.01, kNow);
   EXPECT_EQ(sim.StaticSphereCount, kMaxStaticSpheres);  // no room for the goal
