@@ -20,17 +20,17 @@ enum class ViewOp : std::uint8_t {
   kTranslate,       // f[0..2]
   kPushView,
   kPopView,
-  kWireframe,    // on = i
-  kOpaqueBlend,  // (one, zero)
-  kFadeBlend,    // (source alpha, one minus source alpha)
-  kBalls,        // sims[snapshot], burn time f[0]
-  kGhost,        // at f[0], f[1], radius f[2]
-  kMapObjects,   // maps[snapshot]
-  kGrid,         // centre f[0], f[1]
-  kGoalDisk,     // sims[snapshot]
-  kParticles,    // particles[snapshot]
-  kBurnOverlay,  // margin i
-  kPanel,        // centre y f[0], half sizes f[1], f[2], corner f[3], alpha f[4]
+  kWireframe,      // on = i
+  kOpaqueBlend,    // (one, zero)
+  kFadeBlend,      // (source alpha, one minus source alpha)
+  kBalls,          // sims[snapshot], burn time f[0]
+  kGhost,          // at f[0], f[1], radius f[2]
+  kMapObjects,     // maps[snapshot]
+  kGrid,           // centre f[0], f[1]
+  kGoalDisk,       // sims[snapshot]
+  kParticles,      // particles[snapshot]
+  kBurnOverlay,    // margin i
+  kPanel,          // centre y f[0], half sizes f[1], f[2], corner f[3], alpha f[4]
   kHudBackground,  // energy f[0], most f[1], race won i
   kTextOnPlane,    // text at f[0], f[1] in colour f[2..4]
   kTitleOnPlane,

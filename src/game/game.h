@@ -26,7 +26,7 @@ struct FrameState {
 struct ReplayState {
   bool watching = false;  // a replay plays: nothing is stored or recorded
   bool paced = false;
-  bool quiet = false;  // proving without a screen: see plat::TapReplay
+  bool quiet = false;             // proving without a screen: see plat::TapReplay
   bool holdEnd = false;           // the run's end stays on screen until a key (zirpel --replay)
   Replay playing;                 // watching: the replay; recording: the header so far
   std::vector<Checkpoint> track;  // recording: ball 1 after every frame

@@ -115,7 +115,7 @@ PlayEvents StepPlayFrame(Game& game, const PlayInput& in, FrameView& view) {
 
   const bool burning = sim.RedContact;
   const std::uint64_t mapBefore = game.map.revision;
-  StepBalls(sim, game.map, dt, in.ballClock);
+  events.hits = StepBalls(sim, game.map, dt, in.ballClock);
   events.broke = game.map.revision != mapBefore;
   if (sim.RedContact && !burning) events.fireCaught = true;
   if (!sim.RedContact && burning) events.fireOut = true;

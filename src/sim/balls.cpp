@@ -104,6 +104,15 @@ void BounceOffSlope(Ball& ball, double theta, WorldPoint d, WorldPoint m, WorldP
 // ordered by x; a body break may rewrite the platform's lines. dt is the
 // time this step integrates (a part of a long frame), frameTime the whole
 // frame's: the sparks of a break fly with the ball's motion of the frame.
+// Keeps the harder of a ball's contacts: the change from (vx, vy) to now.
+void NoteHit(FrameHits& hits, HitKind kind, int i, const Ball& ball, double vx, double vy) {
+  const double impact = std::hypot(ball.vx - vx, ball.vy - vy);
+  BallHit& hit = hits[static_cast<std::size_t>(i)];
+  if (!(impact > hit.impact)) return;
+  hit.kind = kind;
+  hit.impact = static_cast<float>(impact);
+}
+
 void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& platform, double dt,
                      double frameTime, double now) {
   Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
@@ -204,7 +213,8 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
 }
 
 // Every platform in line order, including pieces appended during the scan.
-void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTime, double now) {
+void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTime, double now,
+                   FrameHits& hits) {
   const Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
   // A radius beyond the float range (a map's "1e39") would push the ball to
   // infinity; such a ball passes through the platforms instead.
@@ -232,7 +242,9 @@ void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTi
     if (n == count) return;
     const MapPlatform visited = cache->platforms[n];  // the collision may change the cache
     const std::uint64_t revision = map.revision;
+    const double vx = ball.vx, vy = ball.vy;
     CollidePlatform(sim, map, i, visited, dt, frameTime, now);
+    NoteHit(hits, HitKind::kPlatform, i, ball, vx, vy);
     if (map.revision != revision) {
       if (++rewrites > kMaxRewritesPerScan) return;
       cache = &MapObjects(map);
@@ -257,7 +269,7 @@ double CentreDistance(float x1, float y1, float x2, float y2) {
 }
 
 // Touching balls trade their velocities; positions stay.
-void ExchangeVelocities(SimState& sim) {
+void ExchangeVelocities(SimState& sim, FrameHits& hits) {
   const int count = LiveBalls(sim);
   for (int i = 1; i <= count; ++i) {
     for (int j = i + 1; j <= count; ++j) {
@@ -267,6 +279,8 @@ void ExchangeVelocities(SimState& sim) {
       if (CentreDistance(bi.x, bi.y, bj.x, bj.y) < static_cast<double>(bi.radius) + bj.radius) {
         std::swap(bi.vx, bj.vx);
         std::swap(bi.vy, bj.vy);
+        NoteHit(hits, HitKind::kBall, i, bi, bj.vx, bj.vy);
+        NoteHit(hits, HitKind::kBall, j, bj, bi.vx, bi.vy);
         if (i == 1) ColourEffect(sim, bj.colour);
       }
     }
@@ -313,7 +327,7 @@ void GlanceOffSphere(Ball& ball, const StaticSphere& sphere) {
   ball.vy = static_cast<float>(newVy);
 }
 
-void CollideSpheres(SimState& sim) {
+void CollideSpheres(SimState& sim, FrameHits& hits) {
   const int count = LiveBalls(sim);
   const int spheres = std::clamp<int>(sim.StaticSphereCount, 0, kMaxStaticSpheres);
   const bool goalExempt = sim.Goal.GoalPresent;
@@ -326,7 +340,9 @@ void CollideSpheres(SimState& sim) {
       if (CentreDistance(ball.x, ball.y, sphere.x, sphere.y) <
           static_cast<double>(sphere.radius) + ball.radius) {
         if (i == 1) ColourEffect(sim, sphere.colour);
+        const double vx = ball.vx, vy = ball.vy;
         GlanceOffSphere(ball, sphere);
+        NoteHit(hits, HitKind::kSphere, i, ball, vx, vy);
       }
     }
   }
@@ -334,16 +350,17 @@ void CollideSpheres(SimState& sim) {
 
 // One step of the scene over dt seconds of a frame of frameTime seconds;
 // now is the timer at the end of the step.
-void StepScene(SimState& sim, MapText& map, double dt, double frameTime, double now) {
+void StepScene(SimState& sim, MapText& map, double dt, double frameTime, double now,
+               FrameHits& hits) {
   const int count = LiveBalls(sim);
   for (int i = 1; i <= count; ++i) {
     if (IsStaticGoalInPlay(sim, i)) continue;
-    ScanPlatforms(sim, map, i, dt, frameTime, now);
+    ScanPlatforms(sim, map, i, dt, frameTime, now, hits);
     Integrate(sim.Balls[static_cast<std::size_t>(i)], dt);
   }
-  ExchangeVelocities(sim);
+  ExchangeVelocities(sim, hits);
   EnterStaticGoal(sim);
-  CollideSpheres(sim);
+  CollideSpheres(sim, hits);
 }
 
 }  // namespace
@@ -357,7 +374,8 @@ int FrameParts(double dt) {
   return static_cast<int>(parts);
 }
 
-void StepBalls(SimState& sim, MapText& map, double dt, double now) {
+FrameHits StepBalls(SimState& sim, MapText& map, double dt, double now) {
+  FrameHits hits{};
   const int parts = FrameParts(dt);
   const double part = dt / parts;
   // The spheres the map's drawing registered; a static goal joins them once
@@ -365,8 +383,9 @@ void StepBalls(SimState& sim, MapText& map, double dt, double now) {
   const std::int16_t spheres = sim.StaticSphereCount;
   for (int k = 0; k < parts; ++k) {
     sim.StaticSphereCount = spheres;
-    StepScene(sim, map, part, dt, now - (parts - 1 - k) * part);
+    StepScene(sim, map, part, dt, now - (parts - 1 - k) * part, hits);
   }
+  return hits;
 }
 
 void RefillStaticSpheres(SimState& sim, const MapText& map) {

@@ -560,3 +560,47 @@ TEST(StepBalls, TheCacheGivesTheSameSceneAsALiteralReparse) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a step reports each ball ran into, and how hard.
+TEST(StepBalls, ReportsEachBallsHardestContact) {
+  MapText floor = MapOfPlatforms({Platform("Plattform.static", -2.0f, 0.0f, 2.0f, 0.0f)});
+  MapText sphereMap = MapFromLines({"Sphere.static", "[0,0]", "0.5", "white"});
+  MapText empty;
+  struct Case {
+    const char* what;
+    MapText* map;
+    SimState sim;
+    int ball;
+    HitKind kind;
+    float impact;  // below 0: only "more than none"
+  };
+  SimState balls = OneBall(0.1f, 0.0f, -1.0f, 0.5f);
+  balls.Balls[1] = Ball{0.0f, 0.0f, 2.0f, 0.0f, 0.18f, "", 0.0f, 0.0f};
+  SimState onSphere = OneBall(0.0f, 0.6f, 1.0f, -1.0f);
+  RefillStaticSpheres(onSphere, sphereMap);
+  Case cases[] = {
+      {"a landing: vy -2 turned to +2", &floor, OneBall(0.5f, 0.2f, 1.0f, -2.0f), 2,
+       HitKind::kPlatform, 4.0f},
+      {"out of reach", &floor, OneBall(0.5f, 0.27f, 1.0f, -2.0f), 2, HitKind::kNone, 0.0f},
+      {"two balls trade (2,0) and (-1,0.5)", &empty, balls, 1, HitKind::kBall,
+       static_cast<float>(std::hypot(3.0, 0.5))},
+      {"the other ball of the pair", &empty, balls, 2, HitKind::kBall,
+       static_cast<float>(std::hypot(3.0, 0.5))},
+      {"a sphere glances", &sphereMap, onSphere, 2, HitKind::kSphere, -1.0f},
+      {"the parked ball", &floor, OneBall(0.5f, 0.2f, 1.0f, -2.0f), 1, HitKind::kNone, 0.0f},
+  };
+  for (Case& c : cases) {
+    const FrameHits hits = StepBalls(c.sim, *c.map, 0.001, kNow);
+    const BallHit& hit = hits[static_cast<std::size_t>(c.ball)];
+    EXPECT_EQ(hit.kind, c.kind) << c.what;
+    if (c.impact >= 0.0f) {
+      EXPECT_NEAR(hit.impact, c.impact, 1e-4) << c.what;
+    } else {
+      EXPECT_GT(hit.impact, 0.0f) << c.what;
+    }
+  }
+}
+
+}  // namespace
