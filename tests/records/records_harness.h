@@ -121,7 +121,11 @@ Replay Decoded(const std::string& bytes);
 std::string Changed(const std::function<void(Replay&)>& change);
 // A run the stand-in verifier proves: level's file name and hash, its mode,
 // the time (the track's end, and the claim), tag to tell runs apart.
-std::string FakeRun(const std::string& level, float time, const std::string& tag);
+std::string FakeRun(const std::string& level, float time, const std::string& tag,
+                    const std::string& levels = "");
+// The status line's code of whatever the server sends back to raw bytes
+// (0 when it sends nothing within a few seconds).
+int RawExchange(int port, const std::string& bytes);
 
 // Every run on a board (all pages), as the JSON runs.
 std::vector<Json> WholeBoard(const Server& server, const std::string& level,
