@@ -1,0 +1,133 @@
+// The records server's pages in a real browser: Debian's chromium driven by
+// playwright-core. A run submitted under a name shows on its level's page
+// with its time and the name; the download link gives the exact bytes; the
+// run's page names the command that proves it again (and, when the build
+// has zirpel-verify, that command prints the same time).
+//
+//   node tests/records/browser_test.mjs [--screenshot FILE] [--db FILE]
+//
+// Needs ZIRPEL_RECORDS_BIN and ZIRPEL_SOURCE_DIR (CTest sets them);
+// ZIRPEL_VERIFY_BIN when the real verifier is built. --db serves a filled
+// store and --screenshot keeps a picture of a board page.
+import { spawn, execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { chromium } from 'playwright-core';
+
+const args = process.argv.slice(2);
+const option = (name) => {
+  const i = args.indexOf(name);
+  return i >= 0 ? args[i + 1] : undefined;
+};
+const source = process.env.ZIRPEL_SOURCE_DIR;
+const serverBin = process.env.ZIRPEL_RECORDS_BIN;
+const realVerifier = process.env.ZIRPEL_VERIFY_BIN && fs.existsSync(process.env.ZIRPEL_VERIFY_BIN)
+  ? process.env.ZIRPEL_VERIFY_BIN : '';
+const verifier = realVerifier || path.join(source, 'tests/data/records/fake-zirpel-verify');
+const levels = path.join(source, 'res/maps');
+const replay = fs.readFileSync(path.join(source, 'tests/data/replays/race01.zrp'));
+const level = '01 Erste Schritte.mapGame1';
+const name = 'Zirpel-Testerin <3';
+
+let failures = 0;
+const check = (ok, what) => {
+  console.log(`${ok ? 'ok' : 'FAILED'}: ${what}`);
+  if (!ok) failures += 1;
+};
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zirpel-browser-'));
+const db = option('--db') || path.join(work, 'records.sqlite');
+const server = spawn(serverBin, ['--listen', '127.0.0.1:0', '--db', db, '--levels', levels,
+  '--verifier', verifier, '--rate', '0', '--request-rate', '0'],
+  { stdio: ['ignore', 'ignore', 'pipe'] });
+let browser;
+const deadline = setTimeout(() => {
+  console.log('FAILED: the browser test took longer than 100 s');
+  server.kill('SIGKILL');
+  process.exit(1);
+}, 100000);
+
+try {
+  const base = await new Promise((resolve, reject) => {
+    let text = '';
+    server.stderr.on('data', (chunk) => {
+      text += chunk;
+      const m = text.match(/hoert auf (http:\/\/127\.0\.0\.1:\d+)/);
+      if (m) resolve(m[1]);
+    });
+    server.on('exit', (code) => reject(new Error(`zirpel-records ended (${code}): ${text}`)));
+  });
+
+  const answer = await fetch(`${base}/api/runs`, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/octet-stream', 'X-Zirpel-Name': name },
+    body: replay,
+  }).then((r) => r.json());
+  check(answer.status === 'verified', `the run is verified (${JSON.stringify(answer)})`);
+  const time = answer.time;
+
+  const profile = fs.mkdtempSync(path.join(work, 'profile-'));
+  browser = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    acceptDownloads: true,
+    viewport: { width: 1000, height: 760 },
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  const page = browser.pages()[0] || await browser.newPage();
+
+  await page.goto(`${base}/`);
+  check((await page.title()).includes('Weltrekorde'), 'the front page is the world records');
+  const levelRow = page.locator('tr', { hasText: '01 Erste Schritte' }).first();
+  check((await levelRow.innerText()).includes(name), 'the front page names the record holder');
+  await levelRow.locator('a').first().click();
+  await page.waitForURL(/\/level\//);
+  const row = page.locator('tr', { hasText: name }).first();
+  const rowText = await row.innerText();
+  check(rowText.includes(`${time} s`), `the level page shows the time ${time} s`);
+  check(/^\s*1\s/.test(rowText), 'the run is ranked first');
+
+  const [download] = await Promise.all([
+    page.waitForEvent('download'),
+    row.locator('a', { hasText: 'herunterladen' }).click(),
+  ]);
+  const file = path.join(work, download.suggestedFilename());
+  await download.saveAs(file);
+  const got = fs.readFileSync(file);
+  check(Buffer.compare(got, replay) === 0, `the download is the exact bytes (${got.length})`);
+  if (realVerifier) {
+    let out = '';
+    try {
+      out = execFileSync(realVerifier, ['--levels', levels, file]).toString();
+    } catch (e) {
+      out = `${e.stdout}`;
+    }
+    check(out.includes(`${time} s`), `zirpel-verify proves the download again: ${out.trim()}`);
+  }
+
+  await row.locator('a', { hasText: 'ansehen' }).click();
+  await page.waitForURL(/\/run\//);
+  const runText = await page.locator('body').innerText();
+  check(runText.includes(`zirpel-verify ${answer.id}.zrp`), 'the run page names the command');
+  check(runText.includes(name) && runText.includes(time), 'the run page names player and time');
+
+  const shot = option('--screenshot');
+  if (shot) {
+    await page.goto(`${base}/level/${encodeURIComponent(level)}?mode=race`);
+    await page.screenshot({ path: shot, fullPage: false });
+    console.log(`screenshot: ${shot}`);
+  }
+} catch (e) {
+  console.log(`FAILED: ${e.stack || e}`);
+  failures += 1;
+} finally {
+  clearTimeout(deadline);
+  if (browser) await browser.close();
+  server.kill('SIGTERM');
+  await new Promise((resolve) => (server.exitCode !== null ? resolve() : server.on('exit', resolve)));
+  fs.rmSync(work, { recursive: true, force: true });
+}
+console.log(`browser test: ${failures === 0 ? 'passed' : `${failures} failed`}`);
+process.exit(failures === 0 ? 0 : 1);
