@@ -26,6 +26,9 @@ class SqliteDb : public Db {
     Query("PRAGMA journal_mode=WAL", {});
     Query("PRAGMA synchronous=FULL", {});
     Query("PRAGMA foreign_keys=ON", {});
+    // Pages read through the mapped file: every connection shares the
+    // system's cache instead of copying pages into one of its own.
+    Query("PRAGMA mmap_size=1073741824", {});
   }
   ~SqliteDb() override {
     for (auto& [sql, stmt] : cache_) sqlite3_finalize(stmt);

@@ -230,6 +230,11 @@ class RecordsServer {
     std::vector<BoardInfo> gone;
   };
   Listing List();
+  // Every board with its record: read again when older than a second or
+  // when this server committed a run since (another server's runs show
+  // within the second).
+  std::shared_ptr<const std::vector<BoardInfo>> Boards();
+  void BoardsChanged();
   bool IsCurrent(const BoardInfo& b, const LevelSnapshot& snap, long long newest) const;
   void Levels(httplib::Response& res);
   void Index(httplib::Response& res);
@@ -248,6 +253,9 @@ class RecordsServer {
   AddressLimiter submissions_, requests_;
   RefusedAnswers refused_;
   std::atomic<long long> jobCounter_{0};
+  std::mutex boardsMutex_;
+  std::shared_ptr<const std::vector<BoardInfo>> boards_;
+  double boardsRead_ = 0.0;
   VerifyQueue queue_;
 };
 
@@ -401,6 +409,7 @@ void RecordsServer::Submit(const httplib::Request& req, httplib::Response& res) 
     j["rank"] = rank;
     return Dump(j);
   });
+  if (done.kind == CommitOutcome::kCommitted) BoardsChanged();
   if (done.kind == CommitOutcome::kNameTaken) {
     SetError(res, 403, "der Name '" + name + "' gehoert einem anderen Spieler");
     return;
@@ -426,9 +435,33 @@ bool RecordsServer::IsCurrent(const BoardInfo& b, const LevelSnapshot& snap,
          b.key.simulationVersion == newest;
 }
 
+std::shared_ptr<const std::vector<BoardInfo>> RecordsServer::Boards() {
+  {
+    std::lock_guard lock(boardsMutex_);
+    if (boards_ && SteadySeconds() - boardsRead_ < 1.0) return boards_;
+  }
+  const double readAt = SteadySeconds();
+  auto fresh = std::make_shared<const std::vector<BoardInfo>>(store_.Boards());
+  std::lock_guard lock(boardsMutex_);
+  // A commit while reading made these stale already: keep them for this
+  // request only.
+  if (boardsRead_ <= readAt) {
+    boards_ = fresh;
+    boardsRead_ = readAt;
+  }
+  return fresh;
+}
+
+void RecordsServer::BoardsChanged() {
+  std::lock_guard lock(boardsMutex_);
+  boards_.reset();
+  boardsRead_ = SteadySeconds();
+}
+
 RecordsServer::Listing RecordsServer::List() {
   const auto snap = levels_.Now();
-  const std::vector<BoardInfo> boards = store_.Boards();
+  const std::shared_ptr<const std::vector<BoardInfo>> cached = Boards();
+  const std::vector<BoardInfo>& boards = *cached;
   long long newest = 0;
   for (const BoardInfo& b : boards) newest = std::max(newest, b.key.simulationVersion);
   Listing out;
@@ -644,6 +677,7 @@ void RecordsServer::Install(httplib::Server& svr) {
     tNote = RequestNote();
   });
   svr.set_payload_max_length(kMaxReplayBytes);
+  svr.set_tcp_nodelay(true);
   svr.set_read_timeout(10, 0);
   svr.set_write_timeout(10, 0);
   svr.set_keep_alive_timeout(5);

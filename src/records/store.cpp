@@ -15,7 +15,8 @@ constexpr const char* kSchemaSqlite[] = {
     "folded TEXT NOT NULL UNIQUE, key_hash TEXT NOT NULL, claimed_at INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS boards (id INTEGER PRIMARY KEY, level TEXT NOT NULL, "
     "level_sha256 TEXT NOT NULL, simulation_version INTEGER NOT NULL, mode TEXT NOT NULL, "
-    "created_at INTEGER NOT NULL, UNIQUE (level, level_sha256, simulation_version, mode))",
+    "created_at INTEGER NOT NULL, players INTEGER NOT NULL DEFAULT 0, "
+    "UNIQUE (level, level_sha256, simulation_version, mode))",
     "CREATE TABLE IF NOT EXISTS runs (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
     "id TEXT NOT NULL UNIQUE, board_id INTEGER NOT NULL REFERENCES boards (id), "
     "name_id INTEGER NOT NULL REFERENCES names (id), time_text TEXT NOT NULL, "
@@ -33,7 +34,8 @@ constexpr const char* kSchemaPostgres[] = {
     "folded TEXT NOT NULL UNIQUE, key_hash TEXT NOT NULL, claimed_at BIGINT NOT NULL)",
     "CREATE TABLE IF NOT EXISTS boards (id BIGSERIAL PRIMARY KEY, level TEXT NOT NULL, "
     "level_sha256 TEXT NOT NULL, simulation_version BIGINT NOT NULL, mode TEXT NOT NULL, "
-    "created_at BIGINT NOT NULL, UNIQUE (level, level_sha256, simulation_version, mode))",
+    "created_at BIGINT NOT NULL, players BIGINT NOT NULL DEFAULT 0, "
+    "UNIQUE (level, level_sha256, simulation_version, mode))",
     "CREATE TABLE IF NOT EXISTS runs (seq BIGSERIAL PRIMARY KEY, id TEXT NOT NULL UNIQUE, "
     "board_id BIGINT NOT NULL REFERENCES boards (id), "
     "name_id BIGINT NOT NULL REFERENCES names (id), time_text TEXT NOT NULL, "
@@ -109,13 +111,22 @@ long long InsertRun(Db& db, const ProvenRun& run, long long boardId, long long n
   return Int(rows[0][0]);
 }
 
+// The player's best on the board becomes this run when it is better (or
+// the player's first); a first best counts one more player on the board.
 void MoveBest(Db& db, long long boardId, long long nameId, long long seq, double sortKey) {
-  db.Query(
+  const auto inserted = db.Query(
       "INSERT INTO bests (board_id, name_id, run_seq, sort_key) VALUES (?, ?, ?, ?) "
-      "ON CONFLICT (board_id, name_id) DO UPDATE SET run_seq = excluded.run_seq, "
-      "sort_key = excluded.sort_key WHERE excluded.sort_key < bests.sort_key OR "
-      "(excluded.sort_key = bests.sort_key AND excluded.run_seq < bests.run_seq)",
+      "ON CONFLICT (board_id, name_id) DO NOTHING RETURNING run_seq",
       {Sql(boardId), Sql(nameId), Sql(seq), SqlReal(sortKey)});
+  if (!inserted.empty()) {
+    db.Query("UPDATE boards SET players = players + 1 WHERE id = ?", {Sql(boardId)});
+    return;
+  }
+  db.Query(
+      "UPDATE bests SET run_seq = ?, sort_key = ? WHERE board_id = ? AND name_id = ? AND "
+      "(sort_key > ? OR (sort_key = ? AND run_seq > ?))",
+      {Sql(seq), SqlReal(sortKey), Sql(boardId), Sql(nameId), SqlReal(sortKey), SqlReal(sortKey),
+       Sql(seq)});
 }
 
 BoardInfo BoardFromRow(const SqlRow& r) {
@@ -131,8 +142,7 @@ BoardInfo BoardFromRow(const SqlRow& r) {
 }
 
 constexpr const char* kBoardColumns =
-    "SELECT id, level, level_sha256, simulation_version, mode, created_at, "
-    "(SELECT COUNT(*) FROM bests WHERE bests.board_id = boards.id) FROM boards";
+    "SELECT id, level, level_sha256, simulation_version, mode, created_at, players FROM boards";
 
 }  // namespace
 
@@ -439,7 +449,8 @@ void Store::InsertUnproven(const std::vector<ProvenRun>& runs,
       const long long nameId = nameIds[i % nameIds.size()];
       const long long boardId = BoardIdFor(db, run.board, nowMs);
       const long long seq =
-          InsertRun(db, run, boardId, nameId, nowMs + static_cast<long long>(i), "{}");
+          InsertRun(db, run, boardId, nameId,
+                    run.provenAtMs != 0 ? run.provenAtMs : nowMs + static_cast<long long>(i), "{}");
       if (seq != 0) MoveBest(db, boardId, nameId, seq, run.sortKey);
     }
     return 0;

@@ -58,7 +58,8 @@ struct ProvenRun {
   std::string time;      // as the verifier wrote it
   double sortKey = 0.0;  // lower ranks first: the time (race) or minus it
   long long frames = 0;
-  std::string line;  // the verifier's line
+  std::string line;          // the verifier's line
+  long long provenAtMs = 0;  // InsertUnproven only: when (0: now)
 };
 
 // One stored run with everything its page shows.

@@ -355,6 +355,8 @@ TEST_P(RecordsStore, RanksBestsAndNames) {
   // Race: lower first; a worse run keeps the best; ties go to the earlier.
   const auto boards = store.Boards();
   ASSERT_EQ(boards.size(), 2u);
+  EXPECT_EQ(boards[0].players, 3);
+  EXPECT_EQ(boards[1].players, 2);
   const auto race = store.BoardPage(boards[0].id, 0, 50);
   ASSERT_EQ(race.size(), 3u);
   EXPECT_EQ(race[0].name, "Carl");
@@ -401,6 +403,7 @@ TEST_P(RecordsStore, ConcurrentClaimsLeaveOneOwnerAndDistinctRanks) {
   EXPECT_EQ(committed.load(), 10);  // each name had one owner, who got in
   const auto boards = a.Boards();
   ASSERT_EQ(boards.size(), 1u);
+  EXPECT_EQ(boards[0].players, 10);  // counted once each, however the commits raced
   const auto runs = a.BoardPage(boards[0].id, 0, 50);
   ASSERT_EQ(runs.size(), 10u);
   for (std::size_t i = 0; i < runs.size(); ++i)
