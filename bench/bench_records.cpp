@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -195,7 +196,7 @@ int main(int argc, char** argv) {
         r.id = records::Sha256Hex(r.bytes);
         r.board = {l.name, l.sha, kSimulationVersion, l.mode};
         const double x = u(random);
-        const double t = l.mode == "race" ? 4.5 + 14.0 * x * std::sqrt(x) : 8.0 + 140.0 * x * x;
+        const double t = l.mode == "race" ? 4.7 + 14.0 * std::pow(x, 0.9) : 8.0 + 140.0 * x * x;
         char text[32];
         std::snprintf(text, sizeof text, "%.7g", static_cast<double>(static_cast<float>(t)));
         r.time = text;

@@ -14,7 +14,7 @@ nav{margin-bottom:1em;font-size:.95em}
 table{border-collapse:collapse;width:100%}
 th,td{padding:.35em .6em;text-align:left;border-bottom:1px solid #2a3242}
 th{color:#b8c0cc;font-weight:normal;font-size:.9em}
-td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
+td.n,th.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
 tr:nth-child(even) td{background:#171d29}
 .leer{color:#8a93a3}
 .archiv{color:#d9a05b}
@@ -137,8 +137,8 @@ std::string IndexHtml(const std::vector<LevelListing>& levels, const std::vector
       "<p>Jeder Lauf hier wurde vom Server nachgespielt und bewiesen, bevor er in die Liste kam. "
       "Jeden kann man herunterladen und selbst mit <code>zirpel-verify</code> pruefen.</p>\n";
   body +=
-      "<table>\n<tr><th>Level</th><th>Modus</th><th>Weltrekord</th><th>Name</th>"
-      "<th>Spieler</th></tr>\n";
+      "<table>\n<tr><th>Level</th><th>Modus</th><th class=\"n\">Weltrekord</th><th>Name</th>"
+      "<th class=\"n\">Spieler</th></tr>\n";
   if (levels.empty()) {
     body += "<tr><td colspan=\"5\" class=\"leer\">Der Server kennt keine Level.</td></tr>\n";
   }
@@ -183,7 +183,9 @@ std::string BoardHtml(const BoardView& v) {
     body += "<p>" + BoardSummary(*v.board) + ". Beste Zeit jedes Spielers, " +
             (v.mode == "survival" ? "die laengste" : "die kuerzeste") + " zuerst.</p>\n";
   }
-  body += "<table>\n<tr><th>Platz</th><th>Name</th><th>Zeit</th><th>Datum</th><th>Lauf</th></tr>\n";
+  body +=
+      "<table>\n<tr><th class=\"n\">Platz</th><th>Name</th><th class=\"n\">Zeit</th><th>Datum</th>"
+      "<th>Lauf</th></tr>\n";
   if (v.runs.empty()) {
     body += "<tr><td colspan=\"5\" class=\"leer\">" +
             std::string(v.page > 1 ? "Diese Seite ist leer." : "Noch kein bewiesener Lauf.") +

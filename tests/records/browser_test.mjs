@@ -81,13 +81,15 @@ try {
   await page.goto(`${base}/`);
   check((await page.title()).includes('Weltrekorde'), 'the front page is the world records');
   const levelRow = page.locator('tr', { hasText: '01 Erste Schritte' }).first();
-  check((await levelRow.innerText()).includes(name), 'the front page names the record holder');
+  if (!option('--db')) {
+    check((await levelRow.innerText()).includes(name), 'the front page names the record holder');
+  }
   await levelRow.locator('a').first().click();
   await page.waitForURL(/\/level\//);
   const row = page.locator('tr', { hasText: name }).first();
   const rowText = await row.innerText();
   check(rowText.includes(`${time} s`), `the level page shows the time ${time} s`);
-  check(/^\s*1\s/.test(rowText), 'the run is ranked first');
+  if (!option('--db')) check(/^\s*1\s/.test(rowText), 'the run is ranked first');
 
   const [download] = await Promise.all([
     page.waitForEvent('download'),
