@@ -406,6 +406,7 @@ void RecordsLink::SendOne(Entry& entry) {
   client.set_write_timeout(30, 0);
   if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
   client.enable_server_certificate_verification(true);
+  client.set_tcp_nodelay(true);
   httplib::Request req;
   req.method = "POST";
   req.path = url.prefix + "/api/runs";
@@ -482,6 +483,7 @@ void RecordsLink::FetchLevels() {
   client.set_read_timeout(20, 0);
   if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
   client.enable_server_certificate_verification(true);
+  client.set_tcp_nodelay(true);
   std::string body;
   {
     std::lock_guard lock(mutex_);
@@ -538,6 +540,7 @@ void RecordsLink::FetchOne(const std::string& id) {
   client.set_read_timeout(20, 0);
   if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
   client.enable_server_certificate_verification(true);
+  client.set_tcp_nodelay(true);
   std::string body;
   {
     std::lock_guard lock(mutex_);

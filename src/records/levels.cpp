@@ -109,8 +109,9 @@ std::vector<LevelLibrary::Seen> LevelLibrary::Look() const {
 
 std::shared_ptr<const LevelSnapshot> LevelLibrary::Copy(const std::vector<Seen>& seen) {
   auto snap = std::make_shared<LevelSnapshot>();
+  snap->generation = ++generation_;
   if (seen.empty()) return snap;
-  snap->folder = work_ + "/levels-" + std::to_string(++generation_);
+  snap->folder = work_ + "/levels-" + std::to_string(snap->generation);
   std::error_code ignored;
   std::filesystem::remove_all(snap->folder, ignored);
   if (::mkdir(snap->folder.c_str(), 0755) != 0) {

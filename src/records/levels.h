@@ -27,6 +27,7 @@ struct LevelFile {
 };
 
 struct LevelSnapshot {
+  int generation = 0;             // counts the looks that found the folder changed
   std::string folder;             // the copies ("" when there are no levels)
   std::vector<LevelFile> levels;  // sorted by name
   const LevelFile* Find(const std::string& name) const;

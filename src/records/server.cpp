@@ -177,14 +177,14 @@ Json BoardSummaryJson(const BoardInfo& b) {
 // bytes sent again cost no verification. Forgotten when the levels change.
 class RefusedAnswers {
  public:
-  std::optional<std::string> Find(const std::string& id, const void* levels) {
+  std::optional<std::string> Find(const std::string& id, int levels) {
     std::lock_guard lock(mutex_);
     if (levels != levels_) return std::nullopt;
     const auto it = answers_.find(id);
     if (it == answers_.end()) return std::nullopt;
     return it->second;
   }
-  void Keep(const std::string& id, const void* levels, const std::string& answer) {
+  void Keep(const std::string& id, int levels, const std::string& answer) {
     std::lock_guard lock(mutex_);
     if (levels != levels_) {
       answers_.clear();
@@ -201,7 +201,7 @@ class RefusedAnswers {
 
  private:
   std::mutex mutex_;
-  const void* levels_ = nullptr;
+  int levels_ = 0;
   std::map<std::string, std::string> answers_;
   std::deque<std::string> order_;
 };
@@ -350,7 +350,7 @@ void RecordsServer::Submit(const httplib::Request& req, httplib::Response& res) 
     return;
   }
   const std::shared_ptr<const LevelSnapshot> snap = levels_.Now();
-  if (const auto answer = refused_.Find(id, snap.get())) {
+  if (const auto answer = refused_.Find(id, snap->generation)) {
     tNote.outcome = "schon abgelehnt";
     res.status = 200;
     res.set_content(*answer, "application/json; charset=utf-8");
@@ -383,7 +383,7 @@ void RecordsServer::Submit(const httplib::Request& req, httplib::Response& res) 
     j["reason"] = out.reason;
     j["id"] = id;
     const std::string answer = Dump(j);
-    refused_.Keep(id, snap.get(), answer);
+    refused_.Keep(id, snap->generation, answer);
     tNote.outcome = j["status"].get<std::string>();
     res.status = 200;
     res.set_content(answer, "application/json; charset=utf-8");
@@ -731,7 +731,9 @@ int RunServer(const ServerOptions& o, const std::string& version) {
 
   std::unique_ptr<Store> store;
   try {
-    store = std::make_unique<Store>(o.db, o.threads + o.workers + 2);
+    // Connections enough for the reads and the workers' commits, few enough
+    // that several servers stay within a PostgreSQL's default of 100.
+    store = std::make_unique<Store>(o.db, std::min(o.threads, 16) + o.workers + 2);
   } catch (const std::exception& e) {
     LogLine(std::string("zirpel-records: die Datenbank laesst sich nicht oeffnen: ") + e.what());
     return 1;

@@ -22,8 +22,10 @@ struct ServerOptions {
   std::string levels;    // "" until defaulted: the game's installed levels
   std::string verifier;  // "" until defaulted: zirpel-verify beside the server
   int workers = 2;
-  int queue = 32;
-  int threads = 24;
+  // More connections than verifications can wait: a submission beyond the
+  // queue is told to come back (429) instead of waiting for a connection.
+  int queue = 16;
+  int threads = 64;
   std::string tlsCert, tlsKey;
   double rate = 1.0;          // proven submissions a second per address (0: no limit)
   double burst = 30;          // submissions an address may send at once

@@ -281,6 +281,7 @@ int Server::Stop() {
 Reply HttpGet(int port, const std::string& path) {
   httplib::Client client("127.0.0.1", port);
   client.set_connection_timeout(5, 0);
+  client.set_tcp_nodelay(true);
   client.set_read_timeout(60, 0);
   return Finish(client.Get(path));
 }
@@ -289,6 +290,7 @@ Reply HttpPost(int port, const std::string& body,
                const std::map<std::string, std::string>& headers) {
   httplib::Client client("127.0.0.1", port);
   client.set_connection_timeout(5, 0);
+  client.set_tcp_nodelay(true);
   client.set_read_timeout(60, 0);
   client.set_write_timeout(60, 0);
   httplib::Headers h;
