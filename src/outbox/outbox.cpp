@@ -391,6 +391,15 @@ void RecordsLink::SendOne(Entry& entry) {
                    entries_.end());
     return;
   }
+  if (env.server != settings_.server) {
+    // Made for another server: it waits in the outbox until that server is
+    // set again.
+    std::lock_guard lock(mutex_);
+    entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                  [&](const Entry& e) { return e.id == entry.id; }),
+                   entries_.end());
+    return;
+  }
   std::string key;
   const bool haveKey = KeyFor(env.server, env.name, key, why);
   Url url;

@@ -8,7 +8,8 @@
 // there until the server has answered it; then what the server said is
 // kept beside it as <id>.answer and the run leaves the outbox. A send that
 // fails (no network, a busy or broken server) is tried again later, with a
-// growing pause, also after a restart. The player's key for a name is made
+// growing pause, also after a restart; a run made while another server was
+// set waits until that one is set again. The player's key for a name is made
 // here before the first send and kept in the player's config folder; the
 // first run under a free name claims it with that key.
 //
@@ -91,7 +92,7 @@ class RecordsLink {
   // Every answer kept in the outbox folder, by id (read at start and kept
   // up to date).
   std::map<std::string, SentRun> Answers();
-  // Runs in the outbox still waiting for an answer.
+  // Runs in the outbox still waiting for an answer from this server.
   int Waiting();
 
   // Asks for the world records (GET /api/levels) in the background.

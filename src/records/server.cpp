@@ -87,6 +87,20 @@ struct RequestNote {
 };
 thread_local RequestNote tNote;
 
+// The address a request comes from. Behind a proxy on this machine (the
+// connection from loopback) that is the last address the proxy put in
+// X-Forwarded-For; nobody else is believed.
+std::string ClientAddress(const httplib::Request& req) {
+  const bool loopback = req.remote_addr.rfind("127.", 0) == 0 || req.remote_addr == "::1" ||
+                        req.remote_addr.rfind("::ffff:127.", 0) == 0;
+  if (!loopback || !req.has_header("X-Forwarded-For")) return req.remote_addr;
+  const std::string chain = req.get_header_value("X-Forwarded-For");
+  std::string last = chain.substr(chain.rfind(',') == std::string::npos ? 0 : chain.rfind(',') + 1);
+  while (!last.empty() && last.front() == ' ') last.erase(0, 1);
+  while (!last.empty() && last.back() == ' ') last.pop_back();
+  return last.empty() || last.size() > 64 ? req.remote_addr : last;
+}
+
 void SetJson(httplib::Response& res, int status, const Json& j) {
   res.status = status;
   res.set_content(Dump(j), "application/json; charset=utf-8");
@@ -300,7 +314,7 @@ Verification RecordsServer::Verify(const std::string& id, const std::string& byt
 }
 
 void RecordsServer::Submit(const httplib::Request& req, httplib::Response& res) {
-  if (const int wait = submissions_.Take(req.remote_addr, SteadySeconds())) {
+  if (const int wait = submissions_.Take(ClientAddress(req), SteadySeconds())) {
     res.set_header("Retry-After", std::to_string(wait));
     SetError(res, 429,
              "zu viele Laeufe von dieser Adresse; bitte in " + std::to_string(wait) + " s wieder");
@@ -637,7 +651,7 @@ httplib::Server::Handler Guarded(F handler) {
 void RecordsServer::Install(httplib::Server& svr) {
   svr.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     tNote = RequestNote{SteadySeconds(), true, ""};
-    if (const int wait = requests_.Take(req.remote_addr, SteadySeconds())) {
+    if (const int wait = requests_.Take(ClientAddress(req), SteadySeconds())) {
       res.set_header("Retry-After", std::to_string(wait));
       SetError(res, 429, DefaultError(429));
       return httplib::Server::HandlerResponse::Handled;
@@ -668,7 +682,7 @@ void RecordsServer::Install(httplib::Server& svr) {
     const double ms = tNote.started ? (SteadySeconds() - tNote.start) * 1000.0 : 0.0;
     char took[32];
     std::snprintf(took, sizeof took, "%.1fms", ms);
-    std::string line = IsoDate(WallMs()) + " " + Printable(req.remote_addr, 64) + " " +
+    std::string line = IsoDate(WallMs()) + " " + Printable(ClientAddress(req), 64) + " " +
                        Printable(req.method, 16) + " " + Printable(req.target) + " " +
                        std::to_string(res.status) + " " + std::to_string(res.body.size()) + " " +
                        took;

@@ -137,6 +137,16 @@ TEST_F(Outbox, SendsKeepsTheAnswerAndTheKey) {
   EXPECT_TRUE(again.Send(race));
   EXPECT_EQ(again.Waiting(), 0);
   EXPECT_EQ(OutboxFiles("*.zout").size(), 0u);
+  // A run made while another server was set waits for that one.
+  {
+    RecordsLink other(Settings(FreePort()));
+    ASSERT_TRUE(other.Send("fuer den anderen"));
+  }
+  RecordsLink back(Settings(server.port()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(WaitFor([&] { return back.Waiting() == 0; }, 10));
+  EXPECT_EQ(OutboxFiles("*.zout").size(), 1u);
+  EXPECT_EQ(back.Answers().size(), 2u);
 }
 
 TEST_F(Outbox, WaitsForTheServerAcrossRestarts) {

@@ -38,9 +38,12 @@ const check = (ok, what) => {
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zirpel-browser-'));
 const db = option('--db') || path.join(work, 'records.sqlite');
-const server = spawn(serverBin, ['--listen', '127.0.0.1:0', '--db', db, '--levels', levels,
-  '--verifier', verifier, '--rate', '0', '--request-rate', '0'],
-  { stdio: ['ignore', 'ignore', 'pipe'] });
+const serverArgs = ['--listen', '127.0.0.1:0', '--db', db, '--levels', levels,
+  '--verifier', verifier, '--rate', '0', '--request-rate', '0'];
+if (process.env.ZIRPEL_VERIFIER_MEMORY) {
+  serverArgs.push('--verifier-memory', process.env.ZIRPEL_VERIFIER_MEMORY);
+}
+const server = spawn(serverBin, serverArgs, { stdio: ['ignore', 'ignore', 'pipe'] });
 let browser;
 const deadline = setTimeout(() => {
   console.log('FAILED: the browser test took longer than 100 s');
