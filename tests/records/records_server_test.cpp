@@ -586,11 +586,12 @@ INSTANTIATE_TEST_SUITE_P(Stores, RecordsServer, ::testing::Values("sqlite", "pos
 TEST(RecordsServerLoad, ABusyServerAsksClientsToComeBack) {
   rtest::TempDir dir;
   std::vector<std::string> args = rtest::ServerArgs(dir.File("r.sqlite"));
-  for (const char* a : {"--verifier", "", "--workers", "1", "--queue", "1", "--verifier-timeout",
-                        "3", "--rate", "0.2", "--burst", "4"}) {
+  args.push_back("--verifier");
+  args.push_back(rtest::FakeVerifier());
+  for (const char* a : {"--workers", "1", "--queue", "1", "--verifier-timeout", "3", "--rate",
+                        "0.2", "--burst", "4"}) {
     args.push_back(a);
   }
-  args[args.size() - 11] = rtest::FakeVerifier();
   Server s(args, dir.File("server.log"));
   ASSERT_TRUE(s.started()) << rtest::ReadFile(dir.File("server.log"));
   // One verifying, one waiting: the third is told to come back.
