@@ -9,8 +9,10 @@
 //                 [--clients 4] [--workers 2] [--db FILE|postgresql://...]
 //                 [--keep FILE] [--verifier PATH]
 //
-// The verifier is the test stand-in (tests/data/records) unless --verifier
-// names another: a submission's cost is mostly the verifier's.
+// The verifier is the test stand-in (tests/data/records/fake-zirpel-verify)
+// unless --verifier names another: a submission's cost is mostly the
+// verifier's. tests/data/records/instant-verify proves everything at once
+// and so shows the server's own cost.
 #include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>

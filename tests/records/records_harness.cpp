@@ -93,6 +93,10 @@ std::string FakeVerifier() {
   return std::string(ZIRPEL_SOURCE_DIR) + "/tests/data/records/fake-zirpel-verify";
 }
 
+std::string InstantVerifier() {
+  return std::string(ZIRPEL_SOURCE_DIR) + "/tests/data/records/instant-verify";
+}
+
 bool RealVerifier() {
 #ifdef ZIRPEL_VERIFY_BIN
   const char* fake = std::getenv("ZIRPEL_RECORDS_FAKE");

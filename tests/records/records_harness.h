@@ -41,6 +41,8 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string Verifier();
 bool RealVerifier();
 std::string FakeVerifier();
+// A verifier that proves every file at once (a race on the first level).
+std::string InstantVerifier();
 
 // A PostgreSQL cluster of its own: initdb in a temp folder (as an
 // unprivileged user when the test runs as root), listening only on a
