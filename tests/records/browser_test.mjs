@@ -9,11 +9,11 @@
 // Needs ZIRPEL_RECORDS_BIN and ZIRPEL_SOURCE_DIR (CTest sets them);
 // ZIRPEL_VERIFY_BIN when the real verifier is built. --db serves a filled
 // store and --screenshot keeps a picture of a board page.
-import { spawn, execFileSync } from 'node:child_process';
+import {execFileSync, spawn} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
+import {chromium} from 'playwright-core';
 
 const args = process.argv.slice(2);
 const option = (name) => {
@@ -22,8 +22,9 @@ const option = (name) => {
 };
 const source = process.env.ZIRPEL_SOURCE_DIR;
 const serverBin = process.env.ZIRPEL_RECORDS_BIN;
-const realVerifier = process.env.ZIRPEL_VERIFY_BIN && fs.existsSync(process.env.ZIRPEL_VERIFY_BIN)
-  ? process.env.ZIRPEL_VERIFY_BIN : '';
+const realVerifier = process.env.ZIRPEL_VERIFY_BIN && fs.existsSync(process.env.ZIRPEL_VERIFY_BIN) ?
+    process.env.ZIRPEL_VERIFY_BIN :
+    '';
 const verifier = realVerifier || path.join(source, 'tests/data/records/fake-zirpel-verify');
 const levels = path.join(source, 'res/maps');
 const replay = fs.readFileSync(path.join(source, 'tests/data/replays/race01.zrp'));
@@ -38,12 +39,14 @@ const check = (ok, what) => {
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'zirpel-browser-'));
 const db = option('--db') || path.join(work, 'records.sqlite');
-const serverArgs = ['--listen', '127.0.0.1:0', '--db', db, '--levels', levels,
-  '--verifier', verifier, '--rate', '0', '--request-rate', '0'];
+const serverArgs = [
+  '--listen', '127.0.0.1:0', '--db', db, '--levels', levels, '--verifier', verifier, '--rate', '0',
+  '--request-rate', '0'
+];
 if (process.env.ZIRPEL_VERIFIER_MEMORY) {
   serverArgs.push('--verifier-memory', process.env.ZIRPEL_VERIFIER_MEMORY);
 }
-const server = spawn(serverBin, serverArgs, { stdio: ['ignore', 'ignore', 'pipe'] });
+const server = spawn(serverBin, serverArgs, {stdio: ['ignore', 'ignore', 'pipe']});
 let browser;
 const deadline = setTimeout(() => {
   console.log('FAILED: the browser test took longer than 100 s');
@@ -63,10 +66,10 @@ try {
   });
 
   const answer = await fetch(`${base}/api/runs`, {
-    method: 'POST',
-    headers: { 'Content-Type': 'application/octet-stream', 'X-Zirpel-Name': name },
-    body: replay,
-  }).then((r) => r.json());
+                   method: 'POST',
+                   headers: {'Content-Type': 'application/octet-stream', 'X-Zirpel-Name': name},
+                   body: replay,
+                 }).then((r) => r.json());
   check(answer.status === 'verified', `the run is verified (${JSON.stringify(answer)})`);
   const time = answer.time;
 
@@ -75,28 +78,30 @@ try {
     executablePath: '/usr/bin/chromium',
     headless: true,
     acceptDownloads: true,
-    viewport: { width: 1000, height: 760 },
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    viewport: {width: 1000, height: 760},
+    args: [
+      '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'
+    ],
   });
   const page = browser.pages()[0] || await browser.newPage();
 
   await page.goto(`${base}/`);
   check((await page.title()).includes('Weltrekorde'), 'the front page is the world records');
-  const levelRow = page.locator('tr', { hasText: '01 Erste Schritte' }).first();
+  const levelRow = page.locator('tr', {hasText: '01 Erste Schritte'}).first();
   if (!option('--db')) {
     check((await levelRow.innerText()).includes(name), 'the front page names the record holder');
   }
   await levelRow.locator('a').first().click();
   await page.waitForURL(/\/level\//);
-  const row = page.locator('tr', { hasText: name }).first();
+  const row = page.locator('tr', {hasText: name}).first();
   const rowText = await row.innerText();
   check(rowText.includes(`${time} s`), `the level page shows the time ${time} s`);
   if (!option('--db')) check(/^\s*1\s/.test(rowText), 'the run is ranked first');
 
   const [download] = await Promise.all([
     page.waitForEvent('download'),
-    row.locator('a', { hasText: 'herunterladen' }).click(),
+    row.locator('a', {hasText: 'herunterladen'}).click(),
   ]);
   const file = path.join(work, download.suggestedFilename());
   await download.saveAs(file);
@@ -112,7 +117,7 @@ try {
     check(out.includes(`${time} s`), `zirpel-verify proves the download again: ${out.trim()}`);
   }
 
-  await row.locator('a', { hasText: 'ansehen' }).click();
+  await row.locator('a', {hasText: 'ansehen'}).click();
   await page.waitForURL(/\/run\//);
   const runText = await page.locator('body').innerText();
   check(runText.includes(`zirpel-verify ${answer.id}.zrp`), 'the run page names the command');
@@ -121,7 +126,7 @@ try {
   const shot = option('--screenshot');
   if (shot) {
     await page.goto(`${base}/level/${encodeURIComponent(level)}?mode=race`);
-    await page.screenshot({ path: shot, fullPage: false });
+    await page.screenshot({path: shot, fullPage: false});
     console.log(`screenshot: ${shot}`);
   }
 } catch (e) {
@@ -131,8 +136,9 @@ try {
   clearTimeout(deadline);
   if (browser) await browser.close();
   server.kill('SIGTERM');
-  await new Promise((resolve) => (server.exitCode !== null ? resolve() : server.on('exit', resolve)));
-  fs.rmSync(work, { recursive: true, force: true });
+  await new Promise(
+      (resolve) => (server.exitCode !== null ? resolve() : server.on('exit', resolve)));
+  fs.rmSync(work, {recursive: true, force: true});
 }
 console.log(`browser test: ${failures === 0 ? 'passed' : `${failures} failed`}`);
 process.exit(failures === 0 ? 0 : 1);

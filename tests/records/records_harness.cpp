@@ -23,6 +23,8 @@
 #include "platform/sanitizer.h"
 #include "records/pages.h"
 
+extern "C" char** environ;
+
 namespace rtest {
 namespace {
 
@@ -158,18 +160,22 @@ PgCluster::PgCluster() {
                               "' -c fsync=off -c max_connections=300 -c shared_buffers=16MB";
   const std::string stop = as + Quote(bin_ + "/pg_ctl") + " -D " + Quote(data) +
                            " -m immediate stop >/dev/null 2>&1; rm -rf " + Quote(folder_);
-  // The watchdog stops the cluster when this process goes, however it goes.
+  stop_ = stop;
+  // The watchdog stops the cluster when this process goes, however it goes
+  // (a crash, a test runner's kill of every descendant at a timeout): a
+  // shell left behind by its parent, so no longer a descendant, waits for
+  // the pipe's other end to close.
   int fds[2];
   if (::pipe(fds) != 0) {
     why_ = "no pipe";
     return;
   }
-  const std::string script = "read ignored; " + stop;
-  watchdogPid_ = ::fork();
-  if (watchdogPid_ == 0) {
+  const std::string script = "(read ignored <&3; " + stop + ") >/dev/null 2>&1 & exit 0";
+  const pid_t starter = ::fork();
+  if (starter == 0) {
     ::setsid();
-    ::dup2(fds[0], 0);
-    ::close(fds[0]);
+    ::dup2(fds[0], 3);
+    if (fds[0] != 3) ::close(fds[0]);
     ::close(fds[1]);
     ::execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
@@ -177,6 +183,7 @@ PgCluster::PgCluster() {
   ::close(fds[0]);
   watchdog_ = fds[1];
   ::fcntl(watchdog_, F_SETFD, FD_CLOEXEC);
+  ::waitpid(starter, nullptr, 0);
   if (Shell(as + Quote(bin_ + "/pg_ctl") + " -D " + Quote(data) + " -l " +
             Quote(folder_ + "/server.log") + " -w -t 60 -o " + Quote(options) +
             " start >/dev/null 2>&1") != 0) {
@@ -187,8 +194,8 @@ PgCluster::PgCluster() {
 }
 
 PgCluster::~PgCluster() {
+  if (!stop_.empty()) Shell(stop_);
   if (watchdog_ >= 0) ::close(watchdog_);
-  if (watchdogPid_ > 0) ::waitpid(watchdogPid_, nullptr, 0);
 }
 
 std::string PgCluster::NewDatabase() {
@@ -216,6 +223,16 @@ Server::Server(const std::vector<std::string>& args, const std::string& log) {
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // Its work folder goes beside its log, into the test's folder, so a
+  // killed server leaves nothing behind in the system's temp folder.
+  std::vector<std::string> envText;
+  for (char** e = environ; *e; ++e) {
+    if (std::string(*e).rfind("TMPDIR=", 0) != 0) envText.push_back(*e);
+  }
+  envText.push_back("TMPDIR=" + fs::path(log).parent_path().string());
+  std::vector<char*> env;
+  for (std::string& e : envText) env.push_back(e.data());
+  env.push_back(nullptr);
   const std::size_t before = ReadFile(log).size();
   pid_ = ::fork();
   if (pid_ == 0) {
@@ -226,7 +243,7 @@ Server::Server(const std::vector<std::string>& args, const std::string& log) {
       ::dup2(null, 0);
       ::dup2(null, 1);
     }
-    ::execv(argv[0], argv.data());
+    ::execve(argv[0], argv.data(), env.data());
     ::_exit(127);
   }
   // The start-up line names the port.

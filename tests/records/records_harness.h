@@ -60,10 +60,9 @@ class PgCluster {
   bool ok() const { return ok_; }
 
  private:
-  std::string folder_, bin_, user_, why_;
+  std::string folder_, bin_, user_, why_, stop_;
   bool ok_ = false;
   int watchdog_ = -1;  // write end of the pipe the watchdog waits on
-  pid_t watchdogPid_ = -1;
   int databases_ = 0;
 };
 
