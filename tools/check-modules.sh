@@ -63,5 +63,17 @@ for d in src/*/; do
     done < <(grep -rnE '^#include <(GL|SDL|SDL2)/' "$d")
   fi
 done
+
+# No include circle between files either: a header and its source count as
+# one file (src/m/x), and every "#include "m/y.h"" of either is an edge to
+# src/m/y. tsort finds a circle in the edges if there is one.
+edges=$(grep -rnoE '^#include "[a-z_]+/[a-z_0-9/]+\.h"' src --include=*.h --include=*.cpp |
+  sed -E 's#^(src/[^:]*)\.(h|cpp):[0-9]+:\#include "([^"]*)\.h"#\1 src/\3#' |
+  awk '$1 != $2')
+if ! loops=$(tsort <<<"$edges" 2>&1 >/dev/null) || [ -n "$loops" ]; then
+  echo "include circle between files of src/:"
+  echo "$loops"
+  status=1
+fi
 [ "$status" -eq 0 ] && echo "module graph: ok"
 exit "$status"

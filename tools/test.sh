@@ -9,8 +9,8 @@
 #   4. the clang AddressSanitizer + UndefinedBehaviorSanitizer build running
 #      every unit and end-to-end test but the real-window ones (the level
 #      scripts included), leaks checked, and the soak's one-minute version;
-#   5. each fuzz target of that build (PNG, maps, settings, leaderboard, the
-#      runner's scripts, replays) for FUZZ_SECONDS (default 30) each;
+#   5. each fuzz target of that build (PNG, maps, the level checker, settings,
+#      leaderboard, the runner's scripts, replays) for FUZZ_SECONDS (default 30) each;
 #   6. the soak's one-minute version in the dev build (every level played for
 #      one simulated minute, nothing may become non-finite), when step 4 did
 #      not already run it;
@@ -192,7 +192,7 @@ if wants asan; then
   unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 fi
 if wants fuzz; then
-  fuzz_targets=(png map settings leaderboard script replay)
+  fuzz_targets=(png map mapcheck settings leaderboard script replay)
   start=$SECONDS
   cpu_now
   cpu=$CPU_NOW

@@ -103,7 +103,9 @@ std::string HelpText() {
       "  Wiederholungen  Replays/ neben den Bestzeiten: last.zrp, LEVEL.best.zrp\n"
       "\n"
       "Rueckgabewert: 0 am Ende des Spiels, auch nach SIGINT oder SIGTERM (das Spiel\n"
-      "endet mit dem naechsten Bild); 1 ohne Spieldaten; 2 bei einer falschen Option.\n"
+      "endet mit dem naechsten Bild); 1 ohne Spieldaten, ohne Fenster mit OpenGL oder\n"
+      "bei einer Wiederholung, die sich nicht abspielen laesst; 2 bei einer falschen\n"
+      "Option.\n"
       "Mehr in der Anleitung: man 6 zirpel\n";
   return text;
 }

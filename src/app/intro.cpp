@@ -5,8 +5,8 @@
 
 #include "game/game.h"
 #include "platform/platform.h"
-#include "render/front_draw.h"
-#include "render/screen_draw.h"
+#include "game/frame_view.h"
+#include "render/frame_draw.h"
 
 namespace {
 
@@ -37,20 +37,27 @@ bool IntroAlpha(double e, float& alpha) {
 
 void RunIntro(Game& game) {
   const double start = plat::Timer();
-  SetFadeBlend();
+  FrameView view;
+  view.Op(ViewOp::kFadeBlend);
+  DrawFrameView(view, game.video);
   for (;;) {
     plat::SetScreenName("intro");
     if (plat::Timer() - start > kIntroLength) break;
     PollKeyInto(game);
     if (IntroKeyEnds(game.frame.LastKey)) break;
-    ClearFrame();
+    const double now = plat::Timer();
+    view.Reset();
+    view.Clear();
     float alpha = 0.0f;
-    const bool fade = IntroAlpha(plat::Timer() - start, alpha);
-    DrawLogo(game.video, fade, alpha);
+    const bool fade = IntroAlpha(now - start, alpha);
+    view.Logo(fade, alpha);
+    DrawFrameView(view, game.video);
     plat::Present();
     plat::SleepMs(kFrameSleepMs);
   }
   // The menu's first frame expects the resting blend function.
-  SetOpaqueBlend();
+  view.Reset();
+  view.Op(ViewOp::kOpaqueBlend);
+  DrawFrameView(view, game.video);
   plat::SleepMs(kAfterIntroSleepMs);
 }

@@ -1,7 +1,5 @@
 // The logo intro played at start-up when "PlayIntro" is "Enabled": a black
 // lead-in, the logo fading in and out, a black tail; any key cuts it short.
-//
-// Depends on: game (Game), render (logo, frame), platform (keys, clock, present).
 #pragma once
 
 #include <string>

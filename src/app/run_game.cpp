@@ -6,10 +6,13 @@
 
 #include "app/intro.h"
 #include "frontend/menu.h"
+#include "frontend/play_screen.h"
 #include "platform/platform.h"
+#include "render/video.h"
 #include "session/leaderboard.h"
 #include "session/replays.h"
 #include "session/session.h"
+#include "session/watch.h"
 #include "sound/sound.h"
 
 namespace {
@@ -60,43 +63,22 @@ bool FindTheData() {
 // Returns false when no window with a GL context could be had at all.
 bool OpenTheScreen(Game& game, const LaunchOptions& launch) {
   VideoState& v = game.video;
-  const bool fullscreen = launch.fullscreen >= 0
-                              ? launch.fullscreen == 1
-                              : SettingsGet(game.settings, "Fullscreen") == "Enabled";
+  const bool fullscreen =
+      launch.fullscreen >= 0 ? launch.fullscreen == 1 : SettingEnabled(game.settings, "Fullscreen");
   if (plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, fullscreen)) return true;
   // A size the system refuses (far too large, say): the desktop, windowed.
   plat::DesktopSize(v.ScreenWidth, v.ScreenHeight);
   return plat::OpenScreen(v.ScreenWidth, v.ScreenHeight, 32, false);
 }
 
-// Re-runs each replay through the session and says what it found.
+// Proves each replay through the session, stepped without drawing, and
+// says what it found.
 int VerifyReplays(Game& game, const LaunchOptions& launch) {
-  int code = kVerifiedExitCode;
-  const VideoState video = game.video;
-  const SettingsStore settings = game.settings;
-  for (std::size_t i = 0; i < launch.verifyFiles.size(); ++i) {
-    const std::string& name =
-        i < launch.verifyNames.size() ? launch.verifyNames[i] : launch.verifyFiles[i];
-    Replay replay;
-    std::string why;
-    if (!LoadReplay(launch.verifyFiles[i], replay, why)) {
-      plat::ConsoleText(name + ": refused: " + why + "\n");
-      code = kNotVerifiedExitCode;
-      continue;
-    }
-    // Each from the state a fresh game has in its menu.
-    InitGameState(game);
-    game.video = video;
-    game.settings = settings;
-    SetUpMenuScene(game.sim, game.map);
-    game.frame.LastFrameStamp = plat::Timer();
-    game.frame.MenuStartTime = plat::Timer();
-    PlayReplay(game, replay, false);
-    std::string text;
-    if (!JudgeReplay(game, replay, text)) code = kNotVerifiedExitCode;
-    plat::ConsoleText(name + ": " + text + "\n");
-  }
-  return code;
+  const int failures = VerifyReplayFiles(game, launch.verifyNames, launch.verifyFiles,
+                                         [](const VerifiedRun& run, const Replay*) {
+                                           plat::ConsoleText(run.name + ": " + run.text + "\n");
+                                         });
+  return failures == 0 ? kVerifiedExitCode : kNotVerifiedExitCode;
 }
 
 }  // namespace
@@ -109,7 +91,11 @@ int RunGame(Game& game, const LaunchOptions& launch) {
   if (!FindTheData()) return kNoDataExitCode;
   plat::SetWindowTitle("Quobbes Zirpel");
   const bool verifying = !launch.verifyFiles.empty();
-  if (!verifying) SettingsLoad(game.settings, plat::SettingsFile());
+  if (!verifying) {
+    SettingsLoad(game.settings, plat::SettingsFile());
+    // What the game cannot use is said once and left to its default.
+    ReplaceUnusableSettings(game.settings);
+  }
   ChooseScreenSize(game);
   if (verifying) {
     game.video.ScreenWidth = launch.verifyWidth;
@@ -131,18 +117,18 @@ int RunGame(Game& game, const LaunchOptions& launch) {
     std::string why;
     if (!LoadReplay(launch.replayFile, replay, why)) {
       plat::ConsoleWarning("Die Wiederholung " + launch.replayFile +
-                           " laesst sich nicht abspielen: " + why);
+                           " laesst sich nicht abspielen: " + ReplayReasonInGerman(why) + ".");
       return kNotVerifiedExitCode;
     }
-    ReadLeaderboard(game.board, "Res/Leaderboard.dat");
+    ReadLeaderboard(game.board, kLeaderboardPath);
     SetUpMenuScene(game.sim, game.map);
     game.frame.LastFrameStamp = plat::Timer();
     game.frame.MenuStartTime = plat::Timer();
-    PlayReplay(game, replay, true);
+    PlayReplay(game, replay, true, WindowPlayScreen(), launch.replayHoldsEnd);
     return game.exitCode < 0 ? 0 : game.exitCode;
   }
-  if (SettingsGet(game.settings, "PlayIntro") == "Enabled") RunIntro(game);
-  ReadLeaderboard(game.board, "Res/Leaderboard.dat");
+  if (SettingEnabled(game.settings, "PlayIntro")) RunIntro(game);
+  ReadLeaderboard(game.board, kLeaderboardPath);
   SetUpMenuScene(game.sim, game.map);
   game.frame.LastFrameStamp = plat::Timer();
   game.frame.MenuStartTime = plat::Timer();

@@ -1,7 +1,4 @@
 // The program driver: start-up, intro, menu loop.
-//
-// Depends on: game, frontend (menu), session (menu scene, leaderboard), sound
-// (start-up), render, platform.
 #pragma once
 
 #include <string>
@@ -13,6 +10,7 @@
 struct LaunchOptions {
   int fullscreen = -1;     // -1 as the settings say, 0 a window, 1 full screen
   std::string replayFile;  // watch this replay instead of playing
+  bool replayHoldsEnd = true;  // ... and keep its result on screen until a key
   // Check these replays by re-running them (no intro, no menu, no sound) on
   // a screen of verifyWidth x verifyHeight pixels, one line each on
   // standard output.

@@ -2,8 +2,6 @@
 // into one mono stream. The game posts commands into a lock-free queue and
 // never waits; Render runs wherever the samples are pulled (the audio
 // device's thread, or the headless clock) and never waits either.
-//
-// Depends on: audio (synth).
 #pragma once
 
 #include <atomic>

@@ -1,7 +1,5 @@
 // The game's sounds, made from code at start-up: every effect and jingle is
 // synthesised here into a clip of mono samples; no sound file is read.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <cstdint>

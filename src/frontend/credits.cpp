@@ -6,11 +6,10 @@
 #include <cmath>
 #include <iterator>
 
-#include "frontend/menu.h"
+#include "frontend/menu_scene.h"
 #include "game/game.h"
 #include "platform/platform.h"
-#include "render/scene_draw.h"
-#include "render/screen_draw.h"
+#include "render/frame_draw.h"
 #include "sim/balls.h"
 #include "sound/sound.h"
 
@@ -112,18 +111,35 @@ int CreditPageLines(int page, const CreditLine** lines) {
   }
 }
 
-void DrawCreditPage(const VideoState& video, const CreditsState& credits) {
+void ShowCreditPage(FrameView& view, const CreditsState& credits) {
   const CreditLine* lines = nullptr;
   const int count = CreditPageLines(credits.CreditsPage, &lines);
   const float* fade = credits.CreditsFade;
   for (int i = 0; i < count; ++i) {
     const CreditLine& line = lines[i];
-    if (line.title) {
-      DrawTitle(video, line.text, line.x, line.y, fade[0], fade[1], fade[2]);
-    } else {
-      DrawText(video, line.text, line.x, line.y, fade[0], fade[1], fade[2]);
-    }
+    view.Text(line.title ? ViewOp::kTitle : ViewOp::kText, line.text, line.x, line.y, fade[0],
+              fade[1], fade[2]);
   }
+}
+
+bool StepCreditsFrame(Game& game, double ballClock, double rulesClock, FrameView& view) {
+  StepBalls(game.sim, game.map, game.frame.FrameTime, ballClock);
+  view.Balls(game.sim, game.session.BurnTime);
+  RefillStaticSpheres(game.sim, game.map);
+  view.MapObjects(game.map);
+  ApplyCreditsSceneRules(game.sim, game.menu, SettingEnabled(game.settings, "Menu_DroppBalls"),
+                         rulesClock, game.frame.MenuStartTime);
+  StepCreditsFade(game.credits);
+  view.Translate(0.0f, 0.0f, kTextPlane);
+  ShowCreditPage(view, game.credits);
+  // The last page has faded out: this frame is not shown.
+  if (game.credits.CreditsPage >= kCreditsEndPage) {
+    view.PopView();
+    return true;
+  }
+  view.Translate(0.0f, 0.0f, -kTextPlane);
+  view.PopView();
+  return false;
 }
 
 void RunCredits(Game& game) {
@@ -132,34 +148,22 @@ void RunCredits(Game& game) {
   game.frame.MenuStartTime = plat::Timer();
   ResetCredits(game.credits);
 
+  FrameView view;
   for (;;) {
     plat::SetScreenName("credits");
     PollKeyInto(game);
     if (IsLeaveKey(game.frame.LastKey)) break;
-    PushView();
+    view.Reset();
+    view.PushView();
     MeasureFrameTime(game);
-    ClearFrame();
-
-    StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
-    DrawBalls(game.sim, game.video, game.session.BurnTime);
-    RefillStaticSpheres(game.sim, game.map);
-    DrawMapObjects(game.map, game.video);
-    ApplyCreditsSceneRules(game.sim, game.menu,
-                           SettingsGet(game.settings, "Menu_DroppBalls") == "Enabled",
-                           plat::Timer(), game.frame.MenuStartTime);
-    StepCreditsFade(game.credits);
-
-    TranslateView(0.0f, 0.0f, kTextPlane);
-    DrawCreditPage(game.video, game.credits);
-    if (game.credits.CreditsPage >= kCreditsEndPage) {
-      // The last page has faded out: this frame is not shown.
-      PopView();
-      break;
-    }
-    TranslateView(0.0f, 0.0f, -kTextPlane);
+    view.Clear();
+    const double ballClock = plat::Timer();
+    const double rulesClock = plat::Timer();
+    const bool ended = StepCreditsFrame(game, ballClock, rulesClock, view);
+    DrawFrameView(view, game.video);
+    if (ended) break;
     HearFrame(game, "credits");
     plat::Present();
-    PopView();
     plat::SleepMs(10);
   }
   DrainKeys(game);

@@ -1,9 +1,7 @@
 // The credits: four fading pages over the running menu scene.
-//
-// Depends on: game (Game, settings), render (text and scene drawing), sim
-// (StepBalls), frontend/menu (the menu scene's places), sound (the frame's
-// cues), platform.
 #pragma once
+
+#include "game/frame_view.h"
 
 struct Game;
 struct CreditsState;
@@ -45,6 +43,10 @@ struct CreditLine {
 // The lines of page 1..4; an empty list for any other page.
 int CreditPageLines(int page, const CreditLine** lines);
 
-// ---- drawing -------------------------------------------------------------
+// ---- showing -------------------------------------------------------------
 // The current page's lines in the colour of the three fade values.
-void DrawCreditPage(const VideoState& video, const CreditsState& credits);
+void ShowCreditPage(FrameView& view, const CreditsState& credits);
+// One credits frame's step: the menu's scene with the credits' own rules, the
+// fade and the page. Returns true once the last page has faded out (that
+// frame is not shown).
+bool StepCreditsFrame(Game& game, double ballClock, double rulesClock, FrameView& view);

@@ -3,17 +3,17 @@
 
 #include <cmath>
 
-#include "frontend/menu.h"
+#include "frontend/menu_scene.h"
+#include "frontend/play_screen.h"
+#include "game/frame_view.h"
 #include "game/game.h"
 #include "mapfile/map_file.h"
 #include "platform/platform.h"
-#include "render/front_draw.h"
-#include "render/screen_draw.h"
+#include "render/frame_draw.h"
 #include "session/leaderboard.h"
 #include "session/replays.h"
-#include "session/rules.h"
 #include "session/session.h"
-#include "sim/level_objects.h"
+#include "session/watch.h"
 #include "sound/sound.h"
 
 namespace {
@@ -25,25 +25,23 @@ float RowTop(int row) {
   return static_cast<float>(1.9 - row / 3.0);
 }
 
-void DrawBox(float x0, float x1, int row, float grey) {
-  DrawFlatBox(x0, x1, RowBottom(row), RowTop(row), grey);
+void Box(FrameView& view, float x0, float x1, int row, float grey) {
+  view.FlatBox(x0, x1, RowBottom(row), RowTop(row), grey);
 }
 
-void Label(const Game& game, const std::string& text, float x, float y, float r, float g, float b) {
-  DrawTextOnPlane(game.video, text, x, y, r, g, b);
+void Label(FrameView& view, const std::string& text, float x, float y, float r, float g, float b) {
+  view.Text(ViewOp::kTextOnPlane, text, x, y, r, g, b);
 }
 
 bool IsChoiceKey(const Game& game) {
   return game.frame.LastKey == plat::kKeyEnter || game.menu.ClickReleased == 1.0f;
 }
 
-// One frame of the selection; returns whether a choice was made.
-bool SelectionFrame(Game& game) {
+// One selection frame's step, after its key poll and pointer reading;
+// returns whether a choice was made (that frame is not shown).
+bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
   LevelSelectState& sel = game.select;
   MenuState& menu = game.menu;
-  PushView();
-  PollKeyInto(game);
-  const plat::Pointer ptr = plat::ReadPointer();
   const bool wasHeld = menu.LeftButtonHeld == 1.0f;
   TrackPointerButtons(menu, ptr.buttons);
   // A pointer resting over the list (the screen's centre lies on row 5)
@@ -54,11 +52,11 @@ bool SelectionFrame(Game& game) {
   sel.pointerSeen = true;
   sel.pointerX = ptr.x;
   sel.pointerY = ptr.y;
-  ClearFrame();
-  SetOpaqueBlend();
+  view.Clear();
+  view.Op(ViewOp::kOpaqueBlend);
 
   for (int mode = 1; mode <= 2; ++mode) {
-    DrawBox(-2.2f, -0.8f, mode, mode == sel.SelectedMode ? 0.4f : 0.15f);
+    Box(view, -2.2f, -0.8f, mode, mode == sel.SelectedMode ? 0.4f : 0.15f);
   }
   // The level boxes test the pointer of the previous frame: it is converted
   // only after them (and so is its motion).
@@ -67,7 +65,7 @@ bool SelectionFrame(Game& game) {
     const std::vector<std::string> files = ListLevels(sel.SelectedMode);
     const int rows = files.empty() ? 1 : static_cast<int>(files.size());
     for (int i = 1; i <= rows; ++i) {
-      DrawBox(-0.5f, 1.6f, i, i == sel.HighlightedLevel ? 0.4f : 0.15f);
+      Box(view, -0.5f, 1.6f, i, i == sel.HighlightedLevel ? 0.4f : 0.15f);
       if (follow && InsideLevelBox(i, menu.PointerWorldX, menu.PointerWorldY)) {
         sel.HighlightedLevel = i;
       }
@@ -82,11 +80,11 @@ bool SelectionFrame(Game& game) {
   }
   sel.pointerMovedBefore = moved;
 
-  Label(game, sel.SelectedMode == 1 ? "vorhandene Level (Rennen)" : "vorhandene Level (Ueberleben)",
+  Label(view, sel.SelectedMode == 1 ? "vorhandene Level (Rennen)" : "vorhandene Level (Ueberleben)",
         -0.4f, 1.7f, 1.0f, 1.0f, 1.0f);
-  Label(game, "Spielmodi", -2.0f, 1.7f, 1.0f, 1.0f, 1.0f);
-  Label(game, "Rennen", -2.0f, static_cast<float>(1.7 - 1.0 / 3.0), 1.0f, 1.0f, 1.0f);
-  Label(game, "Ueberleben", -2.0f, static_cast<float>(1.7 - 2.0 / 3.0), 1.0f, 1.0f, 1.0f);
+  Label(view, "Spielmodi", -2.0f, 1.7f, 1.0f, 1.0f, 1.0f);
+  Label(view, "Rennen", -2.0f, static_cast<float>(1.7 - 1.0 / 3.0), 1.0f, 1.0f, 1.0f);
+  Label(view, "Ueberleben", -2.0f, static_cast<float>(1.7 - 2.0 / 3.0), 1.0f, 1.0f, 1.0f);
 
   std::vector<std::string> files = ListLevels(sel.SelectedMode);
   if (files.empty()) files.emplace_back();  // one empty row
@@ -94,20 +92,21 @@ bool SelectionFrame(Game& game) {
   for (int i = 1; i <= rows; ++i) {
     const std::string& file = files[static_cast<std::size_t>(i - 1)];
     const bool held = i == sel.HighlightedLevel && menu.LeftButtonHeld == 1.0f;
-    Label(game, DisplayName(file), -0.4f, static_cast<float>(1.7 - i / 3.0), 1.0f,
+    Label(view, DisplayName(file), -0.4f, static_cast<float>(1.7 - i / 3.0), 1.0f,
           held ? 0.0f : 1.0f, held ? 0.0f : 1.0f);
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
 
   // The highlighted level's best run, when there is one, can be watched
-  // (the letter W, wherever the player's layout puts it).
+  // (the letter W, wherever the player's layout puts it, or the pad's X).
   const std::size_t shown = static_cast<std::size_t>(sel.HighlightedLevel - 1);
   if (shown < files.size() && HasBestReplay(files[shown])) {
-    Label(game, "W: beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
-    if (game.frame.LastKey == "w" || game.frame.LastKey == "W") {
+    Label(view, "W (Pad: X): beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
+    const std::string& key = game.frame.LastKey;
+    if (key == "w" || key == "W" || key == plat::kKeyPadX) {
       sel.ChosenLevelFile = files[shown];
       sel.watchChosen = true;
-      PopView();
+      view.PopView();
       return true;
     }
   }
@@ -121,11 +120,19 @@ bool SelectionFrame(Game& game) {
     sel.KeyboardCursor = sel.HighlightedLevel;
   }
 
-  if (IsChoiceKey(game)) {
-    PopView();
-    return true;
-  }
-  PopView();
+  view.PopView();
+  return IsChoiceKey(game);
+}
+
+// One frame of the selection; returns whether a choice was made.
+bool SelectionFrame(Game& game, FrameView& view) {
+  view.Reset();
+  view.PushView();
+  PollKeyInto(game);
+  const plat::Pointer ptr = plat::ReadPointer();
+  const bool chosen = StepSelectionFrame(game, ptr, view);
+  DrawFrameView(view, game.video);
+  if (chosen) return true;
   HearFrame(game, "levelselect");
   plat::Present();
   plat::SleepMs(10);
@@ -171,18 +178,19 @@ void RunLevelSelection(Game& game) {
   sel.pointerSeen = false;
   sel.pointerMovedBefore = false;
   sel.watchChosen = false;
+  FrameView view;
   for (;;) {
     plat::SetScreenName("levelselect");
-    if (!SelectionFrame(game)) continue;
+    if (!SelectionFrame(game, view)) continue;
     if (!sel.watchChosen) break;
     sel.watchChosen = false;
     Replay best;
     std::string why;
     if (LoadReplay(BestReplayPath(sel.ChosenLevelFile), best, why)) {
-      PlayReplay(game, best, true);
+      PlayReplay(game, best, true, WindowPlayScreen());
     } else {
       plat::ConsoleWarning("Die beste Fahrt von " + sel.ChosenLevelFile +
-                           " laesst sich nicht abspielen (" + why + ").");
+                           " laesst sich nicht abspielen: " + ReplayReasonInGerman(why) + ".");
     }
     // Back to the selection as it was left.
     game.sim.BallCount = 1;
@@ -191,5 +199,5 @@ void RunLevelSelection(Game& game) {
     sel.pointerSeen = false;
     DrainKeys(game);
   }
-  StartLevel(game);
+  StartLevel(game, WindowPlayScreen());
 }

@@ -1,9 +1,5 @@
 // Level selection: the two modes on the left, the level files of the mode
 // under choice on the right; choosing a level prepares and plays it.
-//
-// Depends on: game (Game), platform (keys, pointer, listing), frontend (menu
-// pointer helpers), session (leaderboard, session loop), sim (level objects),
-// mapfile (LoadMap), render (text, boxes, frame), sound (the frame's cues).
 #pragma once
 
 #include <string>

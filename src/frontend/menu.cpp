@@ -8,24 +8,18 @@
 
 #include "frontend/credits.h"
 #include "frontend/level_select.h"
+#include "game/frame_view.h"
 #include "game/game.h"
 #include "platform/platform.h"
-#include "render/front_draw.h"
-#include "render/scene_draw.h"
-#include "render/screen_draw.h"
+#include "render/frame_draw.h"
 #include "sim/balls.h"
 #include "sound/sound.h"
 
 namespace {
 
-constexpr int kSelectionMin = -2;
-constexpr int kSelectionMax = 3;
 constexpr int kEntryStart = 2;    // "Spiel starten"
 constexpr int kEntryCredits = 1;  // "Entwickler"
 constexpr int kEntryQuit = 0;     // "Beenden"
-
-// Seconds after entering the menu at which balls 1 to 4 drop.
-constexpr double kMenuDropTimes[kMenuBalls + 1] = {0.0, 1.0, 8.0, 15.0, 22.0};
 
 struct Entry {
   int value;
@@ -38,170 +32,90 @@ constexpr Entry kEntries[] = {
     {kEntryQuit, "Beenden", -0.05f},
 };
 
-// Open bands of the pointer's world y, top to bottom, and the selection
-// each one asks for. Bands 2, 1 and 0 lie on the entry bars.
-struct Band {
-  float low, high;
-  int selection;
-};
-constexpr Band kBands[] = {
-    {1.55f, 2.05f, 3},  {0.95f, 1.45f, 2},    {0.35f, 0.85f, 1},
-    {-0.25f, 0.25f, 0}, {-0.85f, -0.35f, -1}, {-1.45f, -0.95f, -2},
-};
-constexpr float kPointerLeftOf = -1.0f;
-
-// Shows the pointer, reads it and lets it move the selection.
-void HandlePointer(Game& game) {
-  MenuState& menu = game.menu;
-  plat::SetPointerVisible(true);
-  const plat::Pointer pointer = plat::ReadPointer();
-  TrackPointerButtons(menu, pointer.buttons);
-  PointerToWorld(game.video, pointer.x, pointer.y, menu.PointerWorldX, menu.PointerWorldY);
-  menu.MenuSelection =
-      SelectionFromPointer(menu.MenuSelection, menu.PointerWorldX, menu.PointerWorldY);
-}
-
-void RunSceneStep(Game& game) {
-  StepBalls(game.sim, game.map, game.frame.FrameTime, plat::Timer());
-  DrawBalls(game.sim, game.video, game.session.BurnTime);
-  RefillStaticSpheres(game.sim, game.map);
-  DrawMapObjects(game.map, game.video);
-}
-
-// Draws the three entry texts, each followed by its choice test; a chosen
-// sub-screen runs right here. Returns false when "Beenden" ends the program.
-bool DrawEntriesAndChoose(Game& game) {
-  TranslateView(0.0f, 0.0f, kTextPlane);
-  for (const Entry& entry : kEntries) {
-    const bool highlighted = game.menu.MenuSelection == entry.value;
-    DrawText(game.video, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
-    if (!highlighted) continue;
-    if (game.frame.LastKey != plat::kKeyEnter && game.menu.ClickReleased != 1.0f) continue;
-    if (entry.value == kEntryQuit) {
-      game.exitCode = 0;
-      return false;
-    }
-    TranslateView(0.0f, 0.0f, -kTextPlane);
-    if (entry.value == kEntryStart) {
-      RunLevelSelection(game);
-    } else {
-      RunCredits(game);  // drains the key buffer on its way out
-    }
-    // Back from the sub-screen: finish this frame where it was interrupted,
-    // with the menu's own view (a game session leaves its camera behind).
-    plat::SetScreenName("menu");
-    ResetModelView();
-    TranslateView(0.0f, 0.0f, kTextPlane);
-  }
-  return true;
-}
-
 }  // namespace
 
-bool IsLeaveKey(const std::string& key) {
-  return key == plat::kKeyEsc || key == plat::kKeyClose;
+MenuInput ReadMenuInput() {
+  MenuInput in;
+  plat::SetPointerVisible(true);
+  in.pointer = plat::ReadPointer();
+  in.ballClock = plat::Timer();
+  in.rulesClock = plat::Timer();
+  return in;
 }
 
-int MoveMenuCursor(int selection, const std::string& key) {
-  if (key == plat::kKeyDown) {
-    selection -= 1;
-    if (selection < kSelectionMin) selection = kSelectionMax;
-  } else if (key == plat::kKeyUp) {
-    selection += 1;
-    if (selection > kSelectionMax) selection = kSelectionMin;
-  }
-  return selection;
-}
+int StepMenuFrame(Game& game, const MenuInput& in, FrameView& view) {
+  MenuState& menu = game.menu;
+  menu.MenuSelection = MoveMenuCursor(menu.MenuSelection, game.frame.LastKey);
+  TrackPointerButtons(menu, in.pointer.buttons);
+  PointerToWorld(game.video, in.pointer.x, in.pointer.y, menu.PointerWorldX, menu.PointerWorldY);
+  menu.MenuSelection =
+      SelectionFromPointer(menu.MenuSelection, menu.PointerWorldX, menu.PointerWorldY);
+  view.Op(ViewOp::kTitleImage);
+  StepBalls(game.sim, game.map, game.frame.FrameTime, in.ballClock);
+  view.Balls(game.sim, game.session.BurnTime);
+  RefillStaticSpheres(game.sim, game.map);
+  view.MapObjects(game.map);
+  ApplyMenuSceneRules(game.sim, menu, SettingEnabled(game.settings, "Menu_DroppBalls"),
+                      in.rulesClock, game.frame.MenuStartTime);
+  view.Op(ViewOp::kEntryBars, menu.MenuSelection);
 
-void TrackPointerButtons(MenuState& menu, int buttons) {
-  const bool leftAlone = buttons == 1;
-  menu.ClickReleased = (menu.LeftButtonHeld == 1.0f && !leftAlone) ? 1.0f : 0.0f;
-  menu.LeftButtonHeld = leftAlone ? 1.0f : 0.0f;
-}
-
-void PointerToWorld(const VideoState& video, int px, int py, float& mx, float& my) {
-  if (video.PixelsPerUnitX == 0.0f || video.PixelsPerUnitY == 0.0f) {
-    mx = 0.0f;
-    my = 0.0f;
-    return;
-  }
-  const double xPixels = std::nearbyint(px - video.ScreenWidth / 2.0);
-  const double yPixels = std::nearbyint(video.ScreenHeight / 2.0 - py);
-  mx = static_cast<float>(xPixels / video.PixelsPerUnitX);
-  my = static_cast<float>(yPixels / video.PixelsPerUnitY);
-}
-
-int SelectionFromPointer(int selection, float mx, float my) {
-  if (!(mx < kPointerLeftOf)) return selection;
-  for (const Band& band : kBands) {
-    if (my > band.low && my < band.high) return band.selection;
-  }
-  return selection;
-}
-
-void ApplyMenuSceneRules(SimState& sim, MenuState& menu, bool dropsEnabled, double now,
-                         double menuStart) {
-  // A ball that left the map (or whose position broke down) starts over.
-  const int count = std::clamp(sim.BallCount, 0, kMaxBalls);
-  for (int i = 1; i <= count; ++i) {
-    Ball& ball = sim.Balls[i];
-    if (!(ball.y >= kFallenBelowY) || !std::isfinite(ball.x)) {
-      SetBallAt(ball, kDropPointX, kDropPointY);
+  // The three entry texts, each followed by its choice test.
+  int chosen = -1;
+  view.Translate(0.0f, 0.0f, kTextPlane);
+  for (const Entry& entry : kEntries) {
+    const bool highlighted = menu.MenuSelection == entry.value;
+    view.Text(ViewOp::kText, entry.text, highlighted ? -2.3f : -2.8f, entry.y, 0.0f, 0.0f, 1.0f);
+    if (!highlighted || chosen >= 0) continue;
+    if (game.frame.LastKey != plat::kKeyEnter && menu.ClickReleased != 1.0f) continue;
+    chosen = entry.value;
+    if (entry.value == kEntryQuit) {
+      view.PopView();
+      return chosen;
     }
+    view.Translate(0.0f, 0.0f, -kTextPlane);
+    view.Mark();
+    // Back from the sub-screen: the frame goes on where it was interrupted,
+    // with the menu's own view (a game session leaves its camera behind).
+    view.ResetModelView();
+    view.Translate(0.0f, 0.0f, kTextPlane);
   }
-  for (int i = 1; i <= kMenuBalls; ++i) {
-    if (menu.BallDropped[i] == 0) SetBallAt(sim.Balls[i], MenuHoldX(i), kMenuHoldY);
-  }
-  if (dropsEnabled) {
-    const double elapsed = now - menuStart;
-    for (int i = 1; i <= kMenuBalls; ++i) {
-      if (elapsed > kMenuDropTimes[i] && menu.BallDropped[i] == 0) {
-        SetBallAt(sim.Balls[i], kDropPointX, kDropPointY);
-        menu.BallDropped[i] = 1;
-      }
-    }
-  }
-  for (int i = 2; i <= kMenuBalls; ++i) {
-    Ball& ball = sim.Balls[i];
-    if (now - ball.lastDampTime > kDampInterval) {
-      ball.lastDampTime = static_cast<float>(now);
-      ball.vx = static_cast<float>(ball.vx * kDampFactor);
-      ball.vy = static_cast<float>(ball.vy * kDampFactor);
-    }
-  }
+  view.Translate(0.0f, 0.0f, -kTextPlane);
+  view.Finish();
+  view.PopView();
+  return chosen;
 }
 
 void RunMainMenu(Game& game) {
+  FrameView view;
   for (;;) {
     plat::SetScreenName("menu");
-    PushView();
+    view.Reset();
+    view.PushView();
     PollKeyInto(game);
     if (IsLeaveKey(game.frame.LastKey)) {
-      PopView();
       game.exitCode = 0;
       return;
     }
     MeasureFrameTime(game);
-    ClearFrame();
-
-    game.menu.MenuSelection = MoveMenuCursor(game.menu.MenuSelection, game.frame.LastKey);
-    HandlePointer(game);
-    DrawTitleImage(game.video);
-    RunSceneStep(game);
-    ApplyMenuSceneRules(game.sim, game.menu,
-                        SettingsGet(game.settings, "Menu_DroppBalls") == "Enabled", plat::Timer(),
-                        game.frame.MenuStartTime);
-    DrawEntryBars(game.menu.MenuSelection);
-    if (!DrawEntriesAndChoose(game)) {
-      PopView();
+    view.Clear();
+    const MenuInput input = ReadMenuInput();
+    const int chosen = StepMenuFrame(game, input, view);
+    std::size_t drawn = DrawFrameView(view, game.video);
+    if (chosen == kEntryQuit) {
+      game.exitCode = 0;
       return;
     }
-
-    TranslateView(0.0f, 0.0f, -kTextPlane);
-    FinishFrame();
+    if (chosen == kEntryStart || chosen == kEntryCredits) {
+      if (chosen == kEntryStart) {
+        RunLevelSelection(game);
+      } else {
+        RunCredits(game);  // drains the key buffer on its way out
+      }
+      plat::SetScreenName("menu");
+      drawn = DrawFrameView(view, game.video, drawn);
+    }
     HearFrame(game, "menu");
     plat::Present();
-    PopView();
     plat::SleepMs(1);
   }
 }

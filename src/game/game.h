@@ -1,9 +1,6 @@
 // The program-wide state: one plain struct per subsystem, gathered here,
 // and the frame helpers every screen shares. Screens take the whole Game;
 // the rules and physics take only their parts.
-//
-// Depends on: render (video state), replay (files), sim, world, platform (keys,
-// clock).
 #pragma once
 
 #include <string>
@@ -13,7 +10,7 @@
 #include "game/session_state.h"
 #include "game/settings.h"
 #include "game/sound_state.h"
-#include "render/video.h"
+#include "game/video_state.h"
 #include "replay/replay_file.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
@@ -29,6 +26,8 @@ struct FrameState {
 struct ReplayState {
   bool watching = false;  // a replay plays: nothing is stored or recorded
   bool paced = false;
+  bool quiet = false;  // proving without a screen: see plat::TapReplay
+  bool holdEnd = false;           // the run's end stays on screen until a key (zirpel --replay)
   Replay playing;                 // watching: the replay; recording: the header so far
   std::vector<Checkpoint> track;  // recording: ball 1 after every frame
   bool runEnded = false;          // the current run's end was seen
@@ -66,7 +65,7 @@ struct Game {
   int exitCode = -1;  // >= 0 once the program is to end
 };
 
-// Initial values of the program-wide variables (start-up step 3).
+// The program-wide state at its start values, as the game begins.
 void InitGameState(Game& game);
 
 // Polls one key string into LastKey.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "sim/particles.h"
 #include "world/map.h"
 
 namespace {
@@ -25,6 +26,26 @@ int RoundToInt(double value) {
   if (r <= static_cast<double>(std::numeric_limits<int>::min()))
     return std::numeric_limits<int>::min();
   return static_cast<int>(r);
+}
+
+// A plain decimal number from lo to hi, blanks around it allowed: "35",
+// " 80", "12.5"; not "", "abc", "35abc", "1e3" or "&H20".
+bool PlainNumberWithin(const std::string& value, double lo, double hi) {
+  const std::string text = TrimBlanks(value);
+  std::size_t i = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+  std::size_t digits = 0, points = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] >= '0' && text[i] <= '9') {
+      ++digits;
+    } else if (text[i] == '.' && points == 0) {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  const double number = ParseNumber(text);
+  return number >= lo && number <= hi;
 }
 
 }  // namespace
@@ -93,4 +114,46 @@ void ParseDisplay(const std::string& value, int& width, int& height) {
   }
   width = RoundToInt(ParseNumber(value.substr(0, x)));
   height = RoundToInt(ParseNumber(value.substr(x + 1)));
+}
+
+bool SettingEnabled(const SettingsStore& store, const std::string& key) {
+  return SettingsGet(store, key) == kEnabled;
+}
+
+std::vector<std::string> ReplaceUnusableSettings(SettingsStore& store) {
+  struct Rule {
+    const char* key;
+    const char* fallback;  // what the game takes without the line
+    const char* usable;    // what the line should say, for the message
+    const char* taken;     // what the game does instead
+  };
+  static const Rule kRules[] = {
+      {"Display", "Auto", "Auto oder Breite x Hoehe wie 1280x800", "die Groesse des Bildschirms"},
+      {"SoundVolume", "80", "eine Zahl von 0 bis 100", "80"},
+      {"ParticleNumber", "0", "eine Zahl von 0 bis 100", "0 (keine Funken)"},
+  };
+  std::vector<std::string> said;
+  for (const Rule& rule : kRules) {
+    bool present = false;
+    for (int i = 0; i < store.count; ++i) present = present || store.keys[i] == rule.key;
+    if (!present) continue;
+    const std::string value = SettingsGet(store, rule.key);
+    bool usable = false;
+    if (rule.key == std::string("Display")) {
+      int width = 0, height = 0;
+      ParseDisplay(value, width, height);
+      usable = value == "Auto" || (width > 0 && height > 0);
+    } else if (rule.key == std::string("SoundVolume")) {
+      usable = PlainNumberWithin(value, 0.0, 100.0);
+    } else {
+      usable = PlainNumberWithin(value, 0.0, kMaxParticleNumber);
+    }
+    if (usable) continue;
+    SettingsSet(store, rule.key, rule.fallback);
+    said.push_back("Die Einstellung " + std::string(rule.key) + "=" + value +
+                   " ist unbrauchbar (erwartet: " + rule.usable + "); das Spiel nimmt " +
+                   rule.taken + ".");
+    plat::ConsoleWarning(said.back());
+  }
+  return said;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct SettingsStore {
   static constexpr int kCapacity = 11;
@@ -23,5 +24,17 @@ int SettingsSet(SettingsStore& store, const std::string& key, const std::string&
 // Writes every entry as key=value CR LF to the current file.
 int SettingsSave(SettingsStore& store, const std::string& fileName);
 
+// The value that switches a setting on; any other value, or none, is off.
+inline const std::string kEnabled = "Enabled";
+// Whether the key's value is "Enabled".
+bool SettingEnabled(const SettingsStore& store, const std::string& key);
+
 // "Display" as width "x" height; "1024" gives 0 by 1024.
 void ParseDisplay(const std::string& value, int& width, int& height);
+
+// Right after loading: a "Display", "SoundVolume" or "ParticleNumber" value
+// the game cannot use (no size, a volume outside 0 to 100, a spark number
+// outside 0 to 100) is replaced by what the game takes without the line
+// ("Auto", "80", "0"), and said on standard error in German, one line per
+// value. Returns those lines. Missing keys and usable values stay untouched.
+std::vector<std::string> ReplaceUnusableSettings(SettingsStore& store);

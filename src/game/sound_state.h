@@ -1,7 +1,5 @@
 // What the game's ears keep between frames: the sound switch, the mixer
 // and what the previous frame showed.
-//
-// Depends on: audio (synth, mixer).
 #pragma once
 
 #include <cstdint>
@@ -27,13 +25,8 @@ struct HeardFrame {
   std::uint64_t mapRevision = 0;
   int mapLineCount = 0;
   double breakableLength = 0.0;  // destructible platforms, world units
-  int hintsWaiting = 0;          // "Output.text" objects not yet fired
   bool burning = false;
   bool boosting = false;
-  float energy = 0.0f;
-  float burnTime = 0.0f;
-  float goalReached = 0.0f;
-  int runLost = 0;
   int menuSelection = 0;
   int selectedMode = 0;
   int highlightedLevel = 0;

@@ -163,15 +163,17 @@ bool IsFile(const std::string& gamePath) {
 std::vector<std::string> SplitTextLines(const std::string& text, const TextLimits& limits,
                                         bool* cut) {
   std::vector<std::string> lines;
-  bool wasCut = false;
+  // Bytes past maxBytes are left out, as a file's are when it is read.
+  bool wasCut = text.size() > limits.maxBytes;
+  const size_t size = wasCut ? limits.maxBytes : text.size();
   size_t start = 0;
-  while (start < text.size()) {
+  while (start < size) {
     if (lines.size() >= limits.maxLines) {
       wasCut = true;
       break;
     }
     size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos || end > size) end = size;
     size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
     if (stop - start > limits.maxLineBytes) {

@@ -87,6 +87,7 @@ void PadMapping::Button(PadButton button, bool down, double now, PadOutput& out)
       out.presses.push_back(kScanY);
       break;
     case PadButton::kX:
+      out.keys.push_back(kKeyPadX);
       out.presses.push_back(kScanN);
       break;
     default:

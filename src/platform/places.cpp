@@ -29,6 +29,7 @@ struct Places {
   bool portable = true;      // the player's files stay in the data folder
   std::string playerFolder;  // $XDG_DATA_HOME/zirpel ("" without a home)
   std::string configFile;    // $XDG_CONFIG_HOME/zirpel/settings.ini
+  std::string levelsFolder;  // proving replays: the only place of "Res/maps/"
 };
 
 Places& P() {
@@ -127,6 +128,13 @@ HostCandidates CandidatesFor(const std::string& gamePath) {
   const Places& p = P();
   std::string first, rest;
   if (!p.set || !SplitRes(gamePath, first, rest)) return c;
+  if (!p.levelsFolder.empty()) {
+    const size_t slash = rest.find('/');
+    if (SameNoCase(rest.substr(0, slash), "maps") && slash != std::string::npos) {
+      c.paths.push_back(Join(p.levelsFolder, rest.substr(slash + 1)));
+    }
+    return c;
+  }
   for (const char* name : kPlayerFiles) {
     if (!SameNoCase(rest, name) || p.portable) continue;
     if (!p.playerFolder.empty()) {
@@ -212,7 +220,7 @@ bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried) {
     if (!p.playerFolder.empty()) p.playerFolder = Join(p.playerFolder, "zirpel");
     const std::string config = XdgFolder(in.configHome, in.home, ".config");
     p.configFile = config.empty() ? std::string() : Join(config, "zirpel/settings.ini");
-    // The player's files stay where the game has always written them when
+    // The player's files stay beside the data (a portable copy) when
     // it may write there: the folder that holds the leaderboard.
     const std::string boardDir =
         cand.keepsResName ? host::WalkNoCase(Join(cand.resParent, "Res")) : cand.folder;
@@ -226,6 +234,14 @@ bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried) {
 
 void ForgetPlaces() {
   P() = Places();
+}
+
+void UseLevelsFolder(const std::string& dir) {
+  ForgetPlaces();
+  Places& p = P();
+  p.set = true;
+  p.levelsFolder = dir.empty() ? "." : dir;
+  p.folder = p.levelsFolder;
 }
 
 std::string DataFolder() {

@@ -23,6 +23,9 @@ inline const std::string kKeyUp = "\xffH";
 inline const std::string kKeyDown = "\xffP";
 inline const std::string kKeyLeft = "\xffK";
 inline const std::string kKeyRight = "\xffM";
+// The pad's X button: the restart question's N, and in the level selection
+// the best run to watch.
+inline const std::string kKeyPadX = "\xffX";
 
 // Set-1 scancodes the game asks about with KeyDown.
 enum Scancode : int {
@@ -192,7 +195,7 @@ std::vector<std::string> ListFiles(const std::string& pattern);
 // Game paths under "Res/" (any case) name the game's data folder, wherever
 // it is. FindPlaces looks for it in this order and takes the first folder
 // that holds the game's pictures (a gfx folder with PNG files in it):
-//   1. res/ in the working directory (a portable copy, as it always was),
+//   1. res/ in the working directory (a portable copy),
 //   2. res/ beside the executable,
 //   3. ../share/zirpel/ from the executable (an installed tree, movable),
 //   4. the folder named by ZIRPEL_DATA_DIR.
@@ -219,6 +222,9 @@ PlaceInputs PlaceInputsFromProcess();
 // holds the pictures; game paths then stay relative to the working directory.
 bool FindPlaces(const PlaceInputs& in, std::vector<std::string>& tried);
 void ForgetPlaces();  // back to paths relative to the working directory
+// For proving replays: "Res/maps/NAME" is DIR/NAME and nothing else; no
+// other game path under "Res/" leads anywhere.
+void UseLevelsFolder(const std::string& dir);
 
 // The host folder the data was found in ("" before FindPlaces).
 std::string DataFolder();
@@ -306,7 +312,11 @@ bool TapOverflowed();
 // presented, or at the first mismatch, or when the watcher presses Esc or
 // closes the window, the next PollKey answers with the close key once and
 // every reading after that goes to the backend again.
-void TapReplay(const TapLog& log, bool paced);
+// Quiet (never paced): a proof inside a running game. Presents and sleeps
+// leave the backend alone, so the window, the runner's script and the clock
+// the player sees do not move while it runs.
+void TapReplay(const TapLog& log, bool paced, bool quiet = false);
+bool TapQuiet();  // a quiet replay is under way
 void TapStop();
 long long TapFrames();             // frames closed since recording/replaying began
 bool TapReplayDone();              // every recorded frame was presented

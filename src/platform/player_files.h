@@ -1,8 +1,6 @@
 // The player's own folders beyond the data folder's game paths, and the
 // few file operations the world records' outbox needs beside those of
 // platform.h.
-//
-// Depends on: nothing (platform.h's places).
 #pragma once
 
 #include <string>

@@ -111,6 +111,7 @@ struct Tap {
   // Replaying.
   std::size_t cursor = 0;
   bool paced = false;
+  bool quiet = false;      // a proof: nothing reaches the screen, no own keys
   bool ended = false;      // done, mismatched or left: the close key is due
   bool closeSent = false;  // ... and was given
   bool done = false;
@@ -234,12 +235,13 @@ bool TapOverflowed() {
   return T().overflowed;
 }
 
-void TapReplay(const TapLog& log, bool paced) {
+void TapReplay(const TapLog& log, bool paced, bool quiet) {
   Tap& t = T();
   t = Tap();
   t.mode = TapMode::kReplaying;
   t.log = log;
   t.paced = paced;
+  t.quiet = quiet && !paced;
   if (!SetRandomState(log.randomState)) Mismatch("the random source's state is unreadable");
   if (t.log.frameEnds.empty()) {
     t.done = true;
@@ -275,6 +277,11 @@ bool TapWatcherLeft() {
   return T().left;
 }
 
+bool TapQuiet() {
+  const Tap& t = T();
+  return t.mode == TapMode::kReplaying && t.quiet;
+}
+
 double UntappedTimer() {
   return BackendTimer();
 }
@@ -283,6 +290,7 @@ double UntappedTimer() {
 
 void Present() {
   CloseFrame();
+  if (TapQuiet()) return;
   BackendPresent();
   // The GL driver's buffers for a frame grow and shrink with what it shows
   // (sparks above all). Freed, their pages stay with the heap, and over an
@@ -299,7 +307,7 @@ std::string PollKey() {
   Tap& t = T();
   if (t.mode == TapMode::kReplaying) {
     // The watcher's own keys: only Esc and the close button mean anything.
-    const std::string own = BackendPollKey();
+    const std::string own = t.quiet ? std::string() : BackendPollKey();
     if (!t.ended && (own == kKeyEsc || own == kKeyClose)) {
       t.left = true;
       t.ended = true;

@@ -4,8 +4,6 @@
 // them. Every failure throws StoreError; retry says whether the whole
 // transaction may simply be tried again (a serialization failure, a
 // deadlock, a busy database).
-//
-// Depends on: nothing (SQLite, libpq).
 #pragma once
 
 #include <memory>

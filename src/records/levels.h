@@ -3,8 +3,6 @@
 // SHA-256 of its bytes. The verifier reads a private copy of one look at
 // the folder (a snapshot), so the bytes a run was proven on are exactly the
 // bytes whose hash its board carries, even while the folder changes.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <memory>

@@ -2,8 +2,6 @@
 // address, refilled at a steady rate up to a burst. A request with no token
 // left is told how many seconds to wait. Addresses not seen for ten
 // minutes are forgotten; at most 100,000 are remembered.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <mutex>

@@ -2,8 +2,6 @@
 // characters (UTF-8, no control characters, not only spaces); names that
 // differ only in letter case are the same name. The key that claims a name
 // is stored only as its hash.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <string>

@@ -2,8 +2,6 @@
 // style sheet in the page, no script. The levels with their world records,
 // one board (a page of its ranking), one run. Every text from outside
 // (names, level file names, the verifier's line) is escaped.
-//
-// Depends on: nothing (store.h).
 #pragma once
 
 #include <optional>

@@ -2,8 +2,6 @@
 // its records in a Store, proves every submitted run with the verifier in a
 // child process before it ranks it, serves the boards as JSON and as web
 // pages, and writes one log line per request to standard error.
-//
-// Depends on: nothing (the other files of this folder, cpp-httplib).
 #pragma once
 
 #include <string>

@@ -1,6 +1,4 @@
 // SHA-256 of bytes as lower-case hex: how runs and level files are named.
-//
-// Depends on: nothing (OpenSSL's digest).
 #pragma once
 
 #include <string>

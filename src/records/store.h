@@ -6,8 +6,6 @@
 // first), so no two players ever share a rank. Backed by SQLite or
 // PostgreSQL (the same statements); safe to use from many threads and, with
 // PostgreSQL, from many processes. Failures throw StoreError.
-//
-// Depends on: nothing (db.h).
 #pragma once
 
 #include <condition_variable>

@@ -3,8 +3,6 @@
 // the system allows, without network (its own network namespace). What it
 // printed and how it ended become one outcome; a verifier that crashes,
 // loops, floods or answers nonsense refuses the run, never the server.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <string>

@@ -2,8 +2,6 @@
 // bounded queue. A full queue takes nothing (the caller answers 429 with
 // the wait RetryAfterSeconds estimates); the same bytes submitted while
 // they wait or are being verified share the one verification.
-//
-// Depends on: nothing (verifier.h).
 #pragma once
 
 #include <condition_variable>

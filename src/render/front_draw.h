@@ -1,7 +1,5 @@
 // The front end's own pictures: the logo of the intro, the menu's title
 // picture and entry bars, the level selection's boxes. Draws what it is given.
-//
-// Depends on: render (video).
 #pragma once
 
 #include "render/video.h"

@@ -1,6 +1,4 @@
 // Texture files: a PNG file at a game path decoded into pixels.
-//
-// Depends on: image (the decoder), platform (paths).
 #pragma once
 
 #include <string>

@@ -1,7 +1,5 @@
 // Scene drawing: balls, platforms, static spheres, the play grid, the goal
 // disk and the sparks. Draws what it is given and changes none of it.
-//
-// Depends on: render (video), sim (state, goal), world (map objects).
 #pragma once
 
 #include "render/video.h"

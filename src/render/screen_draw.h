@@ -1,7 +1,5 @@
 // The screens' own drawing: frame set-up, the camera, the HUD's panels, bars
 // and burn overlay, texts on the text plane. Draws what it is given.
-//
-// Depends on: render (video).
 #pragma once
 
 #include <string>

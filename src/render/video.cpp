@@ -71,7 +71,7 @@ bool LoadTexture(const TextureRow& row, unsigned& handle) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.data);
   } else {
-    // The texture stays without a picture, as it always did; the player
+    // The texture stays without a picture (the game plays on); the player
     // learns which file it is and why.
     plat::ConsoleWarning("Bild " + plat::ResolvePath(row.file) + " nicht ladbar: " + reason);
   }

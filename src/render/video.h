@@ -1,41 +1,11 @@
 // Video set-up: GL state, screen-dependent scale factors, the two bitmap
 // fonts with DrawText/DrawTitle, the nine textures and the disc quadric.
-//
-// Depends on: image (PNG decoding), platform (fonts, warnings).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-struct GLUquadric;
-
-// Texts stand on the plane z = -5.9, just in front of the scene.
-constexpr float kTextPlane = -5.9f;
-
-struct Textures {
-  unsigned LogoTexture = 0;
-  unsigned MascotTexture = 0;
-  unsigned ParticleWhiteTexture = 0;
-  unsigned ParticleBlueTexture = 0;
-  unsigned ParticleRedTexture = 0;
-  unsigned SphereWhiteTexture = 0;
-  unsigned SphereBlueTexture = 0;
-  unsigned SphereRedTexture = 0;
-  unsigned ScreenTexture = 0;
-  bool ScreenTextureLoaded = false;  // its picture decoded and uploaded
-};
-
-struct VideoState {
-  int ScreenWidth = 0;
-  int ScreenHeight = 0;
-  int TextUnit = 0;
-  float PixelsPerUnitX = 0.0f;
-  float PixelsPerUnitY = 0.0f;
-  unsigned TextFont = 0;   // display-list base of the smaller font
-  unsigned TitleFont = 0;  // display-list base of the larger font
-  Textures tex;
-  GLUquadric* DiskQuadric = nullptr;
-};
+#include "game/video_state.h"
 
 // round((w + h) / 2), ties to even.
 int ComputeTextUnit(int width, int height);

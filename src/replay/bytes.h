@@ -2,8 +2,6 @@
 // integers, variable-length integers (7 bits a byte), zig-zag signed values
 // and length-prefixed text. A reader never reads past its input: running out
 // sets bad and yields zeros.
-//
-// Depends on: nothing.
 #pragma once
 
 #include <algorithm>
@@ -42,6 +40,7 @@ struct ByteReader {
   const std::string& in;
   std::size_t at = 0;
   bool bad = false;
+  bool beyond = false;  // a text longer than its bound (bad is set too)
   std::size_t Left() const { return in.size() - at; }
   std::uint8_t U8() {
     if (at >= in.size()) {
@@ -76,11 +75,30 @@ struct ByteReader {
     }
     return static_cast<std::size_t>(n);
   }
+  // A count of items that take at least itemBytes each: no more than the
+  // bytes after the count hold.
+  std::size_t CountHeld(std::size_t itemBytes) {
+    const std::uint64_t n = Var();
+    if (bad || n > Left() / itemBytes) {
+      bad = true;
+      return 0;
+    }
+    return static_cast<std::size_t>(n);
+  }
+  // Text of at most limit bytes; longer text sets beyond, text the input does
+  // not hold whole after its length is cut short; both set bad.
   std::string Text(std::size_t limit) {
-    const std::size_t n = Count(std::min(limit, Left()));
-    if (bad) return std::string();
-    std::string s = in.substr(at, n);
-    at += n;
+    const std::uint64_t n = Var();
+    if (bad || n > Left()) {
+      bad = true;
+      return std::string();
+    }
+    if (n > limit) {
+      bad = beyond = true;
+      return std::string();
+    }
+    std::string s = in.substr(at, static_cast<std::size_t>(n));
+    at += static_cast<std::size_t>(n);
     return s;
   }
 };

@@ -5,12 +5,13 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
 #include "replay/bytes.h"
+#include "world/fnv1a.h"
 
 namespace {
 
@@ -66,9 +67,11 @@ struct TimerCoder {
     }
     prevBits = Bits(t);
   }
-  double Get(Reader& r) {
+  // False for a reading in no coding this file can hold: an unknown tag, or
+  // the grid's tag in a file without a grid.
+  bool Get(Reader& r, double& t) {
     const std::uint8_t tag = r.U8();
-    double t = 0.0;
+    t = 0.0;
     if (tag == 0 && tps > 0.0) {
       // Wrapping, as it was written: damage gives a wrong time, never a fault.
       prevTicks = static_cast<std::int64_t>(static_cast<std::uint64_t>(prevTicks) +
@@ -76,11 +79,11 @@ struct TimerCoder {
       t = 100.0 + static_cast<double>(prevTicks) / tps;
     } else if (tag == 1) {
       t = FromBits(prevBits + static_cast<std::uint64_t>(r.SVar()));
-    } else {
-      r.bad = true;
+    } else if (!r.bad) {
+      return false;
     }
     prevBits = Bits(t);
-    return t;
+    return true;
   }
 };
 
@@ -191,84 +194,108 @@ std::string Payload(const Replay& rp) {
   return w.out;
 }
 
-// A pointer value stored as its change from before; one beyond an int is
-// damage.
-int PointerValue(Reader& r, int before) {
-  const std::int64_t change = r.SVar();
-  if (change < -(std::int64_t{1} << 32) || change > (std::int64_t{1} << 32)) {
-    r.bad = true;
-    return 0;
-  }
-  const std::int64_t v = before + change;
-  if (v < INT32_MIN || v > INT32_MAX) {
-    r.bad = true;
-    return 0;
-  }
-  return static_cast<int>(v);
+bool IsInt32(std::int64_t v) {
+  return v >= INT32_MIN && v <= INT32_MAX;
 }
 
-bool ReadPayload(const std::string& payload, std::uint16_t version, Replay& rp, std::string& why) {
+// A pointer value stored as its change from before; one beyond an int is no
+// reading (inRange turns false).
+int PointerValue(Reader& r, int before, bool& inRange) {
+  const std::int64_t change = r.SVar();
+  if (change < -(std::int64_t{1} << 32) || change > (std::int64_t{1} << 32) ||
+      !IsInt32(before + change)) {
+    inRange = false;
+    return 0;
+  }
+  return static_cast<int>(before + change);
+}
+
+bool ReadPayload(const std::string& payload, std::uint16_t version, bool anySimulation, Replay& rp,
+                 std::string& why) {
   Reader r{payload};
   plat::TapLog& log = rp.log;
   rp.simulationVersion = static_cast<std::uint32_t>(r.Fixed(4));
   rp.levelFile = r.Text(255);
   rp.levelHash = r.Fixed(8);
   rp.mode = r.U8();
-  rp.won = r.U8() != 0;
+  const std::uint8_t result = r.U8();
+  rp.won = result != 0;
   rp.time = FromBits32(static_cast<std::uint32_t>(r.Fixed(4)));
   rp.bestTime = FromBits32(static_cast<std::uint32_t>(r.Fixed(4)));
   rp.particle = r.Text(64);
   rp.particleNumber = r.Text(64);
   log.randomState = r.Text(kMaxRandomState);
   log.ticksPerSecond = FromBits(r.Fixed(8));
-  if (r.bad) return (why = "the header is cut short", false);
-  if (rp.simulationVersion != kSimulationVersion) {
+  if (r.bad) {
+    return (why = r.beyond ? "a header text beyond its bound" : "the header is cut short", false);
+  }
+  if (rp.simulationVersion != kSimulationVersion && !anySimulation) {
     why = "simulation version " + std::to_string(rp.simulationVersion) + ", this game plays " +
           std::to_string(kSimulationVersion);
     return false;
   }
   if (rp.mode != 1 && rp.mode != 2) return (why = "unknown mode", false);
+  if (result > 1) return (why = "unknown result", false);
+  // No grid (0), or the ticks a second of a real timer.
+  const double tps = log.ticksPerSecond;
+  if (!(tps == 0.0 || (tps > 0.0 && std::isfinite(tps)))) {
+    return (why = "unknown clock grid", false);
+  }
   // Every reading takes at least its kind byte.
-  const std::size_t events = r.Count(std::min(r.Left(), plat::kTapMaxEvents));
+  const std::size_t events = r.CountHeld(1);
   if (r.bad) return (why = "more readings than the file holds", false);
+  if (events > plat::kTapMaxEvents) return (why = "more readings than a recording holds", false);
   log.events.assign(events, plat::TapEvent());
   for (plat::TapEvent& e : log.events) {
     e.kind = r.U8();
     if (e.kind == 0 || e.kind >= plat::kTapKindEnd) return (why = "unknown reading kind", false);
   }
+  // Every value within what the tap records: scancodes and virtual keys and
+  // pointer values are ints, answers of the keys 0 or 1, keys short strings.
+  bool inRange = true;
   for (plat::TapEvent& e : log.events) {
     if (e.kind == plat::kTapKeyDown || e.kind == plat::kTapAsyncKey) {
-      e.arg = static_cast<std::int32_t>(r.SVar());
+      const std::int64_t arg = r.SVar();
+      inRange = inRange && IsInt32(arg);
+      e.arg = static_cast<std::int32_t>(arg);
     }
   }
+  if (!inRange) return (why = "a reading out of range", false);
   plat::Pointer prev;
   for (plat::TapEvent& e : log.events) {
     switch (e.kind) {
       case plat::kTapKeyArrived:
       case plat::kTapKeyDown:
-      case plat::kTapAsyncKey:
-        e.value = static_cast<std::int32_t>(r.SVar());
+      case plat::kTapAsyncKey: {
+        const std::int64_t answer = r.SVar();
+        inRange = answer == 0 || answer == 1;
+        e.value = static_cast<std::int32_t>(answer);
         break;
+      }
       case plat::kTapPollKey:
         e.key = r.Text(kMaxKeyBytes);
         break;
       case plat::kTapPointer:
-        e.pointer.x = PointerValue(r, prev.x);
-        e.pointer.y = PointerValue(r, prev.y);
-        e.pointer.buttons = PointerValue(r, 0);
+        e.pointer.x = PointerValue(r, prev.x, inRange);
+        e.pointer.y = PointerValue(r, prev.y, inRange);
+        e.pointer.buttons = PointerValue(r, 0, inRange);
         prev = e.pointer;
         break;
       default:
         break;
     }
+    if (r.beyond || !inRange) return (why = "a reading out of range", false);
     if (r.bad) return (why = "the readings are cut short", false);
   }
-  TimerCoder timers{log.ticksPerSecond};
+  TimerCoder timers{tps};
   for (plat::TapEvent& e : log.events) {
-    if (e.kind == plat::kTapTimer) e.timer = timers.Get(r);
+    if (e.kind == plat::kTapTimer && !timers.Get(r, e.timer)) {
+      return (why = "a clock reading of unknown coding", false);
+    }
     if (r.bad) return (why = "the clock readings are cut short", false);
   }
-  const std::size_t frames = r.Count(r.Left());
+  // Every frame takes at least its length byte.
+  const std::size_t frames = r.CountHeld(1);
   if (r.bad) return (why = "more frames than the file holds", false);
   log.frameEnds.assign(frames, 0);
   std::uint64_t end = 0;
@@ -279,7 +306,7 @@ bool ReadPayload(const std::string& payload, std::uint16_t version, Replay& rp, 
   }
   if (end != events) return (why = "readings outside every frame", false);
   // A checkpoint takes at least three bytes.
-  const std::size_t points = r.Count(r.Left() / 3);
+  const std::size_t points = r.CountHeld(3);
   if (r.bad || points != frames) return (why = "the track does not match the frames", false);
   rp.track.assign(points, Checkpoint());
   TrackCoder track(log);
@@ -307,12 +334,11 @@ std::uint32_t Crc(const std::string& bytes, std::size_t n) {
 }  // namespace
 
 std::uint64_t HashBytes(const std::string& bytes) {
-  std::uint64_t h = 1469598103934665603ull;
-  for (const char c : bytes) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 1099511628211ull;
-  }
-  return h;
+  // The level fingerprint starts from this basis (a tenth of the usual
+  // one): replay files hold fingerprints made with it.
+  Fnv1a h(1469598103934665603ull);
+  h.Bytes(bytes.data(), bytes.size());
+  return h.Value();
 }
 
 std::string EncodeReplay(const Replay& replay) {
@@ -334,7 +360,9 @@ std::string EncodeReplay(const Replay& replay) {
   return w.out;
 }
 
-bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
+namespace {
+
+bool Decode(const std::string& bytes, Replay& replay, std::string& why, bool anySimulation) {
   replay = Replay();
   if (bytes.size() < 4 || std::memcmp(bytes.data(), kMagic, 4) != 0) {
     return (why = "not a replay file", false);
@@ -367,9 +395,19 @@ bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
                             reinterpret_cast<const Bytef*>(bytes.data() + kHeaderBytes),
                             static_cast<uLong>(packed));
   if (rc != Z_OK || got != unpacked) return (why = "damaged compressed data", false);
-  if (!ReadPayload(payload, version, replay, why)) {
+  if (!ReadPayload(payload, version, anySimulation, replay, why)) {
     replay = Replay();
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why) {
+  return Decode(bytes, replay, why, false);
+}
+
+bool DecodeReplayOfAnySimulation(const std::string& bytes, Replay& replay, std::string& why) {
+  return Decode(bytes, replay, why, true);
 }

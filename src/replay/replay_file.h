@@ -1,8 +1,6 @@
 // Replay files: a played session's readings of the outside world (the tap's
 // record), the level it was played on, its result and a track of ball 1,
 // zlib-compressed behind a magic, a format version and a checksum.
-//
-// Depends on: platform (the tap's record).
 #pragma once
 
 #include <cstddef>
@@ -13,8 +11,9 @@
 #include "platform/platform.h"
 
 // Bumped by every change that alters physics or rules: a replay recorded
-// under another simulation cannot be re-run and is refused.
-constexpr std::uint32_t kSimulationVersion = 1;
+// under another simulation cannot be re-run and is refused. 2: a frame
+// longer than 34 ms is stepped in parts of at most 17 ms.
+constexpr std::uint32_t kSimulationVersion = 2;
 // The file layout's version: 1 for a run from the level's start, 2 for a run
 // after a restart, which carries the state the restart left behind.
 constexpr std::uint16_t kReplayFormatVersion = 2;
@@ -53,6 +52,10 @@ std::string EncodeReplay(const Replay& replay);
 // format: no replay at all, a truncated or changed file, an unknown version,
 // counts the file cannot hold. Never allocates more than the file justifies.
 bool DecodeReplay(const std::string& bytes, Replay& replay, std::string& why);
+// As DecodeReplay, but a replay of another simulation version is read too
+// (its simulationVersion tells which), to play its readings under this
+// game's physics.
+bool DecodeReplayOfAnySimulation(const std::string& bytes, Replay& replay, std::string& why);
 // Frames of the log (presents).
 inline std::size_t ReplayFrames(const Replay& replay) {
   return replay.log.frameEnds.size();

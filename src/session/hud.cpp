@@ -4,9 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "render/screen_draw.h"
-#include "session/rules.h"
-#include "session/session.h"
+#include "session/run.h"
 
 bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, float br) {
   if (x1 > x2) {
@@ -39,7 +37,8 @@ bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, fl
   return x + r >= xm && x - r <= xm && y + r >= y1 && y - r <= y2;
 }
 
-std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt) {
+std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt,
+                                          int* fired) {
   std::vector<TriggerText> shown;
   // The trigger objects in line order, as a scan of every line would meet
   // them: the rewrites below only turn a type word into the other one or a
@@ -54,6 +53,7 @@ std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, doubl
       const Point b = ParsePoint(map.Line(i + 2));
       if (TriggerFires(a.x, a.y, b.x, b.y, ball1.x, ball1.y, ball1.radius)) {
         map.SetLine(i, "FontEvent.static.Activ");
+        if (fired) ++*fired;
       }
     }
     if (map.Line(i) == "FontEvent.static.Activ") {
@@ -103,35 +103,35 @@ int DangerMargin(int screenWidth, float burnTime) {
   return static_cast<int>(std::nearbyint(screenWidth / 4.0 * left));
 }
 
-void HudText(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
-             float r, float g, float b) {
-  DrawTextOnPlane(video, text, x, y, r, g, b);
+void ShowText(HudState& hud, FrameView& view, const std::string& text, float x, float y, float r,
+              float g, float b) {
+  view.Text(ViewOp::kTextOnPlane, text, x, y, r, g, b);
   hud.shownTexts.push_back(text);
 }
 
-void HudTitle(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
-              float r, float g, float b) {
-  DrawTitleOnPlane(video, text, x, y, r, g, b);
+void ShowTitle(HudState& hud, FrameView& view, const std::string& text, float x, float y, float r,
+               float g, float b) {
+  view.Text(ViewOp::kTitleOnPlane, text, x, y, r, g, b);
   hud.shownTexts.push_back(text);
 }
 
-void TextTriggers(HudState& hud, const VideoState& video, MapText& map, const Ball& ball1,
-                  double dt) {
-  const std::vector<TriggerText> texts = StepTextTriggers(map, ball1, dt);
-  for (const TriggerText& t : texts) HudTitle(hud, video, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
+int ShowTextTriggers(HudState& hud, FrameView& view, MapText& map, const Ball& ball1, double dt) {
+  int fired = 0;
+  const std::vector<TriggerText> texts = StepTextTriggers(map, ball1, dt, &fired);
+  for (const TriggerText& t : texts) ShowTitle(hud, view, t.text, t.x, -2.0f, 1.0f, 1.0f, 1.0f);
+  return fired;
 }
 
-void DrawHudBars(HudState& hud, const VideoState& video, float energy, const SimState& sim) {
-  DrawHudBackground(energy, kEnergyMax, sim.GameMode == 1 && sim.Goal.GoalReached == 1.0f);
-  HudText(hud, video, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
+void ShowHudBars(HudState& hud, FrameView& view, float energy, const SimState& sim) {
+  view.HudBackground(energy, kEnergyMax, sim.GameMode == 1 && sim.Goal.GoalReached == 1.0f);
+  ShowText(hud, view, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
 }
 
-void DrawInfoLines(HudState& hud, const VideoState& video, const SessionState& session,
-                   double now) {
+void ShowInfoLines(HudState& hud, FrameView& view, const SessionState& session, double now) {
   if (session.InfoOverlay != 1) return;
   const double elapsed = ElapsedTime(session, now);
-  HudText(hud, video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
-  HudText(hud, video, "Bestzeit: " + FormatFloat7(session.BestTime) + " s", 1.4f, 2.0f, 1.0f, 1.0f,
-          1.0f);
-  HudText(hud, video, hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
+  ShowText(hud, view, "Zeit: " + ShortTime(FormatDouble16(elapsed)), 1.4f, 2.2f, 1.0f, 1.0f, 1.0f);
+  ShowText(hud, view, "Bestzeit: " + FormatFloat7(session.BestTime) + " s", 1.4f, 2.0f, 1.0f, 1.0f,
+           1.0f);
+  ShowText(hud, view, hud.FpsText, 1.4f, 1.8f, 1.0f, 1.0f, 1.0f);
 }

@@ -1,18 +1,15 @@
 // HUD and on-screen text of a play frame: the danger overlay, the map's text
 // triggers, the frame-rate count, the energy bar, the panels and the info
-// lines. Drawn with the scene projection and an identity model-view: panels
-// at z = -5.95, texts on the plane z = -5.9.
-//
-// Depends on: game (session and HUD state), render (panels, bars, overlay,
-// texts on the text plane), sim (ball 1, the goal), world (map lines),
-// session.
+// lines. Shown with the scene projection and an identity model-view: panels
+// at z = -5.95, texts on the plane z = -5.9. The Show functions put what is
+// to be seen into the frame's view and note each text in the HUD state.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "game/session_state.h"
-#include "render/video.h"
+#include "game/frame_view.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
 
@@ -27,7 +24,9 @@ struct TriggerText {
 // Fires every "Output.text" that ball 1 touches (rewriting its type line to
 // "FontEvent.static.Activ"), counts the active ones down by 1000 per second of
 // dt and returns the texts still to show (counter above 20 before this frame).
-std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt);
+// fired, when given, counts the triggers ball 1 set off in this frame.
+std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt,
+                                          int* fired = nullptr);
 
 // Frame-rate count: one more frame; after a full second the count is shown.
 void CountFrame(HudState& hud, double now);
@@ -40,17 +39,17 @@ std::string ShortTime(const std::string& secondsText);
 // Overlay margin in pixels: a quarter screen width per second short of 30.
 int DangerMargin(int screenWidth, float burnTime);
 
-// ---- drawing ---------------------------------------------------------------
+// ---- showing ---------------------------------------------------------------
 // Text on the HUD's text plane (the model-view must be identity), noted in
 // the frame's shown texts.
-void HudText(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
-             float r, float g, float b);
-void HudTitle(HudState& hud, const VideoState& video, const std::string& text, float x, float y,
-              float r, float g, float b);
-// Text triggers of this frame, drawn at the bottom of the screen.
-void TextTriggers(HudState& hud, const VideoState& video, MapText& map, const Ball& ball1,
-                  double dt);
+void ShowText(HudState& hud, FrameView& view, const std::string& text, float x, float y, float r,
+              float g, float b);
+void ShowTitle(HudState& hud, FrameView& view, const std::string& text, float x, float y, float r,
+               float g, float b);
+// Steps the text triggers of this frame and shows their texts at the bottom
+// of the screen; returns how many ball 1 set off in this frame.
+int ShowTextTriggers(HudState& hud, FrameView& view, MapText& map, const Ball& ball1, double dt);
 // Energy bar, HUD panel, race-won panel and the "Energie: " label.
-void DrawHudBars(HudState& hud, const VideoState& video, float energy, const SimState& sim);
+void ShowHudBars(HudState& hud, FrameView& view, float energy, const SimState& sim);
 // "Zeit: ", "Bestzeit: " and the frame rate when the info overlay is on.
-void DrawInfoLines(HudState& hud, const VideoState& video, const SessionState& session, double now);
+void ShowInfoLines(HudState& hud, FrameView& view, const SessionState& session, double now);

@@ -1,9 +1,6 @@
 // Leaderboard file: one best time per level file, line pairs of key and time.
 // Read once at start-up; afterwards the in-memory lines are the only source
 // and are written back whole on every new record.
-//
-// Depends on: game (state), platform (text files), sim (goal), world (number
-// parsing and formatting).
 #pragma once
 
 #include <cstddef>

@@ -9,12 +9,11 @@
 #include <memory>
 
 #include "game/game.h"
+#include "mapfile/map_file.h"
 #include "platform/platform.h"
-#include "render/scene_draw.h"
-#include "render/screen_draw.h"
 #include "session/rules.h"
+#include "session/run.h"
 #include "session/run_start.h"
-#include "session/session.h"
 #include "world/map.h"
 
 namespace {
@@ -35,16 +34,9 @@ std::string Where(const Checkpoint& c) {
   return buf;
 }
 
-std::string Result(std::uint8_t mode, bool won, float time) {
-  return std::string(mode == 2 ? "Ueberleben"
-                     : won     ? "Rennen gewonnen"
-                               : "Rennen verloren") +
-         " " + FormatFloat7(time) + " s";
-}
-
 bool LevelHash(const std::string& levelFile, std::uint64_t& hash, std::string& why) {
   std::string bytes;
-  if (!plat::ReadFileBytes("Res/maps/" + levelFile, kMaxLevelBytes, bytes, why)) return false;
+  if (!plat::ReadFileBytes(kMapFolder + levelFile, kMaxLevelBytes, bytes, why)) return false;
   hash = HashBytes(bytes);
   return true;
 }
@@ -87,7 +79,7 @@ void WriteRunReplays(Game& game) {
 void LoadGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghost.clear();
-  if (game.sim.GameMode != 1 || SettingsGet(game.settings, "Ghost") != "Enabled") return;
+  if (game.sim.GameMode != 1 || !SettingEnabled(game.settings, "Ghost")) return;
   const std::string& level = game.select.ChosenLevelFile;
   if (!HasBestReplay(level)) return;
   Replay best;
@@ -141,6 +133,22 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& why) {
   return true;
 }
 
+std::string ReplayReasonInGerman(const std::string& why) {
+  const auto after = [&why](const std::string& prefix) { return why.substr(prefix.size()); };
+  if (why.starts_with("cannot be read")) return "die Datei laesst sich nicht lesen";
+  if (why.starts_with("level file missing: ")) {
+    return "der Level " + after("level file missing: ") + " fehlt";
+  }
+  if (why.starts_with("level file changed: ")) {
+    return "der Level " + after("level file changed: ") + " wurde seit der Fahrt geaendert";
+  }
+  if (why.starts_with("simulation version") || why.starts_with("unknown format version")) {
+    return "sie stammt aus einer anderen Version des Spiels";
+  }
+  if (why == "not a replay file") return "die Datei ist keine Wiederholung";
+  return "die Datei ist beschaedigt";
+}
+
 bool BeginSessionReplay(Game& game) {
   ReplayState& r = game.replay;
   r.track = {};
@@ -149,14 +157,13 @@ bool BeginSessionReplay(Game& game) {
   r.ghostShown = false;
   if (r.watching) {
     r.ghost.clear();
-    plat::TapReplay(r.playing.log, r.paced);
+    plat::TapReplay(r.playing.log, r.paced, r.quiet);
     if (r.playing.runStart.empty()) return false;
     std::string why;
     if (!DecodeRunStart(r.playing.runStart, game, why)) {
       r.trackMismatch = why;
       r.trackMismatchFrame = 0;
     }
-    SetWireframe(game.session.Wireframe != 0);
     return true;
   }
   LoadGhost(game);
@@ -247,7 +254,7 @@ Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed) {
   return after == ghost.begin() ? ghost.front() : *(after - 1);
 }
 
-void StepAndDrawGhost(Game& game) {
+void StepGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghostShown = false;
   if (r.ghost.empty() || game.session.GhostHidden != 0 || game.sim.GameMode != 1) return;
@@ -255,65 +262,4 @@ void StepAndDrawGhost(Game& game) {
   r.ghostShown = true;
   r.ghostX = c.x;
   r.ghostY = c.y;
-  DrawGhost(game.video, c.x, c.y, kBallRadius);
-}
-
-void PlayReplay(Game& game, const Replay& replay, bool paced) {
-  ReplayState& r = game.replay;
-  r = ReplayState();
-  r.watching = true;
-  r.paced = paced;
-  r.playing = replay;
-  const std::string particle = SettingsGet(game.settings, "Particle");
-  const std::string number = SettingsGet(game.settings, "ParticleNumber");
-  SettingsSet(game.settings, "Particle", replay.particle);
-  SettingsSet(game.settings, "ParticleNumber", replay.particleNumber);
-  game.select.ChosenLevelFile = replay.levelFile;
-  game.select.SelectedMode = replay.mode;
-  // The recorded player's G presses hide their ghost, not the watcher's.
-  const std::uint8_t ghostHidden = game.session.GhostHidden;
-  StartLevel(game);
-  game.session.GhostHidden = ghostHidden;
-  plat::TapStop();
-  SettingsSet(game.settings, "Particle", particle);
-  SettingsSet(game.settings, "ParticleNumber", number);
-  r.watching = false;
-}
-
-bool JudgeReplay(const Game& game, const Replay& replay, std::string& text) {
-  const ReplayState& r = game.replay;
-  const long long frames = static_cast<long long>(ReplayFrames(replay));
-  const std::string& tapWhat = plat::TapMismatch();
-  const long long tapFrame = plat::TapMismatchFrame();
-  auto mismatch = [&](long long frame, const std::string& what) {
-    text = "mismatch at frame " + std::to_string(frame) + ": " + what;
-    return false;
-  };
-  if (!r.trackMismatch.empty() && (tapWhat.empty() || r.trackMismatchFrame <= tapFrame)) {
-    return mismatch(r.trackMismatchFrame, r.trackMismatch);
-  }
-  if (!tapWhat.empty()) return mismatch(tapFrame, tapWhat);
-  if (!plat::TapReplayDone()) {
-    return mismatch(plat::TapFrames(), "the session ended after " +
-                                           std::to_string(plat::TapFrames()) + " of " +
-                                           std::to_string(frames) + " frames");
-  }
-  const std::string recorded = Result(replay.mode, replay.won, replay.time);
-  if (!r.resultSeen) return mismatch(frames - 1, "no run ended; recorded " + recorded);
-  const std::string got = Result(replay.mode, r.won, r.time);
-  if (r.resultFrame != frames - 1 || r.won != replay.won || !SameBits(r.time, replay.time)) {
-    return mismatch(r.resultFrame,
-                    got + ", recorded " + recorded + " at frame " + std::to_string(frames - 1));
-  }
-  std::vector<double> times = r.frameTimes;
-  std::sort(times.begin(), times.end());
-  char stats[160] = "";
-  if (!times.empty()) {
-    std::snprintf(stats, sizeof stats,
-                  " (frame time shortest %.3f ms, median %.3f ms, longest %.3f ms)",
-                  times.front() * 1000.0, times[times.size() / 2] * 1000.0, times.back() * 1000.0);
-  }
-  text = std::string("verified: ") + (replay.mode == 2 ? "Ueberleben" : "Rennen") + " " +
-         FormatFloat7(replay.time) + " s, " + std::to_string(frames) + " frames" + stats;
-  return true;
 }

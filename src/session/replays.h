@@ -1,8 +1,7 @@
 // Replays of sessions and the ghost of the best run: recording while a level
-// is played, the files they go to, playing them back through the session
-// itself, and judging what the replayed session did against its record.
-//
-// Depends on: game (Game), replay (files), platform (tap, files), session.
+// is played, the files they go to, and the checkpoints a replayed session is
+// compared with. Watching and proving a replay (session/watch.h) sit above
+// the session that plays it.
 #pragma once
 
 #include <string>
@@ -21,6 +20,8 @@ bool HasBestReplay(const std::string& levelFile);
 // simulation, whose level file is there with the bytes it was played on.
 // False with the reason otherwise.
 bool LoadReplay(const std::string& path, Replay& replay, std::string& why);
+// LoadReplay's reason as the player reads it, in German.
+std::string ReplayReasonInGerman(const std::string& why);
 
 // At the level's start, right before its first clock reading: recording
 // begins (or, watching, the replay takes over the readings); the ghost of
@@ -38,8 +39,8 @@ void StartNextRunReplay(Game& game);
 void ReplayFrame(Game& game);
 // At the session's end: recording stops, the ghost goes.
 void EndSessionReplay(Game& game);
-// The ghost at the player's elapsed play time, drawn where ball 1 is drawn.
-void StepAndDrawGhost(Game& game);
+// The ghost at the player's elapsed play time (ghostShown, ghostX, ghostY).
+void StepGhost(Game& game);
 
 // The checkpoints of a track's last run (a restart starts the play time at
 // zero again).
@@ -47,11 +48,3 @@ std::vector<Checkpoint> LastRunOf(const std::vector<Checkpoint>& track);
 // Where the ghost is after elapsed seconds: the last checkpoint not later
 // than that, the first before it starts, the last after its run ended.
 Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed);
-
-// Plays the replay through the level's session: paced at its recorded
-// speed for watching, as fast as it goes for checking. Stores nothing.
-void PlayReplay(Game& game, const Replay& replay, bool paced);
-// After PlayReplay: whether the session did exactly what was recorded. The
-// text is "verified: Rennen 12.34567 s, 823 frames (...)" or
-// "mismatch at frame N: ...".
-bool JudgeReplay(const Game& game, const Replay& replay, std::string& text);

@@ -1,13 +1,9 @@
-// Rules: loss, win, end screens, restart and quit, clock and burn.
 #include "session/rules.h"
 
 #include "game/game.h"
 #include "mapfile/map_file.h"
-#include "platform/platform.h"
-#include "render/screen_draw.h"
 #include "session/hud.h"
 #include "session/leaderboard.h"
-#include "session/session.h"
 #include "sim/level_objects.h"
 
 namespace {
@@ -15,36 +11,38 @@ namespace {
 const char* const kRestartQuestion = "Neustarten? [Y/N]";
 
 // The restart question's keys: this frame's answer restarts or quits.
-void EndKeys(Game& game) {
+void EndKeys(Game& game, PlayEvents& events, double now) {
   if (game.session.endAnswer != kNoAnswer) game.session.answeredLastFrame = true;
   if (game.session.endAnswer == kAnswerRestart) {
-    RestartLevel(game);
+    RestartLevel(game, now);
+    events.restarted = true;
   } else if (game.session.endAnswer == kAnswerQuit) {
     QuitSession(game);
+    events.quit = true;
   }
 }
 
-void RaceFailureScreen(Game& game) {
-  ResetModelView();
-  DrawPanel(0.0f, 1.5f, 0.5f, 0.2f, 0.6f);
-  EndKeys(game);
+void RaceFailureScreen(Game& game, FrameView& view, PlayEvents& events, double now) {
+  view.ResetModelView();
+  view.Panel(0.0f, 1.5f, 0.5f, 0.2f, 0.6f);
+  EndKeys(game, events, now);
   if (game.session.quit) return;
   if (game.session.RunLost == 1) {
     game.session.ControlsEnabled = 0;
-    HudTitle(game.hud, game.video, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
-    HudText(game.hud, game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+    ShowTitle(game.hud, view, "Du hast versagt!", -1.05f, 0.0f, 1.0f, 1.0f, 1.0f);
+    ShowText(game.hud, view, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
   }
 }
 
-void SurvivalFailureScreen(Game& game) {
-  ResetModelView();
-  DrawPanel(0.0f, 1.7f, 0.5f, 0.2f, 0.6f);
+void SurvivalFailureScreen(Game& game, FrameView& view, PlayEvents& events, double now) {
+  view.ResetModelView();
+  view.Panel(0.0f, 1.7f, 0.5f, 0.2f, 0.6f);
   game.session.ControlsEnabled = 0;
-  EndKeys(game);
+  EndKeys(game, events, now);
   if (game.session.quit) return;
-  HudTitle(game.hud, game.video, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden",
-           -1.2f, 0.1f, 1.0f, 1.0f, 1.0f);
-  HudText(game.hud, game.video, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
+  ShowTitle(game.hud, view, "Zeit: " + ShortTime(game.session.SurvivalTimeText) + " Sekunden",
+            -1.2f, 0.1f, 1.0f, 1.0f, 1.0f);
+  ShowText(game.hud, view, kRestartQuestion, -0.8f, -0.3f, 1.0f, 1.0f, 1.0f);
 }
 
 }  // namespace
@@ -73,18 +71,22 @@ void AccumulateBurn(SessionState& session, const SimState& sim, double frameTime
   }
 }
 
-void ApplyRules(Game& game, double now) {
+void ApplyRules(Game& game, FrameView& view, PlayEvents& events, double now) {
   SessionState& s = game.session;
+  const bool lostBefore = s.RunLost == 1;
+  const bool wonBefore = game.sim.Goal.GoalReached == 1.0f;
   LossTest(s, game.sim);
+  if (s.RunLost == 1 && !lostBefore) events.lost = true;
   if (game.sim.GameMode == 1) {
     GoalReachedTest(game.sim);
-    if (s.RunLost == 1) RaceFailureScreen(game);
+    if (game.sim.Goal.GoalReached == 1.0f && !wonBefore) events.won = true;
+    if (s.RunLost == 1) RaceFailureScreen(game, view, events, now);
   } else if (game.sim.GameMode == 2) {
-    if (s.RunLost == 1) SurvivalFailureScreen(game);
+    if (s.RunLost == 1) SurvivalFailureScreen(game, view, events, now);
   }
   if (s.quit) return;
   if (game.sim.Goal.GoalReached == 1.0f || s.SurvivalEnded == 1) {
-    EndKeys(game);
+    EndKeys(game, events, now);
     if (s.quit) return;
   }
   if (RestartQuestionShown(s, game.sim)) {
@@ -100,38 +102,31 @@ void ApplyRules(Game& game, double now) {
               kLeaderboardPath);
 }
 
-void DrawModeTexts(SessionState& s, const SimState& sim, HudState& hud, const VideoState& video,
+void ShowModeTexts(SessionState& s, const SimState& sim, HudState& hud, FrameView& view,
                    double now) {
   const double elapsed = ElapsedTime(s, now);
   if (sim.GameMode == 1) {
     if (sim.Goal.GoalReached == 1.0f) {
-      HudTitle(hud, video, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
-      HudText(hud, video, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
+      ShowTitle(hud, view, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
+      ShowText(hud, view, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
     }
   } else if (sim.GameMode == 2) {
     if (s.RunLost != 1) {
-      HudTitle(hud, video, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f,
-               0.0f);
+      ShowTitle(hud, view, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f,
+                0.0f);
     } else if (s.SurvivalTimeText == "0") {
       s.SurvivalTimeText = FormatDouble16(elapsed);
     }
   }
 }
 
-void ClearRunLeftovers(SimState& sim, SessionState& session, ParticleList& particles) {
-  sim.RedContact = "false";
-  session.BurnTime = 0.0f;
-  particles.items.clear();
-  sim.Break.pending = 0;
-}
-
-void RestartLevel(Game& game) {
+void RestartLevel(Game& game, double now) {
   SessionState& s = game.session;
-  LoadMap(game.map, "Res/maps/" + game.select.ChosenLevelFile);
+  LoadMap(game.map, kMapFolder + game.select.ChosenLevelFile);
   ResetRun(s, game.sim);
   ClearRunLeftovers(game.sim, s, game.particles);
   s.SurvivalTimeText = "0";
-  s.SessionStartTime = static_cast<float>(plat::Timer());
+  s.SessionStartTime = static_cast<float>(now);
   TakeLevelStart(s, SetUpLevelObjects(game.sim, game.map));
   game.replay.restarted = true;
 }

@@ -49,7 +49,7 @@ struct In {
   }
   void Text(std::string& s) { s = r.Text(r.Left()); }
   // No more items than the bytes left hold, at itemBytes each at least.
-  std::size_t Count(std::size_t itemBytes) { return r.Count(r.Left() / itemBytes); }
+  std::size_t Count(std::size_t itemBytes) { return r.CountHeld(itemBytes); }
 };
 
 // Every field a run plays on, in one order for writing and reading. A

@@ -2,9 +2,6 @@
 // leaves behind that the next run plays on (the ball and sphere tables, the
 // map text, the sparks, the session's, HUD's and frame's fields), written
 // at the end of the restart's frame and put back before the replay's first.
-//
-// Depends on: game (Game), mapfile (the level's text), replay (byte streams),
-// sim, world.
 #pragma once
 
 #include <string>

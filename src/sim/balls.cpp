@@ -101,9 +101,11 @@ void BounceOffSlope(Ball& ball, double theta, WorldPoint d, WorldPoint m, WorldP
 }
 
 // One ball against one platform. The ends come from the cache, already
-// ordered by x; a body break may rewrite the platform's lines.
+// ordered by x; a body break may rewrite the platform's lines. dt is the
+// time this step integrates (a part of a long frame), frameTime the whole
+// frame's: the sparks of a break fly with the ball's motion of the frame.
 void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& platform, double dt,
-                     double now) {
+                     double frameTime, double now) {
   Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
   WorldPoint a{platform.leftX, platform.leftY};
   WorldPoint b{platform.rightX, platform.rightY};
@@ -116,6 +118,7 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
   if (theta > kPi / 2.0) theta -= kPi;
   if (a.y > b.y) theta = -theta;
   const WorldPoint m{ball.vx * dt, ball.vy * dt};
+  const WorldPoint frameMotion{ball.vx * frameTime, ball.vy * frameTime};
 
   // Foot point: the ball centre projected on the platform's line.
   const WorldPoint c{ball.x, ball.y};
@@ -174,7 +177,7 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
 
       if (destructible) {
         BreakBody(map, sim.Break, platform.line, theta * kDegreesPerRadian, f, a, b, r,
-                  map.Line(platform.line + 3), m);
+                  map.Line(platform.line + 3), frameMotion);
         bodyBroken = true;
       }
     }
@@ -201,7 +204,7 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
 }
 
 // Every platform in line order, including pieces appended during the scan.
-void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double now) {
+void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTime, double now) {
   const Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
   // A radius beyond the float range (a map's "1e39") would push the ball to
   // infinity; such a ball passes through the platforms instead.
@@ -229,7 +232,7 @@ void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double now) {
     if (n == count) return;
     const MapPlatform visited = cache->platforms[n];  // the collision may change the cache
     const std::uint64_t revision = map.revision;
-    CollidePlatform(sim, map, i, visited, dt, now);
+    CollidePlatform(sim, map, i, visited, dt, frameTime, now);
     if (map.revision != revision) {
       if (++rewrites > kMaxRewritesPerScan) return;
       cache = &MapObjects(map);
@@ -329,18 +332,41 @@ void CollideSpheres(SimState& sim) {
   }
 }
 
-}  // namespace
-
-void StepBalls(SimState& sim, MapText& map, double dt, double now) {
+// One step of the scene over dt seconds of a frame of frameTime seconds;
+// now is the timer at the end of the step.
+void StepScene(SimState& sim, MapText& map, double dt, double frameTime, double now) {
   const int count = LiveBalls(sim);
   for (int i = 1; i <= count; ++i) {
     if (IsStaticGoalInPlay(sim, i)) continue;
-    ScanPlatforms(sim, map, i, dt, now);
+    ScanPlatforms(sim, map, i, dt, frameTime, now);
     Integrate(sim.Balls[static_cast<std::size_t>(i)], dt);
   }
   ExchangeVelocities(sim);
   EnterStaticGoal(sim);
   CollideSpheres(sim);
+}
+
+}  // namespace
+
+int FrameParts(double dt) {
+  if (!(dt > kLongFrame + kClockGrain) || !std::isfinite(dt)) return 1;
+  double parts = std::ceil(dt / kMaxFramePart);
+  if (parts > kMaxFrameParts) return kMaxFrameParts;
+  // The quotient may round up past a whole number: no more parts than needed.
+  while (parts > 1.0 && dt / (parts - 1.0) <= kMaxFramePart) parts -= 1.0;
+  return static_cast<int>(parts);
+}
+
+void StepBalls(SimState& sim, MapText& map, double dt, double now) {
+  const int parts = FrameParts(dt);
+  const double part = dt / parts;
+  // The spheres the map's drawing registered; a static goal joins them once
+  // per step, where it is in that step.
+  const std::int16_t spheres = sim.StaticSphereCount;
+  for (int k = 0; k < parts; ++k) {
+    sim.StaticSphereCount = spheres;
+    StepScene(sim, map, part, dt, now - (parts - 1 - k) * part);
+  }
 }
 
 void RefillStaticSpheres(SimState& sim, const MapText& map) {

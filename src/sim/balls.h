@@ -10,10 +10,30 @@
 constexpr double kDampInterval = 0.15;
 constexpr double kDampFactor = 0.85;
 
+// A frame longer than kLongFrame seconds is stepped in equal parts of at
+// most kMaxFramePart seconds that add up to the frame's time, so a slow frame
+// moves a ball no further per step than a frame at 60 a second does. A frame
+// counts as longer only by more than kClockGrain: two clock readings 34 ms
+// apart may differ by a rounding of their last digits. At most
+// kMaxFrameParts parts: a frame of more than 17 seconds (a machine waking up)
+// takes longer parts rather than stalling the game.
+constexpr double kLongFrame = 0.034;
+constexpr double kClockGrain = 1e-6;
+constexpr double kMaxFramePart = 0.017;
+constexpr int kMaxFrameParts = 1024;
+
+// How many parts a frame of dt seconds is stepped in: 1 up to kLongFrame (and
+// for a time that is not finite), else the fewest parts of at most
+// kMaxFramePart, at most kMaxFrameParts.
+int FrameParts(double dt);
+
 // One frame of the scene: platform scan, gravity and integration per ball,
-// ball-ball exchange, the static goal's sphere entry, ball-sphere glancing.
-// dt is the frame time in seconds, now the timer in seconds (for damping).
-// May rewrite map when destructible platforms break.
+// ball-ball exchange, the static goal's sphere entry, ball-sphere glancing;
+// a long frame runs these once per part (see FrameParts), a break's sparks
+// still fly with the ball's motion of the whole frame. dt is the frame time
+// in seconds, now the timer in seconds at the frame (for damping; the parts
+// before the last see it earlier by the parts still to come). May rewrite
+// map when destructible platforms break.
 void StepBalls(SimState& sim, MapText& map, double dt, double now);
 
 // The static-sphere table the collisions use: StaticSphereCount from 0, one

@@ -1,8 +1,6 @@
 // Level objects: the start of ball 1, the goal, the ragdoll balls and the
 // start camera, read once when a level starts or restarts; the goal colour's
 // animation and the test that ball 1 has reached the goal.
-//
-// Depends on: world (map lines and parsing).
 #pragma once
 
 #include "sim/sim_state.h"

@@ -22,7 +22,8 @@ void EmitBreakParticles(ParticleList& list, BreakEvent& event,
   const double gx = static_cast<double>(event.leftX) - event.rightX;
   const double gy = static_cast<double>(event.leftY) - event.rightY;
   const float length = static_cast<float>(std::sqrt(gx * gx + gy * gy));
-  const double n = std::nearbyint(ParseNumber(particleNumberValue));
+  double n = std::nearbyint(ParseNumber(particleNumberValue));
+  if (n > kMaxParticleNumber) n = kMaxParticleNumber;
   double kd = n * static_cast<double>(length);
   if (!std::isfinite(kd) || kd < 0.0) kd = 0.0;
   if (kd > kMaxSparksPerBreak) kd = kMaxSparksPerBreak;

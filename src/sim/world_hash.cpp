@@ -5,35 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-class Fnv1a {
- public:
-  void Bytes(const void* data, std::size_t n) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    for (std::size_t i = 0; i < n; ++i) {
-      hash_ ^= p[i];
-      hash_ *= 0x100000001b3ull;
-    }
-  }
-  void Float(float v) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    Bytes(&bits, sizeof bits);
-  }
-  void Int(std::int64_t v) { Bytes(&v, sizeof v); }
-  // Length first, so "ab","c" and "a","bc" differ.
-  void String(const std::string& s) {
-    Int(static_cast<std::int64_t>(s.size()));
-    Bytes(s.data(), s.size());
-  }
-  std::uint64_t Value() const { return hash_; }
-
- private:
-  std::uint64_t hash_ = 0xcbf29ce484222325ull;
-};
-
-}  // namespace
+#include "world/fnv1a.h"
 
 std::uint64_t HashSimulation(const SimState& sim, const MapText& map,
                              const ParticleList& particles) {

@@ -3,8 +3,6 @@
 // map lines, as their exact bits. Two runs that hash alike played alike; the
 // tests pin the hashes of fixed scenarios, so a lost compiler flag or an
 // unintended change of the physics shows at once.
-//
-// Depends on: sim (state), world (map lines).
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,8 @@
-// The ears: after every frame they compare what the screens, the scene and
-// the rules left with what the frame before left, and start the sounds of
-// the changes. Hits are heard in the balls' velocities, breaks in the map's
-// destructible length, fire in RedContact, the boost in the energy spent.
+// The ears: after every frame they hear what the play step reported (fire,
+// the boost, breaks, hints, win, loss, a restart) and what the screens
+// changed (the menus' cursors), and start their sounds. Hits are heard in the
+// balls' velocities; the menu's scene, which reports nothing, is heard in
+// the map's destructible length.
 #include "sound/sound.h"
 
 #include <algorithm>
@@ -165,38 +166,37 @@ double BreakableLength(const MapText& map) {
   return length;
 }
 
-int HintsWaiting(const MapText& map) {
-  int n = 0;
-  for (int k = 1; k <= map.MapLineCount; ++k) n += map.Line(k) == "Output.text" ? 1 : 0;
-  return n;
-}
-
 void RememberMap(HeardFrame& h, const MapText& map) {
   h.mapRevision = map.revision;
   h.mapLineCount = map.MapLineCount;
   h.breakableLength = BreakableLength(map);
-  h.hintsWaiting = HintsWaiting(map);
 }
 
-// Breaks and fired text hints, from the map text. A map that gained
-// platforms or hints was loaded afresh: no sound for that.
-void HearMap(SoundState& s, const MapText& map, bool hints, float scale) {
+// A break cracks louder and a little deeper the more destructible length it
+// took from the map.
+void HearBreak(SoundState& s, double lost, float scale) {
+  const double size = std::min(1.0, lost / 1.5);
+  Start(s, Sound::kBreak, static_cast<float>((0.45 + 0.55 * size) * scale),
+        static_cast<float>(1.04 - 0.1 * size) + 0.04f * NextRandom(s));
+}
+
+// Breaks and fired text hints of a play frame, as its step reported them.
+void HearMap(SoundState& s, const MapText& map, bool broke, bool hint, float scale) {
+  HeardFrame& h = s.heard;
+  if (map.revision == h.mapRevision) return;
+  if (broke) HearBreak(s, std::max(0.0, h.breakableLength - BreakableLength(map)), scale);
+  if (hint) Start(s, Sound::kHint, kHintLevel);
+  RememberMap(h, map);
+}
+
+// Breaks of the menu's scene, which reports no events: heard in the map's
+// destructible length. A map that gained platforms was loaded afresh.
+void HearSceneMap(SoundState& s, const MapText& map, float scale) {
   HeardFrame& h = s.heard;
   if (map.revision == h.mapRevision) return;
   const double length = BreakableLength(map);
-  const int waiting = HintsWaiting(map);
-  const bool reloaded = map.MapLineCount < h.mapLineCount || length > h.breakableLength + 1e-4 ||
-                        waiting > h.hintsWaiting;
-  if (!reloaded) {
-    const double lost = h.breakableLength - length;
-    if (lost > 1e-4) {
-      // Longer breaks crack louder and a little deeper.
-      const double size = std::min(1.0, lost / 1.5);
-      Start(s, Sound::kBreak, static_cast<float>((0.45 + 0.55 * size) * scale),
-            static_cast<float>(1.04 - 0.1 * size) + 0.04f * NextRandom(s));
-    }
-    if (hints && waiting < h.hintsWaiting) Start(s, Sound::kHint, kHintLevel);
-  }
+  const bool reloaded = map.MapLineCount < h.mapLineCount || length > h.breakableLength + 1e-4;
+  if (!reloaded && h.breakableLength - length > 1e-4) HearBreak(s, h.breakableLength - length, scale);
   RememberMap(h, map);
 }
 
@@ -208,10 +208,6 @@ void Rebase(SoundState& s, const Game& g, const char* screen) {
   h.screen = screen;
   RememberMap(h, g.map);
   h.burning = g.sim.RedContact == "true";
-  h.energy = g.session.Energy;
-  h.burnTime = g.session.BurnTime;
-  h.goalReached = g.sim.Goal.GoalReached;
-  h.runLost = g.session.RunLost;
   h.menuSelection = g.menu.MenuSelection;
   h.selectedMode = g.select.SelectedMode;
   h.highlightedLevel = g.select.HighlightedLevel;
@@ -226,30 +222,26 @@ void HearTransition(SoundState& s, const std::string& from, const std::string& t
   }
 }
 
-void HearPlay(SoundState& s, const Game& g, double now) {
+void HearPlay(SoundState& s, const Game& g, const PlayEvents& e, double now) {
   HeardFrame& h = s.heard;
   const SimState& sim = g.sim;
-  const SessionState& ses = g.session;
   const double dt = g.frame.FrameTime;
-  const bool play = ses.CameraPhase == 1;
-  const Ball& b1 = sim.Balls[1];
+  const bool play = !e.zooming && g.session.CameraPhase == 1;
   // A restart puts everything back: nothing of that is heard as play.
-  const bool restarted = ses.BurnTime < h.burnTime || (h.runLost == 1 && ses.RunLost != 1) ||
-                         (h.goalReached == 1.0f && sim.Goal.GoalReached != 1.0f) ||
-                         (h.balls[1].known && Teleported(h.balls[1], b1, dt));
+  const bool restarted = e.restarted;
+  if (restarted) h.balls[1].known = false;
   const bool burning = sim.RedContact == "true";
-  const bool boosting =
-      play && !restarted && ses.ControlsEnabled == 1 && ses.Energy < h.energy - 1e-6f;
+  const bool boosting = play && !restarted && e.boosting;
 
   if (play) {
     const double allowance = (kSteerPush + (boosting ? kBoostPush : 0.0)) * dt;
     HearHits(s, sim, 1, 1, dt, allowance, 1.0f, now);
-    HearMap(s, g.map, true, 1.0f);
-    if (burning && !h.burning) Start(s, Sound::kFire, kFireLevel);
-    if (!burning && h.burning && !restarted) Start(s, Sound::kHiss, kHissLevel);
+    HearMap(s, g.map, e.broke, e.hintShown, 1.0f);
+    if (e.fireCaught && !restarted) Start(s, Sound::kFire, kFireLevel);
+    if (e.fireOut && !restarted) Start(s, Sound::kHiss, kHissLevel);
     if (boosting && !h.boosting) Start(s, Sound::kBoost, kBoostLevel);
-    if (sim.Goal.GoalReached == 1.0f && h.goalReached != 1.0f) Start(s, Sound::kWin, kJingleLevel);
-    if (ses.RunLost == 1 && h.runLost != 1) Start(s, Sound::kLose, kJingleLevel);
+    if (e.won && !restarted) Start(s, Sound::kWin, kJingleLevel);
+    if (e.lost && !restarted) Start(s, Sound::kLose, kJingleLevel);
   } else {
     // The start zoom: the scene stands still; play is heard from its start.
     h.balls[1].known = false;
@@ -260,10 +252,6 @@ void HearPlay(SoundState& s, const Game& g, double now) {
   Hold(s, Sound::kAmbient, 0.0f);
   h.burning = burning;
   h.boosting = boosting;
-  h.energy = ses.Energy;
-  h.burnTime = ses.BurnTime;
-  h.goalReached = sim.Goal.GoalReached;
-  h.runLost = ses.RunLost;
 }
 
 }  // namespace
@@ -280,7 +268,7 @@ float SoundVolumeGain(const std::string& value) {
 
 void StartSound(Game& game) {
   SoundState& s = game.sound;
-  s.on = SettingsGet(game.settings, "Sound") == "Enabled";
+  s.on = SettingEnabled(game.settings, "Sound");
   if (!s.on) return;
   auto bank = std::make_shared<const SoundBank>(BuildSoundBank(kSoundRate));
   auto mixer =
@@ -294,7 +282,7 @@ void StartSound(Game& game) {
   }
 }
 
-void HearFrame(Game& game, const char* screen) {
+void HearFrame(Game& game, const char* screen, const PlayEvents* events) {
   SoundState& s = game.sound;
   s.Sounds.clear();
   if (!s.on) return;
@@ -307,7 +295,7 @@ void HearFrame(Game& game, const char* screen) {
   }
   const std::string name = screen;
   if (name == "session") {
-    HearPlay(s, game, now);
+    HearPlay(s, game, events ? *events : PlayEvents(), now);
     return;
   }
   // Fire and boost belong to play alone; the chords to the menus.
@@ -317,7 +305,7 @@ void HearFrame(Game& game, const char* screen) {
   if (name == "menu" || name == "credits") {
     const int last = std::min(game.sim.BallCount, 4);
     HearHits(s, game.sim, 1, last, game.frame.FrameTime, 0.0, kMenuScene, now);
-    HearMap(s, game.map, false, kMenuScene);
+    HearSceneMap(s, game.map, kMenuScene);
   }
   if (name == "menu" && game.menu.MenuSelection != h.menuSelection) {
     Start(s, Sound::kClick, kClickLevel);

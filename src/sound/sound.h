@@ -1,14 +1,13 @@
 // The game's sound: the switch in the settings, the audio device, and the
-// ears that turn what a frame left behind into sounds. Sound only listens:
-// after each frame it reads what the scene, the rules and the screens left
-// and never writes any of it, so the game plays the same with and without it.
-//
-// Depends on: game (program state, settings), audio (synth, mixer), world,
-// platform.
+// ears that turn what a frame did into sounds. Sound only listens: after
+// each frame it hears the events the step reported and reads what the scene
+// and the screens left, and never writes any of it, so the game plays the
+// same with and without it.
 #pragma once
 
 #include <string>
 
+#include "game/play_events.h"
 #include "game/sound_state.h"
 
 struct Game;
@@ -24,7 +23,7 @@ float SoundVolumeGain(const std::string& value);
 // standard error.
 void StartSound(Game& game);
 
-// After a frame, before it is presented: starts the sounds of what changed
-// since the frame before. `screen` names the screen ("menu", "levelselect",
-// "session", "credits").
-void HearFrame(Game& game, const char* screen);
+// After a frame, before it is presented: starts the sounds of what the frame
+// did. `screen` names the screen ("menu", "levelselect", "session",
+// "credits"); a play frame brings the events its step reported.
+void HearFrame(Game& game, const char* screen, const PlayEvents* events = nullptr);

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace {
 
 using Action = CommandLine::Action;
@@ -60,6 +63,36 @@ TEST(CommandLine, HelpListsEveryOptionAndVersionTheProjects) {
     EXPECT_NE(ParseCommandLine({option}).action, Action::kError) << option;
   }
   EXPECT_EQ(VersionText(), "Quobbes Zirpel 0.2.0\n");
+}
+
+// The manual page names every way to call the program and every exit code
+// the program ends with, and the help gives the same codes.
+TEST(CommandLine, TheManualPageGivesEveryCallAndEveryExitCode) {
+  std::ifstream in(std::string(ZIRPEL_SOURCE_DIR) + "/dist/zirpel.6.in");
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string page = text.str();
+  const auto section = [&](const std::string& head) {
+    const std::size_t from = page.find(".SH " + head);
+    if (from == std::string::npos) return std::string();
+    return page.substr(from, page.find(".SH ", from + 1) - from);
+  };
+  const std::string synopsis = section("\\(:UBERSICHT");
+  const std::string codes = section("R\\(:UCKGABEWERT");
+  ASSERT_FALSE(synopsis.empty());
+  ASSERT_FALSE(codes.empty());
+  for (const char* call : {"\\-\\-windowed", "\\-\\-replay", "\\-\\-help", "\\-\\-version"}) {
+    EXPECT_NE(synopsis.find(call), std::string::npos) << call;
+  }
+  for (const int code : {0, kNoDataExitCode, kNotVerifiedExitCode, kUsageExitCode}) {
+    EXPECT_NE(codes.find(".B " + std::to_string(code) + "\n"), std::string::npos) << code;
+  }
+  // Exit code 1 is more than "no data": a replay that cannot be played too.
+  const std::string one = codes.substr(codes.find(".B 1\n"));
+  EXPECT_NE(one.substr(0, one.find(".TP")).find("\\-\\-replay"), std::string::npos);
+  EXPECT_NE(HelpText().find("1 ohne Spieldaten, ohne Fenster mit OpenGL oder\nbei einer "
+                            "Wiederholung, die sich nicht abspielen laesst"),
+            std::string::npos);
 }
 
 }  // namespace

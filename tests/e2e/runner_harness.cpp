@@ -84,6 +84,29 @@ std::string ScratchRoot::DefaultSettings() {
          "Menu_DroppBalls=Enabled\r\nParticle=Enabled\r\nParticleNumber=35\r\n";
 }
 
+TempDir::TempDir(const std::string& prefix) {
+  std::string templ = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  const char* made = ::mkdtemp(templ.data());
+  path_ = made ? made : templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  for (auto it = fs::recursive_directory_iterator(path_, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::remove_all(path_, ec);
+}
+
+void TempDir::Write(const std::string& relative, const std::string& bytes) const {
+  const fs::path file = fs::path(path_) / relative;
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
 std::string ScratchRoot::SmallSettings(const std::string& extra) {
   return "Display=320x200\r\nFullscreen=Disabled\r\nPlayIntro=Disabled\r\n" + extra;
 }
@@ -134,11 +157,34 @@ RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
 
 RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string>& extra,
                           int timeoutS) {
+  std::vector<std::string> args = {ZIRPEL_HEADLESS_BIN, "--root", root.path()};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return RunProgram(root, args, timeoutS);
+}
+
+RunResult RunCommand(const std::string& commandLine) {
+  RunResult run;
+  FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+bool Crosses(double px, double py, double qx, double qy, const Segment& s) {
+  const auto side = [](double ax, double ay, double bx, double by, double cx, double cy) {
+    return (bx - ax) * (cy - ay) - (by - ay) * (cx - ax);
+  };
+  return side(s.ax, s.ay, s.bx, s.by, px, py) * side(s.ax, s.ay, s.bx, s.by, qx, qy) < 0.0 &&
+         side(px, py, qx, qy, s.ax, s.ay) * side(px, py, qx, qy, s.bx, s.by) < 0.0;
+}
+
+RunResult RunProgram(const ScratchRoot& root, const std::vector<std::string>& args, int timeoutS) {
   RunResult result;
   const std::string outFile = root.File("stdout.txt");
   const std::string errFile = root.File("stderr.txt");
-  std::vector<std::string> args = {ZIRPEL_HEADLESS_BIN, "--root", root.path()};
-  args.insert(args.end(), extra.begin(), extra.end());
   const pid_t pid = ::fork();
   if (pid == 0) {
     // The player's folders of this root only: nothing of the developer's
@@ -146,6 +192,7 @@ RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string
     ::setenv("XDG_DATA_HOME", root.File(kXdgData).c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", root.File(kXdgConfig).c_str(), 1);
     ::unsetenv("ZIRPEL_DATA_DIR");
+    if (::chdir(root.path().c_str()) != 0) ::_exit(127);
     const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(out, 1);

@@ -1,5 +1,6 @@
-// Runs the headless game as a child process on a scratch resource tree and
-// reads back what it wrote: the end-to-end tests' one entry point.
+// The tests' shared set-up: temporary folders, the headless game run as a
+// child process on a scratch resource tree, and reading back what it wrote
+// (dumps, shots). The end-to-end tests' one entry point.
 #pragma once
 
 #include <map>
@@ -7,6 +8,24 @@
 #include <vector>
 
 namespace e2e {
+
+// A fresh, empty folder under the system's temp dir, removed (with whatever
+// it holds, read-only parts included) by the destructor.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& prefix = "zirpel-test");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& relative) const { return path_ + "/" + relative; }
+  // Writes the bytes, making the folders on the way.
+  void Write(const std::string& relative, const std::string& bytes) const;
+
+ private:
+  std::string path_;
+};
 
 // A fresh directory under the system's temp dir with Res/settings.ini (the
 // given text), Res/maps/Mainmenu.startmap copied from the repo and res/gfx
@@ -56,6 +75,22 @@ RunResult RunHeadless(const ScratchRoot& root, const std::string& script,
 // e.g. {"--verify", FILE}.
 RunResult RunHeadlessArgs(const ScratchRoot& root, const std::vector<std::string>& args,
                           int timeoutS = 120);
+
+// Runs a program (args[0]) from the root's folder with the root's player
+// folders, as RunHeadlessArgs runs the runner.
+RunResult RunProgram(const ScratchRoot& root, const std::vector<std::string>& args,
+                     int timeoutS = 120);
+
+// Runs a shell command line and gives its exit code and its standard output
+// and standard error together (-1: it did not end normally).
+RunResult RunCommand(const std::string& commandLine);
+
+// A line piece in the world, and whether a ball moving from p to q in one
+// frame crossed it (touching an end is no crossing).
+struct Segment {
+  double ax, ay, bx, by;
+};
+bool Crosses(double px, double py, double qx, double qy, const Segment& s);
 
 // One dump line parsed shallowly: the top-level fields as raw JSON text.
 using Dump = std::map<std::string, std::string>;

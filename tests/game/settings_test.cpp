@@ -7,17 +7,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "e2e/runner_harness.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 SettingsStore LoadText(const std::string& text) {
-  std::string templ = (fs::temp_directory_path() / "zirpel-settings-XXXXXX").string();
-  const std::string dir = ::mkdtemp(templ.data());
-  std::ofstream(dir + "/settings.ini", std::ios::binary) << text;
+  const e2e::TempDir dir("zirpel-settings");
+  dir.Write("settings.ini", text);
   SettingsStore store;
-  SettingsLoad(store, dir + "/settings.ini");
-  fs::remove_all(dir);
+  SettingsLoad(store, dir.File("settings.ini"));
   return store;
 }
 
@@ -60,6 +60,42 @@ TEST(Settings, TableHoldsElevenEntriesAndIgnoresTheRest) {
   EXPECT_EQ(SettingsGet(s, "Key3"), "y");
 }
 
+// Lines of x, n bytes in all with their line ends, none longer than a
+// settings line may be.
+std::string Padding(std::size_t n) {
+  std::string text;
+  for (; n > 4096; n -= 4096) text += std::string(4095, 'x') + "\n";
+  if (n > 0) text += std::string(n - 1, 'x') + "\n";
+  return text;
+}
+
+// The file's bounds (10,000 lines, 4 KiB a line, 1 MiB) at their edge and
+// one past, with an entry that ends exactly at the bound.
+TEST(Settings, EveryBoundAtItsEdgeAndOnePast) {
+  const std::string entry = "Display=1024x768";
+  std::string lines9999;
+  for (int i = 0; i < 9999; ++i) lines9999 += "x\n";
+  const struct {
+    const char* name;
+    std::string text;
+    std::string display;
+  } cases[] = {
+      {"an entry on line 10000", lines9999 + entry, "1024x768"},
+      {"an entry on line 10001", lines9999 + "x\n" + entry, ""},
+      {"an entry of 4096 bytes", "Display=" + std::string(4088, '7'), std::string(4088, '7')},
+      {"an entry of 4096 bytes and CR LF", "Display=" + std::string(4088, '7') + "\r\n",
+       std::string(4088, '7')},
+      {"an entry of 4097 bytes", "Display=" + std::string(4089, '7'), std::string(4088, '7')},
+      {"an entry ending at 1 MiB", Padding((1 << 20) - entry.size()) + entry, "1024x768"},
+      {"an entry ending a byte past it", Padding((1 << 20) - entry.size() + 1) + entry, "1024x76"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SettingsStore s = LoadText(c.text);
+    EXPECT_EQ(SettingsGet(s, "Display"), c.display);
+  }
+}
+
 TEST(Settings, SaveWritesEveryEntryAndLoadsBack) {
   std::string templ = (fs::temp_directory_path() / "zirpel-settings-XXXXXX").string();
   const std::string dir = ::mkdtemp(templ.data());
@@ -99,3 +135,48 @@ TEST(Settings, DisplayValues) {
 }
 
 }  // namespace
+
+TEST(Settings, UnusableValuesAreSaidOnceAndReplacedByWhatNoLineGives) {
+  const struct {
+    const char* line;
+    const char* key;
+    const char* after;  // the value the game goes on with
+    bool said;
+  } cases[] = {
+      {"Display=abcxdef", "Display", "Auto", true},
+      {"Display=", "Display", "Auto", true},
+      {"Display=0x600", "Display", "Auto", true},
+      {"Display=Auto", "Display", "Auto", false},
+      {"Display=1280x800", "Display", "1280x800", false},
+      {"SoundVolume=9999", "SoundVolume", "80", true},
+      {"SoundVolume=-1", "SoundVolume", "80", true},
+      {"SoundVolume=laut", "SoundVolume", "80", true},
+      {"SoundVolume=0", "SoundVolume", "0", false},
+      {"SoundVolume=100", "SoundVolume", "100", false},
+      {"SoundVolume=12.5", "SoundVolume", "12.5", false},
+      {"ParticleNumber=99999999", "ParticleNumber", "0", true},
+      {"ParticleNumber=1e9", "ParticleNumber", "0", true},
+      {"ParticleNumber=35abc", "ParticleNumber", "0", true},
+      {"ParticleNumber=35", "ParticleNumber", "35", false},
+      {"ParticleNumber=100", "ParticleNumber", "100", false},
+      {"Particle=vielleicht", "Particle", "vielleicht", false},  // a switch is off, not wrong
+  };
+  for (const auto& c : cases) {
+    SettingsStore s = LoadText(std::string(c.line) + "\r\nSound=Enabled\r\n");
+    const std::vector<std::string> said = ReplaceUnusableSettings(s);
+    EXPECT_EQ(SettingsGet(s, c.key), c.after) << c.line;
+    EXPECT_EQ(SettingsGet(s, "Sound"), "Enabled") << c.line;
+    ASSERT_EQ(said.size(), c.said ? 1u : 0u) << c.line;
+    if (c.said) {
+      EXPECT_EQ(said[0].rfind(std::string("Die Einstellung ") + c.line + " ist unbrauchbar", 0), 0u)
+          << said[0];
+    }
+    EXPECT_TRUE(ReplaceUnusableSettings(s).empty()) << c.line;  // once
+  }
+  // All three wrong at once: three lines; no settings at all: none.
+  SettingsStore s = LoadText("Display=abcxdef\nSoundVolume=9999\nParticleNumber=99999999\n");
+  EXPECT_EQ(ReplaceUnusableSettings(s).size(), 3u);
+  SettingsStore none;
+  EXPECT_TRUE(ReplaceUnusableSettings(none).empty());
+  EXPECT_EQ(none.count, 0);
+}

@@ -443,6 +443,164 @@ TEST(PngDecoder, HostileSizesAreRefusedBeforeAllocating) {
   EXPECT_FALSE(Decode(huge));
 }
 
+// A file of these chunks after the signature (each given as type and data).
+Bytes Chunks(const std::vector<std::pair<const char*, Bytes>>& chunks) {
+  Bytes file;
+  AppendPngSignature(file);
+  for (const auto& [type, data] : chunks) AppendPngChunk(file, type, data.data(), data.size());
+  return file;
+}
+Bytes Ihdr(std::uint32_t w, std::uint32_t h, int depth, int colourType, int compression = 0,
+           int filter = 0, int interlace = 0) {
+  return {static_cast<std::uint8_t>(w >> 24),     static_cast<std::uint8_t>(w >> 16),
+          static_cast<std::uint8_t>(w >> 8),      static_cast<std::uint8_t>(w),
+          static_cast<std::uint8_t>(h >> 24),     static_cast<std::uint8_t>(h >> 16),
+          static_cast<std::uint8_t>(h >> 8),      static_cast<std::uint8_t>(h),
+          static_cast<std::uint8_t>(depth),       static_cast<std::uint8_t>(colourType),
+          static_cast<std::uint8_t>(compression), static_cast<std::uint8_t>(filter),
+          static_cast<std::uint8_t>(interlace)};
+}
+Bytes Cut(const Bytes& file, std::size_t n) {
+  return Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// Every bound of the decoder at its edge (read, or refused for the next rule
+// down) and one past it, each refusal with its own reason.
+TEST(PngDecoder, EveryBoundAtItsEdgeAndOnePastWithItsReason) {
+  const Bytes z = PngCompress(Bytes{0, 7}, 9);  // one grey pixel
+  const Bytes grey = Chunks({{"IHDR", Ihdr(1, 1, 8, 0)}, {"IDAT", z}, {"IEND", {}}});
+  ASSERT_GT(grey.size(), 49u);
+  auto trailing = [&](const Bytes& tail) {
+    Bytes file = grey;
+    file.insert(file.end(), tail.begin(), tail.end());
+    return file;
+  };
+  auto paletted = [&](std::size_t entries, std::size_t alphas) {
+    std::vector<std::pair<const char*, Bytes>> c = {{"IHDR", Ihdr(1, 1, 8, 3)},
+                                                    {"PLTE", Bytes(3 * entries, 1)}};
+    if (alphas > 0) c.push_back({"tRNS", Bytes(alphas, 0)});
+    c.push_back({"IDAT", PngCompress(Bytes{0, 0}, 9)});
+    c.push_back({"IEND", {}});
+    return Chunks(c);
+  };
+  auto keyed = [&](int colourType, std::size_t length) {
+    const std::size_t channels = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
+    return Chunks({{"IHDR", Ihdr(1, 1, 8, colourType)},
+                   {"tRNS", Bytes(length, 0)},
+                   {"IDAT", PngCompress(Bytes(1 + channels, 0), 9)},
+                   {"IEND", {}}});
+  };
+  // n bytes of data that are no zlib stream at all
+  auto sized = [](std::uint32_t w, std::uint32_t h, int depth, int colourType, std::size_t n) {
+    return Chunks(
+        {{"IHDR", Ihdr(w, h, depth, colourType)}, {"IDAT", Bytes(n, 0x55)}, {"IEND", {}}});
+  };
+  auto greyRows = [](const Bytes& raw) {
+    return Chunks({{"IHDR", Ihdr(2, 2, 8, 0)}, {"IDAT", PngCompress(raw, 9)}, {"IEND", {}}});
+  };
+  Bytes longIend = grey;  // IEND with a byte of data: fine, and the file ends with it
+  longIend.resize(longIend.size() - 12);
+  AppendPngChunk(longIend, "IEND", Bytes{1}.data(), 1);
+  Bytes lyingLength = grey;  // IEND claims one byte more than the file has
+  lyingLength[lyingLength.size() - 9] = 1;
+  Bytes badSignature = grey;
+  badSignature[7] ^= 1;
+  Bytes ihdr14 = Ihdr(1, 1, 8, 0);
+  ihdr14.push_back(0);
+  const struct {
+    const char* name;
+    Bytes file;
+    int layout;
+    const char* reason;  // "" when it is read
+  } cases[] = {
+      {"a one-pixel picture", grey, kPngOpenGl, ""},
+      {"48 bytes", Cut(grey, 48), kPngOpenGl, "Datei zu kurz"},
+      {"49 bytes", Cut(grey, 49), kPngOpenGl, "Chunk ragt ueber das Dateiende"},
+      {"one byte short of the end", Cut(grey, grey.size() - 1), kPngOpenGl,
+       "Chunk ragt ueber das Dateiende"},
+      {"IEND with data, ending at the end", longIend, kPngOpenGl, ""},
+      {"a chunk one byte longer than the file", lyingLength, kPngOpenGl,
+       "Chunk ragt ueber das Dateiende"},
+      {"11 bytes after IEND", trailing(Bytes(11, 0)), kPngOpenGl, "Chunk ragt ueber das Dateiende"},
+      {"12 bytes after IEND", trailing(Bytes(12, 0)), kPngOpenGl, "CRC eines Chunks stimmt nicht"},
+      {"a chunk after IEND",
+       Chunks({{"IHDR", Ihdr(1, 1, 8, 0)}, {"IDAT", z}, {"IEND", {}}, {"tEXt", Bytes{'a', 0}}}),
+       kPngOpenGl, "IEND fehlt oder steht nicht am Ende"},
+      {"no signature", badSignature, kPngOpenGl, "keine PNG-Signatur"},
+      {"layout 0", grey, 0, "unbekanntes Layout"},
+      {"layout 4", grey, 4, "unbekanntes Layout"},
+      {"two chunks", Chunks({{"IHDR", Ihdr(1, 1, 8, 0)}, {"IEND", Bytes(20, 0)}}), kPngOpenGl,
+       "zu wenige Chunks"},
+      {"three chunks, no image data",
+       Chunks({{"IHDR", Ihdr(1, 1, 8, 0)}, {"tEXt", Bytes{'a', 0}}, {"IEND", {}}}), kPngOpenGl,
+       "keine IDAT-Daten"},
+      {"IHDR of 12 bytes", Chunks({{"IHDR", Cut(Ihdr(1, 1, 8, 0), 12)}, {"IDAT", z}, {"IEND", {}}}),
+       kPngOpenGl, "erster Chunk ist kein IHDR mit 13 Bytes"},
+      {"IHDR of 14 bytes", Chunks({{"IHDR", ihdr14}, {"IDAT", z}, {"IEND", {}}}), kPngOpenGl,
+       "erster Chunk ist kein IHDR mit 13 Bytes"},
+      {"width 0", sized(0, 1, 8, 0, 8), kPngOpenGl, "Breite oder Hoehe 0"},
+      {"height 0", sized(1, 0, 8, 0, 8), kPngOpenGl, "Breite oder Hoehe 0"},
+      {"grey of 16 bits",
+       Chunks(
+           {{"IHDR", Ihdr(1, 1, 16, 0)}, {"IDAT", PngCompress(Bytes{0, 1, 2}, 9)}, {"IEND", {}}}),
+       kPngOpenGl, ""},
+      {"grey of 32 bits", sized(1, 1, 32, 0, 8), kPngOpenGl, "Farbtyp und Bittiefe passen nicht"},
+      {"compression method 1", Chunks({{"IHDR", Ihdr(1, 1, 8, 0, 1)}, {"IDAT", z}, {"IEND", {}}}),
+       kPngOpenGl, "unbekannte Kompressionsmethode"},
+      {"filter method 1", Chunks({{"IHDR", Ihdr(1, 1, 8, 0, 0, 1)}, {"IDAT", z}, {"IEND", {}}}),
+       kPngOpenGl, "unbekannte Filtermethode"},
+      {"interlace method 1",
+       Chunks({{"IHDR", Ihdr(1, 1, 8, 0, 0, 0, 1)}, {"IDAT", z}, {"IEND", {}}}), kPngOpenGl, ""},
+      {"interlace method 2",
+       Chunks({{"IHDR", Ihdr(1, 1, 8, 0, 0, 0, 2)}, {"IDAT", z}, {"IEND", {}}}), kPngOpenGl,
+       "unbekannte Interlace-Methode"},
+      {"256 palette entries", paletted(256, 0), kPngOpenGl, ""},
+      {"257 palette entries", paletted(257, 0), kPngOpenGl, "PLTE mit mehr als 256 Eintraegen"},
+      {"no palette",
+       Chunks({{"IHDR", Ihdr(1, 1, 8, 3)}, {"IDAT", PngCompress(Bytes{0, 0}, 9)}, {"IEND", {}}}),
+       kPngOpenGl, "Palettenbild ohne PLTE"},
+      {"256 palette alphas", paletted(1, 256), kPngOpenGl, ""},
+      {"257 palette alphas", paletted(1, 257), kPngOpenGl, "tRNS hat die falsche Laenge"},
+      {"a grey key of 2 bytes", keyed(0, 2), kPngOpenGl, ""},
+      {"a grey key of 3 bytes", keyed(0, 3), kPngOpenGl, "tRNS hat die falsche Laenge"},
+      {"a colour key of 6 bytes", keyed(2, 6), kPngOpenGl, ""},
+      {"a colour key of 7 bytes", keyed(2, 7), kPngOpenGl, "tRNS hat die falsche Laenge"},
+      {"a key with alpha", keyed(6, 6), kPngOpenGl, "tRNS in einem Bild mit Alphakanal"},
+      // The sizes are judged before anything is inflated or allocated.
+      {"256 MiB of pixels", sized(8192, 8192, 8, 0, 1), kPngOpenGl,
+       "IDAT-Daten zu kurz fuer das Bild"},
+      {"a row more", sized(8192, 8193, 8, 0, 1), kPngOpenGl, "Bild groesser als 256 MiB"},
+      {"256 MiB and the full header", sized(8192, 8192, 8, 0, 1), kPngFullHeader,
+       "Bild groesser als 256 MiB"},
+      {"the compact layout's widest", sized(8191, 1, 8, 0, 8), kPngCompact,
+       "IDAT-Daten lassen sich nicht entpacken"},
+      {"one wider", sized(8192, 1, 8, 0, 1), kPngCompact, "Bild zu gross fuer dieses Layout"},
+      {"the compact layout's highest", sized(1, 65535, 8, 0, 1000), kPngCompact,
+       "IDAT-Daten lassen sich nicht entpacken"},
+      {"one higher", sized(1, 65536, 8, 0, 1000), kPngCompact, "Bild zu gross fuer dieses Layout"},
+      {"twice 256 MiB of image data", sized(8192, 8192, 16, 6, 1), kPngOpenGl,
+       "Bilddaten groesser als 256 MiB"},
+      {"1032 bytes from one", sized(1031, 1, 8, 0, 1), kPngOpenGl,
+       "IDAT-Daten lassen sich nicht entpacken"},
+      {"1033 bytes from one", sized(1032, 1, 8, 0, 1), kPngOpenGl,
+       "IDAT-Daten zu kurz fuer das Bild"},
+      {"the scanlines", greyRows({0, 1, 2, 4, 3, 4}), kPngOpenGl, ""},
+      {"a byte short", greyRows({0, 1, 2, 4, 3}), kPngOpenGl,
+       "entpackte Bilddaten haben die falsche Laenge"},
+      {"a byte more", greyRows({0, 1, 2, 4, 3, 4, 0}), kPngOpenGl,
+       "entpackte Bilddaten haben die falsche Laenge"},
+      {"two bytes more", greyRows({0, 1, 2, 4, 3, 4, 0, 0}), kPngOpenGl,
+       "IDAT-Daten lassen sich nicht entpacken"},
+      {"filter type 5", greyRows({0, 1, 2, 5, 3, 4}), kPngOpenGl, "Filtertyp groesser als 4"},
+  };
+  for (const auto& c : cases) {
+    std::string reason = "unset";
+    const PngImage image = Decode(c.file, c.layout, &reason);
+    EXPECT_EQ(static_cast<bool>(image), *c.reason == '\0') << c.name;
+    EXPECT_EQ(reason, c.reason) << c.name;
+  }
+}
+
 TEST(PngDecoder, FilePathsAndUnreadableFiles) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("zirpel-png-test-" + std::to_string(::getpid()));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/runner_harness.h"
 #include "image/png.h"
 #include "image/png_encode.h"
 #include "render/png_file.h"
@@ -79,20 +80,8 @@ std::string CheckerPath() {
       .string();
 }
 
-struct CheckerRun {
-  int exitCode = -1;
-  std::string output;
-};
-
-CheckerRun RunChecker(const std::string& arguments) {
-  CheckerRun run;
-  FILE* pipe = ::popen((CheckerPath() + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) run.output += buffer;
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+e2e::RunResult RunChecker(const std::string& arguments) {
+  return e2e::RunCommand(CheckerPath() + " " + arguments);
 }
 
 TEST(TextureChecker, OneLinePerFileAndTheFirstReason) {
@@ -111,7 +100,7 @@ TEST(TextureChecker, OneLinePerFileAndTheFirstReason) {
   };
   const std::string goodPath = write("good.png", good), badPath = write("bad.png", bad);
 
-  CheckerRun both = RunChecker(goodPath + " " + badPath);
+  e2e::RunResult both = RunChecker(goodPath + " " + badPath);
   EXPECT_EQ(both.exitCode, 1);
   EXPECT_NE(both.output.find("good.png: ladbar, 5 x 3, Farbtyp 2 (RGB), 8 Bit, ohne Interlace\n"),
             std::string::npos)
@@ -121,7 +110,7 @@ TEST(TextureChecker, OneLinePerFileAndTheFirstReason) {
       << both.output;
 
   const std::string raw = (dir / "good.raw").string();
-  CheckerRun one = RunChecker("--raw " + raw + " --layout 1 " + goodPath);
+  e2e::RunResult one = RunChecker("--raw " + raw + " --layout 1 " + goodPath);
   EXPECT_EQ(one.exitCode, 0) << one.output;
   std::ifstream in(raw, std::ios::binary);
   const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),

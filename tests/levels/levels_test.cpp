@@ -15,6 +15,7 @@
 #include "e2e/runner_harness.h"
 #include "mapfile/map_file.h"
 #include "session/hud.h"
+#include "tooling.h"
 #include "world/map.h"
 
 namespace {
@@ -24,10 +25,7 @@ namespace fs = std::filesystem;
 const std::string kSource = ZIRPEL_SOURCE_DIR;
 
 std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return tooling::Slurp(path.string());
 }
 
 std::vector<std::string> LevelFiles(const std::string& extension) {
@@ -63,6 +61,7 @@ struct Played {
   std::string board;
   std::string bestReplay, lastReplay;  // host paths
   e2e::RunResult verify;               // --verify of both
+  e2e::RunResult verifyBare;           // zirpel-verify of both
 };
 
 // Plays one script with its level alone in the scratch tree.
@@ -93,6 +92,8 @@ Played Play(const std::string& scriptName) {
   p.bestReplay = root.File("Res/Replays/" + level + ".best.zrp");
   p.lastReplay = root.File("Res/Replays/last.zrp");
   p.verify = e2e::RunHeadlessArgs(root, {"--verify", p.bestReplay, p.lastReplay});
+  p.verifyBare = e2e::RunProgram(
+      root, {ZIRPEL_VERIFY_BIN, "--levels", root.File("Res/maps"), p.bestReplay, p.lastReplay});
   return p;
 }
 
@@ -206,6 +207,9 @@ TEST_P(LevelScript, IsBeatenAndStoresTheRecord) {
       p.board.substr(level.size() + 2, p.board.find('\r', level.size() + 2) - level.size() - 2);
   const std::string mode = level.ends_with(".mapGame1") ? "Rennen" : "Ueberleben";
   EXPECT_EQ(p.verify.exitCode, 0) << p.verify.output << p.verify.errors;
+  // The verifier without a screen proves the same runs to the same lines.
+  EXPECT_EQ(p.verifyBare.exitCode, 0) << p.verifyBare.errors;
+  EXPECT_EQ(p.verifyBare.output, p.verify.output);
   EXPECT_EQ(p.verify.output.rfind(p.bestReplay + ": verified: " + mode + " " + stored + " s, ", 0),
             0u)
       << p.verify.output;

@@ -33,7 +33,7 @@ TEST(Gamepad, ButtonsGiveTheirKeysOncePerPressAndHoldTheirKeysWhileDown) {
       {"back", {plat::kKeyEsc}, {plat::kScanEsc}},
       {"start", {"\xff\x45"}, {0x45}},
       {"y", {}, {plat::kScanY}},
-      {"x", {}, {plat::kScanN}},
+      {"x", {plat::kKeyPadX}, {plat::kScanN}},
       {"dpup", {plat::kKeyUp}, {0x48}},
       {"dpdown", {plat::kKeyDown}, {0x50}},
       {"dpleft", {plat::kKeyLeft}, {plat::kScanLeft}},

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "e2e/runner_harness.h"
 #include "platform/scancodes.h"
 #include "platform/text_codec.h"
 
@@ -18,19 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string templ = (fs::temp_directory_path() / "zirpel-plat-XXXXXX").string();
-    path = ::mkdtemp(templ.data());
-  }
-  ~TempDir() { fs::remove_all(path); }
-  void Write(const std::string& rel, const std::string& text) const {
-    fs::create_directories((fs::path(path) / rel).parent_path());
-    std::ofstream(fs::path(path) / rel, std::ios::binary) << text;
-  }
-  std::string path;
-};
+using e2e::TempDir;
 
 TEST(KeyBuffer, KeepsTheFifteenNewestAndSignalsArrival) {
   plat::KeyBuffer keys;
@@ -82,19 +71,20 @@ TEST(Paths, ResDirectoryMatchesWithoutRegardToCase) {
   TempDir dir;
   dir.Write("res/maps/Level.mapGame1", "x");
   dir.Write("res/settings.ini", "Display=Auto");
-  EXPECT_EQ(plat::ResolvePath(dir.path + "\\Res\\settings.ini"), dir.path + "/res/settings.ini");
-  EXPECT_EQ(plat::ResolvePath(dir.path + "/Res/maps/level.MAPGAME1"),
-            dir.path + "/res/maps/Level.mapGame1");
+  EXPECT_EQ(plat::ResolvePath(dir.path() + "\\Res\\settings.ini"),
+            dir.path() + "/res/settings.ini");
+  EXPECT_EQ(plat::ResolvePath(dir.path() + "/Res/maps/level.MAPGAME1"),
+            dir.path() + "/res/maps/Level.mapGame1");
   // An exact name wins over a case-insensitive one.
   dir.Write("Res/settings.ini", "Display=1x1");
-  EXPECT_EQ(plat::ResolvePath(dir.path + "/Res/settings.ini"), dir.path + "/Res/settings.ini");
-  EXPECT_EQ(plat::ResolvePath(dir.path + "/nothing/here"), dir.path + "/nothing/here");
+  EXPECT_EQ(plat::ResolvePath(dir.path() + "/Res/settings.ini"), dir.path() + "/Res/settings.ini");
+  EXPECT_EQ(plat::ResolvePath(dir.path() + "/nothing/here"), dir.path() + "/nothing/here");
   // Of several names that differ only in case, the smallest wins, whatever
   // order the directory lists them in.
   for (const char* name : {"level.txt", "Level.txt", "LEVEL.TXT", "LeVeL.txt", "lEVEL.tXT"}) {
     dir.Write(std::string("cases/") + name, name);
   }
-  EXPECT_EQ(plat::ResolvePath(dir.path + "/cases/LEVEL.txt"), dir.path + "/cases/LEVEL.TXT");
+  EXPECT_EQ(plat::ResolvePath(dir.path() + "/cases/LEVEL.txt"), dir.path() + "/cases/LEVEL.TXT");
 }
 
 TEST(Listing, PlainFilesOnlyInNameOrder) {
@@ -104,12 +94,12 @@ TEST(Listing, PlainFilesOnlyInNameOrder) {
   dir.Write("maps/c.mapGame2", "");
   dir.Write("maps/x.mapGame1.bak", "");
   dir.Write("maps/.hidden.mapGame1", "");
-  fs::create_directories(dir.path + "/maps/d.mapGame1");
-  const auto names = plat::ListFiles(dir.path + "/Maps/*.mapGame1");
+  fs::create_directories(dir.path() + "/maps/d.mapGame1");
+  const auto names = plat::ListFiles(dir.path() + "/Maps/*.mapGame1");
   ASSERT_EQ(names.size(), 2u);
   EXPECT_EQ(names[0], "A.mapGame1");
   EXPECT_EQ(names[1], "b.mapGame1");
-  EXPECT_TRUE(plat::ListFiles(dir.path + "/none/*.mapGame1").empty());
+  EXPECT_TRUE(plat::ListFiles(dir.path() + "/none/*.mapGame1").empty());
 }
 
 // A name is a name: wildcard characters in it match only themselves.
@@ -117,34 +107,37 @@ TEST(Files, IsFileTakesTheNameAsItIs) {
   TempDir dir;
   dir.Write("r/ab.zrp", "");
   dir.Write("r/x*.zrp", "");
-  fs::create_directories(dir.path + "/r/d.zrp");
+  fs::create_directories(dir.path() + "/r/d.zrp");
   const struct {
     const char* name;
     bool file;
   } cases[] = {{"r/ab.zrp", true},  {"R/AB.zrp", true},    {"r/x*.zrp", true},
                {"r/a*.zrp", false}, {"r/a?.zrp", false},   {"r/a[b].zrp", false},
                {"r/d.zrp", false},  {"r/none.zrp", false}, {"r/*", false}};
-  for (const auto& c : cases) EXPECT_EQ(plat::IsFile(dir.path + "/" + c.name), c.file) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(plat::IsFile(dir.path() + "/" + c.name), c.file) << c.name;
 }
 
 TEST(TextFiles, LinesWithEitherEndingAndMissingFilesAsEmpty) {
   TempDir dir;
   dir.Write("a.txt", "one\r\ntwo\nthree");
-  const auto lines = plat::ReadTextLines(dir.path + "/a.txt");
+  const auto lines = plat::ReadTextLines(dir.path() + "/a.txt");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "one");
   EXPECT_EQ(lines[1], "two");
   EXPECT_EQ(lines[2], "three");
-  EXPECT_TRUE(plat::ReadTextLines(dir.path + "/missing.txt").empty());
-  EXPECT_TRUE(plat::ReadTextLines(dir.path).empty());  // a directory
+  EXPECT_TRUE(plat::ReadTextLines(dir.path() + "/missing.txt").empty());
+  EXPECT_TRUE(plat::ReadTextLines(dir.path()).empty());  // a directory
   dir.Write("b.txt", "a,b\nc\n");
-  EXPECT_EQ(plat::CountCommaItems(dir.path + "/b.txt"), 3);
+  EXPECT_EQ(plat::CountCommaItems(dir.path() + "/b.txt"), 3);
 }
 
 TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
   TempDir dir;
   dir.Write("a.txt", "one\r\ntwo\nthree");
-  ::mkfifo((dir.path + "/fifo").c_str(), 0644);  // would block a reader
+  dir.Write("b.txt", "one\r\ntwo\r\n");  // 10 bytes, the last line ends at the end
+  dir.Write("e.txt", "x\n\n");
+  dir.Write("empty.txt", "");
+  ::mkfifo((dir.path() + "/fifo").c_str(), 0644);  // would block a reader
   using plat::TextRead;
   const struct {
     const char* file;
@@ -157,6 +150,20 @@ TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
       {"a.txt", 13, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two", "thre"}},
       {"a.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kCut, {"one", "two"}},
       {"a.txt", SIZE_MAX, 3, 3, TextRead::kCut, {"one", "two", "thr"}},
+      {"a.txt", SIZE_MAX, 3, 5, TextRead::kWhole, {"one", "two", "three"}},
+      {"a.txt", SIZE_MAX, 3, 4, TextRead::kCut, {"one", "two", "thre"}},
+      // A line ending exactly at the end, and the limits one byte or line short.
+      {"b.txt", 10, SIZE_MAX, SIZE_MAX, TextRead::kWhole, {"one", "two"}},
+      {"b.txt", 9, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two"}},
+      {"b.txt", 8, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "two"}},
+      {"b.txt", 7, SIZE_MAX, SIZE_MAX, TextRead::kCut, {"one", "tw"}},
+      {"b.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kWhole, {"one", "two"}},
+      {"b.txt", SIZE_MAX, 1, SIZE_MAX, TextRead::kCut, {"one"}},
+      {"b.txt", SIZE_MAX, SIZE_MAX, 3, TextRead::kWhole, {"one", "two"}},  // CR is no byte of it
+      {"b.txt", SIZE_MAX, SIZE_MAX, 2, TextRead::kCut, {"on", "tw"}},
+      {"e.txt", SIZE_MAX, 2, SIZE_MAX, TextRead::kWhole, {"x", ""}},
+      {"e.txt", SIZE_MAX, 1, SIZE_MAX, TextRead::kCut, {"x"}},
+      {"empty.txt", 0, 0, 0, TextRead::kWhole, {}},
       {"missing.txt", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kMissing, {}},
       {"", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kMissing, {}},  // the folder itself
       {"fifo", SIZE_MAX, SIZE_MAX, SIZE_MAX, TextRead::kUnreadable, {}},
@@ -169,7 +176,7 @@ TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
     limits.maxLines = c.maxLines;
     limits.maxLineBytes = c.maxLineBytes;
     std::vector<std::string> lines{"stale"};
-    EXPECT_EQ(plat::ReadTextLines(dir.path + "/" + c.file, limits, lines), c.outcome);
+    EXPECT_EQ(plat::ReadTextLines(dir.path() + "/" + c.file, limits, lines), c.outcome);
     EXPECT_EQ(lines, c.lines);
   }
 }
@@ -177,11 +184,11 @@ TEST(TextFiles, LimitsCutWhatLiesBeyondThemAndSaySo) {
 TEST(TextFiles, AtomicWriteReplacesWholeOrNothing) {
   TempDir dir;
   dir.Write("board.dat", "old\r\n");
-  ASSERT_TRUE(plat::WriteFileAtomically(dir.path + "/board.dat", "new\r\n"));
-  EXPECT_EQ(plat::ReadTextLines(dir.path + "/board.dat").at(0), "new");
-  EXPECT_FALSE(fs::exists(dir.path + "/board.dat.tmp"));
+  ASSERT_TRUE(plat::WriteFileAtomically(dir.path() + "/board.dat", "new\r\n"));
+  EXPECT_EQ(plat::ReadTextLines(dir.path() + "/board.dat").at(0), "new");
+  EXPECT_FALSE(fs::exists(dir.path() + "/board.dat.tmp"));
   // A directory that cannot be written keeps the old file.
-  EXPECT_FALSE(plat::WriteFileAtomically(dir.path + "/no/such/dir/board.dat", "x"));
+  EXPECT_FALSE(plat::WriteFileAtomically(dir.path() + "/no/such/dir/board.dat", "x"));
 }
 
 TEST(Random, UniformInUnitInterval) {

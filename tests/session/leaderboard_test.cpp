@@ -80,6 +80,19 @@ TEST_F(LeaderboardTest, StoreUpdatesInPlaceOrAppends) {
   EXPECT_FLOAT_EQ(LookUpBestTime(board, "c.mapGame2"), 0.3333333f);
 }
 
+TEST_F(LeaderboardTest, AKeyOnTheLastLineGetsItsTimeLine) {
+  for (const char* ending : {"", "\r\n"}) {
+    Write(std::string("a.mapGame1\r\n14\r\nz.mapGame1") + ending);
+    Leaderboard board;
+    ReadLeaderboard(board, path_);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "z.mapGame1"), 0.0f);
+    EXPECT_TRUE(StoreRecord(board, "z.mapGame1", 9.5f, path_));
+    EXPECT_EQ(Read(), "a.mapGame1\r\n14\r\nz.mapGame1\r\n9.5\r\n");
+    ReadLeaderboard(board, path_);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "z.mapGame1"), 9.5f);
+  }
+}
+
 TEST(LeaderboardRules, RecordRulesPerMode) {
   EXPECT_TRUE(IsRecord(1, 12.5, 14.0f));   // faster race
   EXPECT_FALSE(IsRecord(1, 15.0, 14.0f));  // slower race
@@ -174,6 +187,52 @@ TEST_F(LeaderboardTest, ABoardNotReadWholeIsNeverRewritten) {
   EXPECT_FALSE(StoreRecord(board, "b\n20", 5.0f, path_));
   EXPECT_EQ(board.LeaderboardLineCount, 2);
   EXPECT_EQ(Read(), "a.mapGame1\r\n14\r\n");
+}
+
+// The board's bounds at their edge (read whole, rewritten on a record) and
+// one past (kept as it was, and the player told why).
+TEST_F(LeaderboardTest, EveryBoundAtItsEdgeAndOnePast) {
+  const std::string pair = "a.mapGame1\r\n14\r\n";
+  auto lines = [](std::size_t n) {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) text += "x\n";
+    return text;
+  };
+  // Lines of x, n bytes in all, none longer than the bound.
+  auto bytes = [](std::size_t n) {
+    std::string text;
+    for (; n > 4096; n -= 4096) text += std::string(4095, 'x') + "\n";
+    return text + std::string(n - 1, 'x') + "\n";
+  };
+  const struct {
+    const char* name;
+    std::string text;
+    bool whole;
+    float best;
+  } cases[] = {
+      {"a line of 4096 bytes", pair + std::string(kMaxLeaderboardLineBytes, 'x'), true, 14.0f},
+      {"and its CR LF", pair + std::string(kMaxLeaderboardLineBytes, 'x') + "\r\n", true, 14.0f},
+      {"a line of 4097 bytes", pair + std::string(kMaxLeaderboardLineBytes + 1, 'x'), false, 14.0f},
+      {"1000000 lines", pair + lines(kMaxLeaderboardLines - 2), true, 14.0f},
+      {"1000001 lines", pair + lines(kMaxLeaderboardLines - 1), false, 14.0f},
+      {"64 MiB", pair + bytes(kMaxLeaderboardBytes - pair.size()), true, 14.0f},
+      {"64 MiB and a byte", pair + bytes(kMaxLeaderboardBytes - pair.size() + 1), false, 14.0f},
+      {"a time ending at the end", "a.mapGame1\r\n14.5", true, 14.5f},
+      {"a time a byte short", "a.mapGame1\r\n14.", true, 14.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write(c.text);
+    Leaderboard board;
+    ReadLeaderboard(board, path_);
+    EXPECT_EQ(board.writable, c.whole);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), c.best);
+    std::string reason;
+    EXPECT_EQ(StoreRecord(board, "a.mapGame1", 9.0f, path_, &reason), c.whole);
+    EXPECT_EQ(reason, c.whole ? "" : path_ + ": die alte Datei war nicht ganz lesbar");
+    EXPECT_EQ(Read() == c.text, !c.whole);
+    EXPECT_FLOAT_EQ(LookUpBestTime(board, "a.mapGame1"), 9.0f);
+  }
 }
 
 TEST_F(LeaderboardTest, KillDuringWriteLeavesOldOrNewFile) {

@@ -12,18 +12,15 @@
 #include "e2e/runner_harness.h"
 #include "game/game.h"
 #include "session/run_start.h"
+#include "tooling.h"
+#include "world/map.h"
 
 namespace {
 
 const std::string kSource = ZIRPEL_SOURCE_DIR;
 const std::string kLevel = "01 Erste Schritte.mapGame1";
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using tooling::Slurp;
 
 // Level 01 won straight from the menu; dumps every frame of the session to
 // dumps (when given).
@@ -152,8 +149,12 @@ TEST_F(RecordedRace, EveryChangeIsAMismatchOrRefused) {
   cases.push_back({"checksum byte", flipped, "refused: checksum"});
   cases.push_back({"huge count", WithHugeCount(bytes_, good), "refused: more readings"});
   cases.push_back({"no replay", "ZIRPEL?", "refused: not a replay"});
-  cases.push_back({"an older game's file", Slurp(kSource + "/tests/data/replays/race01.zrp"),
+  cases.push_back({"a file recorded before", Slurp(kSource + "/tests/data/replays/race01.zrp"),
                    "verified: Rennen 4.736001 s, 297 frames"});
+  // Recorded when a slow frame was one step: its readings play another game.
+  cases.push_back({"simulation version 1",
+                   Slurp(kSource + "/tests/data/replays/long-frames/l01_rest_fallthrough.zrp"),
+                   "refused: simulation version 1, this game plays 2"});
 
   std::vector<std::string> args = {"--verify"};
   for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -252,28 +253,61 @@ TEST(Replays, TheGhostChangesNothingButItsOwnField) {
   EXPECT_FALSE(finish.empty());
 }
 
-TEST(Replays, WWatchesTheBestRunAndStoresNothing) {
+// W on the keyboard, X on the pad: the best run plays, then the selection
+// is back as it was, and nothing was stored.
+TEST(Replays, WOrPadXWatchesTheBestRunAndStoresNothing) {
   e2e::ScratchRoot root(Settings(""));
   root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
   ASSERT_EQ(e2e::RunHeadless(root, RaceScript()).exitCode, 0);
   const std::string board = root.Read("Res/Leaderboard.dat");
   const std::string last = root.Read("Res/Replays/last.zrp");
-  const e2e::RunResult run = e2e::RunHeadless(
-      root,
-      "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\nkey w\n"
-      "until session 5\nframes 100\ndump " +
-          root.File("w.json") + "\nuntil levelselect 1000\nframes 2\ndump " +
-          root.File("back.json") + "\n");
-  ASSERT_EQ(run.exitCode, 0) << run.errors;
-  const std::vector<e2e::Dump> watching = e2e::ReadDumps(root.File("w.json"));
-  const std::vector<e2e::Dump> back = e2e::ReadDumps(root.File("back.json"));
-  ASSERT_EQ(watching.size(), 1u);
-  ASSERT_EQ(back.size(), 1u);
-  EXPECT_NE(watching[0].at("HudTexts").find("\"Wiederholung\""), std::string::npos);
-  EXPECT_EQ(watching[0].at("Ghost"), "null");
-  EXPECT_EQ(e2e::Str(back[0], "screen"), "levelselect");
-  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
-  EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+  for (const char* watch : {"key w", "pad x"}) {
+    SCOPED_TRACE(watch);
+    const e2e::RunResult run = e2e::RunHeadless(
+        root, "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\nframes 2\n" +
+                  std::string(watch) + "\nuntil session 5\nframes 100\ndump " +
+                  root.File("w.json") + "\nuntil levelselect 1000\nframes 2\ndump " +
+                  root.File("back.json") + "\n");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::vector<e2e::Dump> watching = e2e::ReadDumps(root.File("w.json"));
+    const std::vector<e2e::Dump> back = e2e::ReadDumps(root.File("back.json"));
+    ASSERT_EQ(watching.size(), 1u);
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_NE(watching[0].at("HudTexts").find("\"Wiederholung\""), std::string::npos);
+    EXPECT_EQ(watching[0].at("Ghost"), "null");
+    EXPECT_EQ(e2e::Str(back[0], "screen"), "levelselect");
+    EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
+    EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+    std::remove(root.File("w.json").c_str());
+    std::remove(root.File("back.json").c_str());
+  }
+}
+
+// zirpel --replay: the run's result stays on screen until a key is pressed.
+TEST(Replays, AWatchedReplayEndsOnItsResultUntilAKey) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  root.Write("run.zrp", Slurp(kSource + "/tests/data/replays/race01.zrp"));
+  const e2e::RunResult run =
+      e2e::RunHeadless(root,
+                       "frames 600\ndump " + root.File("held.json") +
+                           "\nkey ENTER\nframes 30\ndump " + root.File("after.json") + "\n",
+                       {"--replay", root.File("run.zrp")});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<e2e::Dump> held = e2e::ReadDumps(root.File("held.json"));
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_EQ(e2e::Str(held[0], "screen"), "session");
+  EXPECT_NE(held[0].at("HudTexts").find("\"Du hast gewonnen!\""), std::string::npos);
+  // The key ended the program before its next dump.
+  EXPECT_TRUE(e2e::ReadDumps(root.File("after.json")).empty());
+  // An unplayable replay is said in German.
+  root.Write("bad.zrp", "kaputt");
+  const e2e::RunResult bad =
+      e2e::RunHeadless(root, "frames 5\n", {"--replay", root.File("bad.zrp")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.errors.find("laesst sich nicht abspielen: die Datei ist keine Wiederholung."),
+            std::string::npos)
+      << bad.errors;
 }
 
 TEST(Replays, AReplayThatCannotBeWrittenLeavesPlayAndRecordAlone) {
@@ -338,6 +372,83 @@ TEST(Replays, ARunAfterARestartIsItsOwnReplay) {
     EXPECT_EQ(line.rfind(args[i + 1] + ": " + forged[i].expected, 0), 0u) << line;
   }
   EXPECT_EQ(run.exitCode, 1);
+}
+
+// A record, then a slower run of the same level: the best replay stays the
+// record's (with the leaderboard's time), last.zrp is the slower run, and
+// both prove their own times. Watching either stores nothing.
+TEST(Replays, ASlowerRunKeepsTheRecordsReplayAndWatchingStoresNothing) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  ASSERT_EQ(e2e::RunHeadless(root, RaceScript()).exitCode, 0);
+  const std::string best = root.Read("Res/Replays/" + kLevel + ".best.zrp");
+  const std::string board = root.Read("Res/Leaderboard.dat");
+  ASSERT_EQ(best, root.Read("Res/Replays/last.zrp"));
+  // The same run, started 60 frames later.
+  std::string slower = RaceScript();
+  slower.replace(slower.find("frames 40\n"), 10, "frames 100\n");
+  ASSERT_EQ(e2e::RunHeadless(root, slower).exitCode, 0);
+  EXPECT_EQ(root.Read("Res/Replays/" + kLevel + ".best.zrp"), best);
+  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
+  const std::string last = root.Read("Res/Replays/last.zrp");
+  ASSERT_NE(last, best);
+  Replay record, later;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(best, record, why)) << why;
+  ASSERT_TRUE(DecodeReplay(last, later, why)) << why;
+  EXPECT_GT(later.time, record.time);
+  EXPECT_NE(board.find(FormatFloat7(record.time)), std::string::npos) << board;
+  const e2e::RunResult proof =
+      e2e::RunHeadlessArgs(root, {"--verify", root.File("Res/Replays/" + kLevel + ".best.zrp"),
+                                  root.File("Res/Replays/last.zrp")});
+  EXPECT_EQ(proof.exitCode, 0) << proof.output;
+  EXPECT_NE(proof.output.find(" " + FormatFloat7(record.time) + " s"), std::string::npos);
+  EXPECT_NE(proof.output.find(" " + FormatFloat7(later.time) + " s"), std::string::npos);
+  // Watching the slower run with --replay stores nothing either.
+  root.Write("watch.zrp", last);
+  EXPECT_EQ(e2e::RunHeadless(root, "frames 500\nkey ENTER\nframes 5\n",
+                             {"--replay", root.File("watch.zrp")})
+                .exitCode,
+            0);
+  EXPECT_EQ(root.Read("Res/Replays/last.zrp"), last);
+  EXPECT_EQ(root.Read("Res/Replays/" + kLevel + ".best.zrp"), best);
+  EXPECT_EQ(root.Read("Res/Leaderboard.dat"), board);
+}
+
+// The restart key held as the goal is reached: the level starts again in the
+// very frame the race ends, so that run is neither stored nor written; the
+// run after it is its own replay, from the level's start, and proves.
+TEST(Replays, ARestartInTheFrameOfTheEndStartsTheNextRunCleanly) {
+  e2e::ScratchRoot root(Settings(""));
+  root.Write("Res/maps/" + kLevel, Slurp(kSource + "/res/maps/" + kLevel));
+  std::string script = RaceScript(root.File("d.json"));
+  script.replace(script.find("release RIGHT\n"), 14, "hold Y\nrelease RIGHT\n");
+  script += "release Y\nframes 5\nhold RIGHT\nframes 200\nrelease RIGHT\nframes 120\n";
+  ASSERT_EQ(e2e::RunHeadless(root, script).exitCode, 0);
+  const std::vector<e2e::Dump> dumps = e2e::ReadDumps(root.File("d.json"));
+  ASSERT_GT(dumps.size(), 600u);
+  // The first run never showed its end: the restart came in the same frame.
+  std::size_t firstEnd = dumps.size();
+  for (std::size_t f = 0; f < dumps.size(); ++f) {
+    if (e2e::Num(dumps[f], "GoalReached") == 1.0) {
+      firstEnd = f;
+      break;
+    }
+  }
+  ASSERT_LT(firstEnd, dumps.size());
+  EXPECT_GT(firstEnd, 400u) << "the first run's end was shown";
+  const std::string best = root.Read("Res/Replays/" + kLevel + ".best.zrp");
+  ASSERT_EQ(best, root.Read("Res/Replays/last.zrp"));
+  Replay run;
+  std::string why;
+  ASSERT_TRUE(DecodeReplay(best, run, why)) << why;
+  EXPECT_FALSE(run.runStart.empty());  // a run after a restart
+  const std::string board = root.Read("Res/Leaderboard.dat");
+  EXPECT_NE(board.find(FormatFloat7(run.time)), std::string::npos) << board;
+  const e2e::RunResult proof = e2e::RunProgram(
+      root,
+      {ZIRPEL_VERIFY_BIN, "--levels", root.File("Res/maps"), root.File("Res/Replays/last.zrp")});
+  EXPECT_EQ(proof.exitCode, 0) << proof.output;
 }
 
 }  // namespace

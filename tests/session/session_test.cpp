@@ -1,4 +1,5 @@
 // Session logic: steering, boost and energy, the toggles, the start zoom.
+#include "session/run.h"
 #include "session/session.h"
 
 #include <gtest/gtest.h>

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "session/run.h"
 #include "session/session.h"
 #include "sim/balls.h"
 

@@ -66,14 +66,23 @@ TEST(Particles, MissingOrBadNumbersGiveNoSparksButClearTheEvent) {
     EXPECT_EQ(list.items.size(), 3u) << value;
     EXPECT_EQ(e.pending, 0) << value;
   }
-  // An absurd number is bounded, per break and in all.
+  // A number beyond the range throws as many sparks as 100 does.
+  for (const char* value : {"101", "99999999", "1e30"}) {
+    ParticleList list;
+    BreakEvent e = HorizontalBreak();
+    EmitBreakParticles(list, e, value, &Scripted);
+    EXPECT_EQ(list.items.size(), 56u) << value;  // round(100 * 0.56)
+  }
+  // A huge ball's gap is bounded too, per break and in all.
   ParticleList list;
   BreakEvent e = HorizontalBreak();
-  EmitBreakParticles(list, e, "1e30", &Scripted);
-  EXPECT_LE(list.items.size(), 10000u);
+  e.rightX = 5000.0f;
+  EmitBreakParticles(list, e, "100", &Scripted);
+  EXPECT_EQ(list.items.size(), 10000u);
   for (int i = 0; i < 20; ++i) {
     e = HorizontalBreak();
-    EmitBreakParticles(list, e, "1e30", &Scripted);
+    e.rightX = 5000.0f;
+    EmitBreakParticles(list, e, "100", &Scripted);
   }
   EXPECT_EQ(list.items.size(), 100000u);
   StepParticles(list);  // sparks already flying keep going

@@ -11,6 +11,7 @@
 
 #include "e2e/runner_harness.h"
 #include "sound/sound.h"
+#include "tooling.h"
 
 namespace {
 
@@ -45,10 +46,7 @@ struct Heard {
   int rate = 0;
 };
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using tooling::Slurp;
 
 // The runner's WAV: a 44-byte header, then 16-bit mono samples.
 bool ReadWav(const std::string& path, std::vector<float>& samples, int& rate) {

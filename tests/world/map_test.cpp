@@ -163,6 +163,61 @@ TEST(MapText, LoadReadsEveryLineAndMissingFilesReadEmpty) {
   fs::remove_all(dir);
 }
 
+// The map file's bounds at their edge and one past, with a platform whose
+// last line ends exactly at the bound; the text of a file reads as the file.
+TEST(MapText, EveryBoundAtItsEdgeAndOnePast) {
+  const fs::path dir = TempDir();
+  const std::string platform = "Plattform.static\r\n[0,0]\r\n[2,1]\r\nred";
+  // Lines of x, n bytes in all, none longer than a map line may be.
+  auto bytes = [](std::size_t n) {
+    std::string text;
+    for (; n > 4096; n -= 4096) text += std::string(4095, 'x') + "\n";
+    return text + std::string(n - 1, 'x') + "\n";
+  };
+  std::string lines;
+  for (std::size_t i = 0; i + 4 < kMaxMapLines; ++i) lines += "x\n";
+  const struct {
+    const char* name;
+    std::string text;
+    int lineCount;
+    ColourWord colour;  // of the last platform
+    std::size_t lastLineBytes;
+  } cases[] = {
+      {"a platform ending at the end", platform, 4, ColourWord::Red, 3},
+      {"and a line end", platform + "\r\n", 4, ColourWord::Red, 3},
+      {"a byte short", platform.substr(0, platform.size() - 1), 4, ColourWord::Other, 2},
+      {"a line short", platform.substr(0, platform.size() - 5), 3, ColourWord::Other, 5},
+      {"ending on line 1000000", lines + platform, static_cast<int>(kMaxMapLines), ColourWord::Red,
+       3},
+      {"ending on line 1000001", "x\n" + lines + platform, static_cast<int>(kMaxMapLines),
+       ColourWord::Other, 5},
+      {"ending at 64 MiB", bytes(kMaxMapBytes - platform.size()) + platform, 16388, ColourWord::Red,
+       3},
+      {"ending a byte past it", bytes(kMaxMapBytes - platform.size() + 1) + platform, 16388,
+       ColourWord::Other, 2},
+      {"a last line of 4096 bytes", platform + std::string(kMaxMapLineBytes - 3, 'd'), 4,
+       ColourWord::Other, kMaxMapLineBytes},
+      {"a last line of 4097 bytes", platform + std::string(kMaxMapLineBytes - 2, 'd'), 4,
+       ColourWord::Other, kMaxMapLineBytes},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    { std::ofstream(dir / "a.mapGame1", std::ios::binary) << c.text; }
+    MapText map;
+    LoadMap(map, (dir / "a.mapGame1").string());
+    ASSERT_EQ(map.MapLineCount, c.lineCount);
+    EXPECT_EQ(map.Line(map.MapLineCount).size(), c.lastLineBytes);
+    const std::vector<MapPlatform>& platforms = MapObjects(map).platforms;
+    ASSERT_FALSE(platforms.empty());
+    EXPECT_EQ(platforms.back().colour, c.colour);
+    EXPECT_TRUE(platforms.back().usable);
+    MapText fromText;
+    SetMapText(fromText, c.text);
+    EXPECT_TRUE(fromText.MapLines == map.MapLines);
+  }
+  fs::remove_all(dir);
+}
+
 TEST(MapObjects, TheCacheParsesObjectsAndSeesEveryRewrite) {
   MapText map = MapFromLines({"note", "Plattform.static.destructible", "[4,1]", "[0,0]", "red",
                               "Sphere.static", "[1,2]", "0.5", "blue", "plattform.static", "[0,0]",

@@ -169,9 +169,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StartPlay(r);
   }
 
+  std::uint64_t steps = 0;  // scene steps: a long frame is stepped in parts
   for (int frame = 0; frame < kFrames; ++frame) {
     const std::uint8_t code = codes[static_cast<std::size_t>(frame) % codes.size()];
     const double dt = kFrameTimes[code >> 3];
+    const std::uint64_t parts = static_cast<std::uint64_t>(FrameParts(dt));
+    steps += parts;
     now += dt;
     const std::uint64_t workBefore = r.map.scanWork;
     int linesBefore = r.map.MapLineCount;
@@ -199,20 +202,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     CheckBalls(r);
-    // A frame looks at every line a few times and, per ball, at every
-    // platform plus the pieces its breaks append.
+    // A frame looks at every line a few times and, per ball and part, at
+    // every platform plus the pieces its breaks append.
     const std::uint64_t lines =
         static_cast<std::uint64_t>(std::max(linesBefore, r.map.MapLineCount));
     const std::uint64_t balls = static_cast<std::uint64_t>(std::max(r.sim.BallCount, 1));
-    if (r.map.scanWork - workBefore > 8 * (lines + 8) * (balls + 1)) __builtin_trap();
+    if (r.map.scanWork - workBefore > 8 * (lines + 8) * (balls + 1) * parts) __builtin_trap();
     const int grown = r.map.MapLineCount - linesBefore;
     if (grown < 0 || grown % 4 != 0) __builtin_trap();
   }
   CheckSparks(r);
   // A split needs a hole of real length: a map grows by a few pieces per
-  // ball and frame, never by a piece per rewrite of every frame.
-  if (r.map.MapLineCount >
-      static_cast<int>(r.original.size()) + 16 * kFrames * std::max(r.sim.BallCount, 1))
+  // ball and step, never by a piece per rewrite of every step.
+  if (static_cast<std::uint64_t>(r.map.MapLineCount) >
+      r.original.size() + 16 * steps * static_cast<std::uint64_t>(std::max(r.sim.BallCount, 1)))
     __builtin_trap();
   // The cache the frames kept up to date equals a fresh parse of the text.
   std::vector<std::string> lines;

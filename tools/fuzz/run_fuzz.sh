@@ -1,7 +1,7 @@
 #!/bin/bash
 # Runs one fuzz target of the sanitizer build for a while:
 #   bash tools/fuzz/run_fuzz.sh NAME [SECONDS] [libFuzzer options...]
-# NAME is png, map, settings, leaderboard, script or replay; SECONDS defaults to 60.
+# NAME is png, map, mapcheck, settings, leaderboard, script or replay; SECONDS defaults to 60.
 # The target comes from FUZZ_BUILD_DIR (default build-asan, the asan preset,
 # which must be built). Seeds are made afresh from the shipped files and the
 # test data; what the fuzzer learns is kept in FUZZ_BUILD_DIR/fuzz/corpus-NAME
@@ -36,7 +36,7 @@ case "$name" in
     cp "$repo"/tests/data/pngsuite/*.png "$seeds/"
     cp "$repo"/res/gfx/Particle_*.png "$repo/res/gfx/SphereWhite.png" "$seeds/"
     ;;
-  map)
+  map | mapcheck)
     cp "$repo"/res/maps/* "$seeds/"
     cp "$repo"/tests/data/fuzz/map/* "$seeds/"
     ;;
@@ -63,6 +63,7 @@ case "$name" in
 esac
 dict=()
 [ -f "$here/$name.dict" ] && dict=(-dict="$here/$name.dict")
+[ "$name" = mapcheck ] && dict=(-dict="$here/map.dict")
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

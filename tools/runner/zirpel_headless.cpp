@@ -3,12 +3,16 @@
 //   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] SCRIPT
 //   zirpel-headless [--root DIR] --verify FILE...
 //   zirpel-headless [--root DIR] [--size WxH] --replay FILE [SCRIPT]
+//   zirpel-headless [--root DIR] [--size WxH] --replay-readings FILE [SCRIPT]
 //   zirpel-headless --help | --version
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "app/run_game.h"
@@ -16,6 +20,7 @@
 #include "own_heap.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "replay/replay_file.h"
 
 namespace {
 
@@ -24,7 +29,10 @@ const char* const kUsage =
     "SCRIPT\n"
     "       zirpel-headless [--root DIR] --verify FILE...\n"
     "       zirpel-headless [--root DIR] [--size WxH] --replay FILE [SCRIPT]\n"
-    "       zirpel-headless --help | --version\n";
+    "       zirpel-headless [--root DIR] [--size WxH] --replay-readings FILE [SCRIPT]\n"
+    "       zirpel-headless --help | --version\n"
+    "--replay-readings plays the readings of a replay of any simulation version under\n"
+    "this game's physics, at their recorded pace, without judging the recorded track.\n";
 
 int Usage(const char* why) {
   std::fprintf(stderr, "zirpel-headless: %s\n%s", why, kUsage);
@@ -42,6 +50,28 @@ bool ParseSize(const char* text, int& w, int& h) {
   return true;
 }
 
+// A copy of the replay at `from` that this game's simulation version plays
+// (the same readings, level and track, marked as this version), as a path to
+// a file in memory that goes with the process. Empty, with the reason, when
+// the file is no replay.
+std::string ReplayOfThisVersion(const std::string& from, std::string& why) {
+  std::ifstream in(from, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  Replay replay;
+  if (!in || !DecodeReplayOfAnySimulation(bytes.str(), replay, why)) {
+    if (why.empty()) why = "cannot be read";
+    return "";
+  }
+  replay.simulationVersion = kSimulationVersion;
+  const std::string copy = EncodeReplay(replay);
+  const int fd = ::memfd_create("zirpel-readings", 0);
+  if (fd < 0 || ::write(fd, copy.data(), copy.size()) != static_cast<ssize_t>(copy.size())) {
+    return (why = "no room for a copy in memory", "");
+  }
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
 }  // namespace
 
 // A path given on the command line, from the folder the runner started in
@@ -57,6 +87,7 @@ int main(int argc, char** argv) {
   std::string script;
   LaunchOptions launch;
   bool verify = false;
+  std::string readings;  // --replay-readings FILE
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
@@ -83,6 +114,8 @@ int main(int argc, char** argv) {
       verify = true;
     } else if (arg == "--replay" && i + 1 < argc) {
       launch.replayFile = FromStart(argv[++i]);
+    } else if (arg == "--replay-readings" && i + 1 < argc) {
+      readings = FromStart(argv[++i]);
     } else if (verify && (arg.empty() || arg[0] != '-')) {
       launch.verifyNames.push_back(arg);
       launch.verifyFiles.push_back(FromStart(arg));
@@ -92,6 +125,19 @@ int main(int argc, char** argv) {
       script = arg;
     } else {
       return Usage("more than one script");
+    }
+  }
+  if (!readings.empty()) {
+    if (verify || !launch.replayFile.empty()) {
+      return Usage("--replay-readings takes no --replay or --verify");
+    }
+    std::string why;
+    // A check of physics, not a watch: the program ends with the readings.
+    launch.replayHoldsEnd = false;
+    launch.replayFile = ReplayOfThisVersion(readings, why);
+    if (launch.replayFile.empty()) {
+      std::fprintf(stderr, "zirpel-headless: %s: refused: %s\n", readings.c_str(), why.c_str());
+      return 1;
     }
   }
   if (verify && launch.verifyFiles.empty()) return Usage("--verify without a file");

@@ -99,10 +99,13 @@ void EnsureVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return;
   // Without a display SDL falls back to drivers that draw nowhere: the game
-  // would run unseen for ever. Only a driver asked for by name may do that.
+  // would run unseen for ever. Only a driver asked for by name may do that;
+  // an empty name asks for none.
   const char* current = SDL_GetCurrentVideoDriver();
   const std::string driver = current ? current : "";
-  if ((driver == "offscreen" || driver == "dummy") && !std::getenv("SDL_VIDEODRIVER")) {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  const bool named = asked != nullptr && asked[0] != '\0';
+  if ((driver == "offscreen" || driver == "dummy") && !named) {
     SDL_Quit();
     SDL_SetError("no display (SDL found only its \"%s\" video driver)", driver.c_str());
     return;
@@ -312,6 +315,7 @@ void Pump() {
 }  // namespace
 
 void SetWindowTitle(const std::string& title) {
+  if (TapQuiet()) return;
   S().title = title;
   if (S().window) SDL_SetWindowTitle(S().window, title.c_str());
 }
@@ -490,6 +494,7 @@ double BackendTimerTicksPerSecond() {
 }
 
 void SleepPlainMs(int ms) {
+  if (TapQuiet()) return;
   if (ms > 0) SDL_Delay(static_cast<Uint32>(ms));
   TickFrameClock();
   Pump();
@@ -556,6 +561,7 @@ bool OpenAudio(int rate, AudioFill fill, void* user, std::string& why) {
 }
 
 void SetScreenName(const char* name) {
+  if (TapQuiet()) return;
   S().screen = name;
 }
 
