@@ -28,6 +28,8 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+}  // namespace
+
 std::string Sha256Hex(const std::string& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
@@ -40,6 +42,8 @@ std::string Sha256Hex(const std::string& bytes) {
   }
   return hex;
 }
+
+namespace {
 
 bool IsId(const std::string& text) {
   return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -187,13 +191,15 @@ RecordsLink::RecordsLink(RecordsSettings settings) : settings_(std::move(setting
       !name.empty() && name.size() <= 96 && std::none_of(name.begin(), name.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
       });
-  enabled_ = ValidServerUrl(settings_.server) && nameOk;
+  enabled_ = ValidServerUrl(settings_.server);
+  canSend_ = enabled_ && nameOk;
   while (!settings_.server.empty() && settings_.server.back() == '/') settings_.server.pop_back();
   keyFile_ = settings_.keyFile;
   if (keyFile_.empty()) {
     const std::string folder = plat::PlayerConfigFolder();
     keyFile_ = folder.empty() ? "Res/records-keys.txt" : folder + "/records-keys.txt";
   }
+  loading_ = enabled_;
   if (enabled_) thread_ = std::thread([this] { Run(); });
 }
 
@@ -217,6 +223,7 @@ bool RecordsLink::Send(const std::string& replayBytes, std::string* why) {
     return false;
   };
   if (!enabled_) return fail("kein Weltrekord-Server eingestellt");
+  if (!canSend_) return fail("kein Spielername eingestellt (PlayerName)");
   if (replayBytes.empty() || replayBytes.size() > kMaxReplayBytes) {
     return fail("der Lauf ist zu gross fuer den Weltrekord-Server");
   }
@@ -258,6 +265,11 @@ std::map<std::string, SentRun> RecordsLink::Answers() {
 int RecordsLink::Waiting() {
   std::lock_guard lock(mutex_);
   return static_cast<int>(entries_.size());
+}
+
+bool RecordsLink::Idle() {
+  std::lock_guard lock(mutex_);
+  return !loading_ && entries_.empty() && !wantLevels_ && wantRuns_.empty() && fetching_ == 0;
 }
 
 void RecordsLink::FetchWorldRecords() {
@@ -533,6 +545,11 @@ void RecordsLink::FetchLevels() {
     r.name = text(*record, "name");
     r.time = text(*record, "time");
     r.id = text(*record, "id");
+    r.sha256 = text(level, "sha256");
+    const auto version = level.find("simulationVersion");
+    if (version != level.end() && version->is_number_integer()) {
+      r.simulationVersion = version->get<int>();
+    }
     const auto frames = record->find("frames");
     if (frames != record->end() && frames->is_number_integer()) r.frames = frames->get<long long>();
     if (!r.level.empty() && IsId(r.id)) records.records.push_back(r);
@@ -579,20 +596,25 @@ void RecordsLink::FetchOne(const std::string& id) {
 void RecordsLink::Run() {
   LoadOutbox();
   std::unique_lock lock(mutex_);
+  loading_ = false;
   while (!stop_) {
     if (wantLevels_) {
       wantLevels_ = false;
+      ++fetching_;
       lock.unlock();
       FetchLevels();
       lock.lock();
+      --fetching_;
       continue;
     }
     if (!wantRuns_.empty()) {
       const std::string id = wantRuns_.front();
       wantRuns_.erase(wantRuns_.begin());
+      ++fetching_;
       lock.unlock();
       FetchOne(id);
       lock.lock();
+      --fetching_;
       continue;
     }
     const double now = Now();

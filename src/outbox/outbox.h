@@ -13,7 +13,6 @@
 // here before the first send and kept in the player's config folder; the
 // first run under a free name claims it with that key.
 //
-// Depends on: platform (files, the player's folders).
 #pragma once
 
 #include <condition_variable>
@@ -41,6 +40,10 @@ struct RecordsSettings {
   double longestRetrySeconds = 300.0;
 };
 
+// SHA-256 of bytes as lower-case hex: how the server names runs and level
+// versions.
+std::string Sha256Hex(const std::string& bytes);
+
 // Whether a RecordsServer value can be used: http:// or https://, a host,
 // no spaces.
 bool ValidServerUrl(const std::string& url);
@@ -63,6 +66,8 @@ struct WorldRecord {
   std::string time;  // as the leaderboard writes it
   std::string id;    // the run's id, for FetchRun
   long long frames = 0;
+  std::string sha256;         // the level version's SHA-256 the board belongs to
+  int simulationVersion = 0;  // the simulation its runs were proven on
 };
 
 struct WorldRecords {
@@ -74,14 +79,16 @@ struct WorldRecords {
 
 class RecordsLink {
  public:
-  // Starts the background thread when the settings name a server and a
-  // name; otherwise the link stays off and every call does nothing.
+  // Starts the background thread when the settings name a server;
+  // otherwise the link stays off and every call does nothing. Runs are sent
+  // only under a name.
   explicit RecordsLink(RecordsSettings settings);
   ~RecordsLink();  // a send under way is given up; its run stays in the outbox
   RecordsLink(const RecordsLink&) = delete;
   RecordsLink& operator=(const RecordsLink&) = delete;
 
   bool Enabled() const { return enabled_; }
+  bool CanSend() const { return canSend_; }
 
   // Puts a replay into the outbox (one atomic write; called once at a run's
   // end, like the leaderboard's) and wakes the sender. False, with why in
@@ -94,6 +101,9 @@ class RecordsLink {
   std::map<std::string, SentRun> Answers();
   // Runs in the outbox still waiting for an answer from this server.
   int Waiting();
+  // Nothing under way: no run waiting for this server, no world records or
+  // run asked for and not yet fetched.
+  bool Idle();
 
   // Asks for the world records (GET /api/levels) in the background.
   void FetchWorldRecords();
@@ -127,6 +137,7 @@ class RecordsLink {
 
   RecordsSettings settings_;
   bool enabled_ = false;
+  bool canSend_ = false;
   std::string keyFile_;
 
   std::mutex mutex_;
@@ -137,6 +148,8 @@ class RecordsLink {
   std::map<std::string, SentRun> answers_;
   bool wantLevels_ = false;
   std::vector<std::string> wantRuns_;
+  int fetching_ = 0;     // requests of the world records or runs under way
+  bool loading_ = true;  // the outbox folder is still being read
   WorldRecords records_;
   std::map<std::string, std::string> runs_;
   std::string error_;
