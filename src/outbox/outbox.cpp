@@ -517,15 +517,19 @@ void RecordsLink::FetchLevels() {
         body.append(data, length);
         return true;
       });
-  std::lock_guard lock(mutex_);
-  client_ = nullptr;
-  if (!res || res->status != 200) {
-    error_ = res ? "der Weltrekord-Server antwortet mit " + std::to_string(res->status)
-                 : Describe(res.error());
-    return;
+  {
+    std::lock_guard lock(mutex_);
+    client_ = nullptr;
+    if (!res || res->status != 200) {
+      error_ = res ? "der Weltrekord-Server antwortet mit " + std::to_string(res->status)
+                   : Describe(res.error());
+      return;
+    }
   }
+  // Read outside the lock: the game's frames ask for the records meanwhile.
   const Json all = Json::parse(body, nullptr, false);
   if (!all.is_array()) {
+    std::lock_guard lock(mutex_);
     error_ = "unlesbare Weltrekorde";
     return;
   }
@@ -554,6 +558,7 @@ void RecordsLink::FetchLevels() {
     if (frames != record->end() && frames->is_number_integer()) r.frames = frames->get<long long>();
     if (!r.level.empty() && IsId(r.id)) records.records.push_back(r);
   }
+  std::lock_guard lock(mutex_);
   records_ = std::move(records);
   error_.clear();
 }

@@ -66,27 +66,34 @@ class Outbox : public ::testing::Test {
   rtest::TempDir dir_;
 };
 
-TEST_F(Outbox, OffWithoutAServerOrAName) {
-  const std::pair<std::string, std::string> settings[] = {
-      {"", "Anna"},
-      {"ftp://127.0.0.1", "Anna"},
-      {"http://", "Anna"},
-      {"http://127.0.0.1 x", "Anna"},
-      {"http://127.0.0.1", ""},
-      {"http://127.0.0.1", "A\nB"},
+TEST_F(Outbox, OffWithoutAServerAndSendingNothingWithoutAName) {
+  const struct {
+    std::string server, name;
+    bool asks;  // a server to ask for the world records; sending needs a name too
+  } settings[] = {
+      {"", "Anna", false},
+      {"ftp://127.0.0.1", "Anna", false},
+      {"http://", "Anna", false},
+      {"http://127.0.0.1 x", "Anna", false},
+      {"http://127.0.0.1", "", true},
+      {"http://127.0.0.1", "A\nB", true},
   };
-  for (const auto& [server, name] : settings) {
+  for (const auto& c : settings) {
     RecordsSettings s;
-    s.server = server;
-    s.playerName = name;
+    s.server = c.server;
+    s.playerName = c.name;
     s.outboxFolder = dir_.File("data/Outbox");
     RecordsLink link(s);
-    EXPECT_FALSE(link.Enabled()) << server << " " << name;
+    EXPECT_EQ(link.Enabled(), c.asks) << c.server << " " << c.name;
+    EXPECT_FALSE(link.CanSend()) << c.server << " " << c.name;
     std::string why;
     EXPECT_FALSE(link.Send(rtest::Race01(), &why));
     EXPECT_FALSE(why.empty());
-    link.FetchWorldRecords();
-    EXPECT_FALSE(link.WorldRecordsNow().answered);
+    if (!c.asks) {
+      link.FetchWorldRecords();
+      EXPECT_TRUE(link.Idle());
+      EXPECT_FALSE(link.WorldRecordsNow().answered);
+    }
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.File("data/Outbox")));
   EXPECT_TRUE(outbox::ValidServerUrl("https://records.example:8443/zirpel/"));

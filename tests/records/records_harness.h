@@ -120,6 +120,9 @@ std::string Race01();
 Replay Decoded(const std::string& bytes);
 // race01 changed and written again (a whole, well-formed replay).
 std::string Changed(const std::function<void(Replay&)>& change);
+// A genuine run the real verifier proves: race01, made a file of its own
+// by the best time it carries (which the proof does not depend on).
+std::string GenuineRun(int n);
 // A run the stand-in verifier proves: level's file name and hash, its mode,
 // the time (the track's end, and the claim), tag to tell runs apart.
 std::string FakeRun(const std::string& level, float time, const std::string& tag,

@@ -24,8 +24,6 @@ using rtest::Reply;
 using rtest::Server;
 
 const std::string kLevel01 = "01 Erste Schritte.mapGame1";
-const std::string kRaceLevels[] = {"02 Schub nach oben.mapGame1", "03 Bergab.mapGame1",
-                                   "04 Bruchkanten.mapGame1", "05 Feuer und Wasser.mapGame1"};
 
 std::string Str(const Json& j, const char* key) {
   if (!j.is_object() || !j.contains(key) || !j[key].is_string()) return "";
@@ -463,21 +461,16 @@ TEST_P(RecordsServer, HostileSubmissionsAreNeverRanked) {
 // run answered "verified" is on its board afterwards.
 TEST_P(RecordsServer, KilledAtRandomMomentsLosesNoAcknowledgedRun) {
   const std::string store = Store();
+  // 500 genuine runs, each proven by zirpel-verify while the server is
+  // killed again and again.
   std::vector<std::string> args = rtest::ServerArgs(store);
-  // What is tested is what becomes of proven runs: a verifier that proves
-  // at once keeps the kills among the commits.
-  args.push_back("--verifier");
-  args.push_back(rtest::InstantVerifier());
   std::mutex mutex;
   auto server = std::make_unique<Server>(args, Log());
   ASSERT_TRUE(server->started()) << rtest::ReadFile(Log());
   std::atomic<int> port{server->port()};
   constexpr int kRuns = 500, kClients = 4;
   std::vector<std::string> bytes(kRuns);
-  for (int i = 0; i < kRuns; ++i) {
-    bytes[i] = rtest::FakeRun(kRaceLevels[i % 4], 20.0f + 0.01f * static_cast<float>(i),
-                              "k" + std::to_string(i));
-  }
+  for (int i = 0; i < kRuns; ++i) bytes[i] = rtest::GenuineRun(i);
   std::atomic<int> next{0}, answered{0};
   std::vector<int> acknowledged;  // run numbers answered "verified"
   std::atomic<bool> done{false};
@@ -536,9 +529,8 @@ TEST_P(RecordsServer, KilledAtRandomMomentsLosesNoAcknowledgedRun) {
 
 // Two servers on one database: one owner per name, one ranking.
 TEST_P(RecordsServer, TwoServersShareOneDatabase) {
-  std::vector<std::string> args = rtest::ServerArgs(Store());
-  args.push_back("--verifier");
-  args.push_back(rtest::FakeVerifier());
+  // Genuine runs, each proven by zirpel-verify on one of the two.
+  const std::vector<std::string> args = rtest::ServerArgs(Store());
   Server a(args, Log()), b(args, dir_.File("second.log"));
   ASSERT_TRUE(a.started() && b.started()) << rtest::ReadFile(Log());
   constexpr int kClients = 4, kNames = 6, kEach = 8;
@@ -552,9 +544,7 @@ TEST_P(RecordsServer, TwoServersShareOneDatabase) {
       for (int i = 0; i < kEach; ++i) {
         const Server& server = (c + i) % 2 ? a : b;
         const std::string name = "Geteilt " + std::to_string(i % kNames);
-        const std::string run =
-            rtest::FakeRun(kRaceLevels[0], 30.0f + static_cast<float>(c * kEach + i) * 0.1f,
-                           "t" + std::to_string(c) + "-" + std::to_string(i));
+        const std::string run = rtest::GenuineRun(c * kEach + i);
         const Reply r = server.Submit(run, name, key);
         std::lock_guard lock(mutex);
         if (Verified(r)) {
@@ -569,8 +559,8 @@ TEST_P(RecordsServer, TwoServersShareOneDatabase) {
   for (std::thread& t : clients) t.join();
   for (const auto& [name, who] : owners) EXPECT_EQ(who.size(), 1u) << name;
   EXPECT_EQ(owners.size(), static_cast<std::size_t>(kNames));
-  const std::vector<Json> fromA = rtest::WholeBoard(a, kRaceLevels[0], "race");
-  const std::vector<Json> fromB = rtest::WholeBoard(b, kRaceLevels[0], "race");
+  const std::vector<Json> fromA = rtest::WholeBoard(a, kLevel01, "race");
+  const std::vector<Json> fromB = rtest::WholeBoard(b, kLevel01, "race");
   EXPECT_EQ(fromA, fromB);
   ASSERT_EQ(fromA.size(), static_cast<std::size_t>(kNames));
   for (std::size_t k = 0; k < fromA.size(); ++k)
