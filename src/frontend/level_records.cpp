@@ -162,6 +162,7 @@ void ChooseWorldGhost(Game& game) {
   WorldRecordsState& w = game.records;
   w.ghost.clear();
   w.ghostLevel.clear();
+  w.shownText.clear();  // the selection is left
   Records& r = R();
   if (!r.link) return;
   const std::string& level = game.select.ChosenLevelFile;

@@ -19,6 +19,7 @@ struct WorldRecordsState {
   // the ghost: own best -> world record -> off.
   std::vector<Checkpoint> ghost;
   std::string ghostLevel;  // the level file it belongs to
-  // The line the level selection showed in its last frame ("" for none).
+  // The line the level selection shows for the highlighted level ("" for
+  // none, and once a level was chosen).
   std::string shownText;
 };

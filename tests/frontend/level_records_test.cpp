@@ -106,6 +106,7 @@ TEST(WorldRecords, TheGameSendsShowsAndRacesTheWorldRecord) {
     EXPECT_TRUE(root.Exists("Res/Replays/" + kLevel + ".world.zrp"));
     EXPECT_EQ(GhostKinds(root.File("ghost.json")),
               (std::vector<std::string>{"best", "world", "none", "best"}));
+    EXPECT_EQ(e2e::Str(e2e::ReadDumps(root.File("ghost.json")).at(0), "WorldRecord"), "");
   }
 }
 
