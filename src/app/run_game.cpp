@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/intro.h"
+#include "frontend/level_records.h"
 #include "frontend/menu.h"
 #include "frontend/play_screen.h"
 #include "platform/platform.h"
@@ -132,6 +133,8 @@ int RunGame(Game& game, const LaunchOptions& launch) {
   SetUpMenuScene(game.sim, game.map);
   game.frame.LastFrameStamp = plat::Timer();
   game.frame.MenuStartTime = plat::Timer();
+  StartWorldRecords(game);
   RunMainMenu(game);
+  StopWorldRecords(game);
   return game.exitCode < 0 ? 0 : game.exitCode;
 }

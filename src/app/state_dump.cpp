@@ -8,6 +8,7 @@
 
 #include "game/game.h"
 #include "platform/platform.h"
+#include "platform/text_codec.h"
 #include "sim/world_hash.h"
 
 namespace {
@@ -184,6 +185,9 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   } else {
     j.Raw("null");
   }
+  j.String("WorldRecord", plat::Utf8FromCp1252(g.records.shownText));
+  j.Key("GhostKind");
+  j.Raw(!g.replay.ghostShown ? "null" : g.replay.ghostIsWorld ? "\"world\"" : "\"best\"");
   j.String("SimHash", FormatHash(HashSimulation(g.sim, g.map, g.particles)));
   return j.Done();
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "frontend/level_records.h"
 #include "frontend/menu_scene.h"
 #include "frontend/play_screen.h"
 #include "game/frame_view.h"
@@ -100,6 +101,7 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
   // The highlighted level's best run, when there is one, can be watched
   // (the letter W, wherever the player's layout puts it, or the pad's X).
   const std::size_t shown = static_cast<std::size_t>(sel.HighlightedLevel - 1);
+  ShowWorldRecord(game, view, shown < files.size() ? files[shown] : std::string());
   if (shown < files.size() && HasBestReplay(files[shown])) {
     Label(view, "W (Pad: X): beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
     const std::string& key = game.frame.LastKey;
@@ -178,6 +180,7 @@ void RunLevelSelection(Game& game) {
   sel.pointerSeen = false;
   sel.pointerMovedBefore = false;
   sel.watchChosen = false;
+  AskWorldRecords();
   FrameView view;
   for (;;) {
     plat::SetScreenName("levelselect");
@@ -199,5 +202,6 @@ void RunLevelSelection(Game& game) {
     sel.pointerSeen = false;
     DrainKeys(game);
   }
+  ChooseWorldGhost(game);
   StartLevel(game, WindowPlayScreen());
 }

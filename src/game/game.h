@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "game/frontend_state.h"
+#include "game/records_state.h"
 #include "game/session_state.h"
 #include "game/settings.h"
 #include "game/sound_state.h"
@@ -44,6 +45,12 @@ struct ReplayState {
   std::vector<Checkpoint> ghost;
   bool ghostShown = false;  // drawn in this frame, at ghostX, ghostY
   float ghostX = 0.0f, ghostY = 0.0f;
+  // With a world record's run (WorldRecordsState::ghost) the ghost shown is
+  // picked by G: 0 own best, 1 world record, 2 none. Each change of
+  // GhostHidden is one G press.
+  int ghostPick = 0;
+  std::uint8_t ghostHiddenSeen = 0;
+  bool ghostIsWorld = false;  // the ghost drawn in this frame is the world record's
 };
 
 struct Game {
@@ -62,6 +69,7 @@ struct Game {
   HudState hud;
   SoundState sound;
   ReplayState replay;
+  WorldRecordsState records;
   int exitCode = -1;  // >= 0 once the program is to end
 };
 

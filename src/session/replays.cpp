@@ -70,7 +70,10 @@ void WriteRunReplays(Game& game) {
   {
     const std::string bytes = EncodeReplay(rp);
     WriteReplay(kLastReplayPath, bytes);
-    if (game.session.RecordStored == 1) WriteReplay(BestReplayPath(rp.levelFile), bytes);
+    if (game.session.RecordStored == 1) {
+      WriteReplay(BestReplayPath(rp.levelFile), bytes);
+      if (game.records.sendRecord) game.records.sendRecord(bytes);
+    }
   }
   rp = Replay();
   plat::ReleaseFreeMemory();
@@ -167,6 +170,8 @@ bool BeginSessionReplay(Game& game) {
     return true;
   }
   LoadGhost(game);
+  r.ghostHiddenSeen = game.session.GhostHidden;
+  r.ghostPick = game.session.GhostHidden != 0 ? 2 : r.ghost.empty() ? 1 : 0;
   Replay& head = r.playing;
   head = Replay();
   head.levelFile = game.select.ChosenLevelFile;
@@ -254,13 +259,35 @@ Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed) {
   return after == ghost.begin() ? ghost.front() : *(after - 1);
 }
 
+int NextGhostPick(int pick, bool haveOwnBest) {
+  const int next = (pick + 1) % 3;
+  return next == 0 && !haveOwnBest ? 1 : next;
+}
+
 void StepGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghostShown = false;
-  if (r.ghost.empty() || game.session.GhostHidden != 0 || game.sim.GameMode != PlayMode::kRace)
-    return;
-  const Checkpoint c = GhostAt(r.ghost, ElapsedTime(game.session, game.frame.LastFrameStamp));
+  r.ghostIsWorld = false;
+  const WorldRecordsState& w = game.records;
+  const bool withWorld = !r.watching && !w.ghost.empty() &&
+                         w.ghostLevel == game.select.ChosenLevelFile &&
+                         SettingEnabled(game.settings, "Ghost");
+  // Every change of GhostHidden is a G press (or a pad's): with the world
+  // record's run it moves the pick on.
+  if (withWorld && game.session.GhostHidden != r.ghostHiddenSeen) {
+    r.ghostPick = NextGhostPick(r.ghostPick, !r.ghost.empty());
+  }
+  r.ghostHiddenSeen = game.session.GhostHidden;
+  const std::vector<Checkpoint>* track = nullptr;
+  if (withWorld) {
+    track = r.ghostPick == 0 ? &r.ghost : r.ghostPick == 1 ? &w.ghost : nullptr;
+  } else if (game.session.GhostHidden == 0) {
+    track = &r.ghost;
+  }
+  if (!track || track->empty() || game.sim.GameMode != PlayMode::kRace) return;
+  const Checkpoint c = GhostAt(*track, ElapsedTime(game.session, game.frame.LastFrameStamp));
   r.ghostShown = true;
+  r.ghostIsWorld = track == &w.ghost;
   r.ghostX = c.x;
   r.ghostY = c.y;
 }

@@ -156,6 +156,9 @@ TEST(Runner, ScriptsReadToOnePlainForm) {
        "signal INT\nsignal TERM\n",
        "tap 57\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
        "signal INT\nsignal TERM\n"},
+      {"records-wait 30\nrecords-wait 0.5\n", "records-wait 30\nrecords-wait 0.5\n"},
+      {"records-wait 0\n", ""},
+      {"records-wait\n", ""},
       {"frames -1\n", ""},
       {"pad z\n", ""},
       {"axis leftx 1.5\n", ""},

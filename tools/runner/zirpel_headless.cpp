@@ -17,6 +17,7 @@
 
 #include "app/run_game.h"
 #include "app/state_dump.h"
+#include "frontend/level_records.h"
 #include "own_heap.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
@@ -155,6 +156,7 @@ int main(int argc, char** argv) {
                          headless::ScreenName());
   });
   headless::SetOwnHeapCounter(OwnHeapCounterOrNull());
+  headless::SetRecordsWaiter(&WaitForWorldRecords);
   headless::RunUntilBlocked();
   const int code = RunGame(game, launch);
   std::fflush(nullptr);

@@ -46,6 +46,7 @@ struct State {
   long long waitLeft = 0;  // frames left for `frames`
   long long waited = 0;    // frames waited by `until`
   std::function<std::string()> dumper;
+  std::function<bool(double)> recordsWaiter;
   std::size_t (*ownHeap)() = nullptr;
   std::string dumpEveryFile;
 
@@ -337,6 +338,14 @@ bool Execute(const Command& cmd) {
     case Op::kSignal:
       std::raise(static_cast<int>(cmd.count));
       return false;
+    case Op::kRecordsWait:
+      if (s.recordsWaiter && !s.recordsWaiter(cmd.value)) {
+        std::fprintf(stderr,
+                     "zirpel-headless: line %d: the records server did not answer within %g s\n",
+                     cmd.line, cmd.value);
+        Finish(3);
+      }
+      return false;
   }
   return false;
 }
@@ -439,6 +448,10 @@ bool Start(const Options& options, const std::string& scriptPath) {
 
 void SetDumper(std::function<std::string()> dumper) {
   S().dumper = std::move(dumper);
+}
+
+void SetRecordsWaiter(std::function<bool(double seconds)> waiter) {
+  S().recordsWaiter = std::move(waiter);
 }
 
 void SetOwnHeapCounter(std::size_t (*counter)()) {

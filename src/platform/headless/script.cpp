@@ -179,6 +179,13 @@ bool ParseLine(const std::string& raw, const std::string& startDir, int lineNo, 
     cmd.value = std::strtod(args[1].c_str(), &end);
     if (*end != '\0' || !(cmd.value >= -1.0 && cmd.value <= 1.0))
       return (error = "bad axis value", false);
+  } else if (word == "records-wait") {
+    cmd.op = Op::kRecordsWait;
+    if (!want(1, 1)) return false;
+    char* end = nullptr;
+    cmd.value = std::strtod(args[0].c_str(), &end);
+    if (*end != '\0' || !(cmd.value > 0.0) || cmd.value > 3600.0)
+      return (error = "bad records-wait seconds", false);
   } else if (word == "signal") {
     cmd.op = Op::kSignal;
     if (!want(1, 1)) return false;
@@ -281,6 +288,12 @@ std::string DescribeCommands(const std::vector<Command>& script) {
       case Op::kSignal:
         out += cmd.count == SIGINT ? "signal INT" : "signal TERM";
         break;
+      case Op::kRecordsWait: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", cmd.value);
+        out += "records-wait " + std::string(buf);
+        break;
+      }
       case Op::kPad:
       case Op::kPadHold:
       case Op::kPadRelease: {

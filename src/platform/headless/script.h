@@ -30,13 +30,14 @@ enum class Op {
   kPadHold,
   kPadRelease,
   kAxis,
+  kRecordsWait,
 };
 
 struct Command {
   Op op;
   int line = 0;
   long long count = 0;  // frames, until limit, scancode, pad button or axis
-  double value = 0.0;   // frame-ms, axis value
+  double value = 0.0;   // frame-ms, axis value, records-wait seconds
   std::string text;     // key string, screen, file
   plat::Pointer pointer;
 };
