@@ -184,6 +184,9 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   } else {
     j.Raw("null");
   }
+  j.Int("EditorObjects", g.editor.objects);
+  j.StringList("EditorFindings", g.editor.findings);
+  j.Int("EditorProven", g.editor.proven ? 1 : 0);
   j.String("SimHash", FormatHash(HashSimulation(g.sim, g.map, g.particles)));
   return j.Done();
 }

@@ -67,7 +67,12 @@ void WriteRunReplays(Game& game) {
   rp.time = game.session.runTime;
   rp.log = plat::TapRecorded();
   rp.track = r.track;
-  {
+  if (game.testPlay.on) {
+    // The level's author run: a finished race of the level as it was played.
+    if (rp.won && !game.testPlay.authorRunPath.empty()) {
+      WriteReplay(game.testPlay.authorRunPath, EncodeReplay(rp));
+    }
+  } else {
     const std::string bytes = EncodeReplay(rp);
     WriteReplay(kLastReplayPath, bytes);
     if (game.session.RecordStored == 1) WriteReplay(BestReplayPath(rp.levelFile), bytes);
@@ -79,7 +84,7 @@ void WriteRunReplays(Game& game) {
 void LoadGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghost.clear();
-  if (game.sim.GameMode != 1 || !SettingEnabled(game.settings, "Ghost")) return;
+  if (game.sim.GameMode != 1 || !SettingEnabled(game.settings, "Ghost") || game.testPlay.on) return;
   const std::string& level = game.select.ChosenLevelFile;
   if (!HasBestReplay(level)) return;
   Replay best;
@@ -175,7 +180,11 @@ bool BeginSessionReplay(Game& game) {
   head.particle = SettingsGet(game.settings, "Particle");
   head.particleNumber = SettingsGet(game.settings, "ParticleNumber");
   std::string why;
-  if (!LevelHash(head.levelFile, head.levelHash, why)) head.levelHash = 0;
+  if (game.testPlay.on) {
+    head.levelHash = game.testPlay.levelHash;
+  } else if (!LevelHash(head.levelFile, head.levelHash, why)) {
+    head.levelHash = 0;
+  }
   plat::TapRecord();
   return false;
 }

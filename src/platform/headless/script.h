@@ -30,6 +30,7 @@ enum class Op {
   kPadHold,
   kPadRelease,
   kAxis,
+  kWheel,  // value: notches
 };
 
 struct Command {
