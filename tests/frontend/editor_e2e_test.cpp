@@ -82,7 +82,8 @@ TEST(EditorE2E, TestPlayMakesTheAuthorRunAndAChangeDropsIt) {
   // Test-play before saving: the run proves the bytes that are then saved.
   const std::string first = BuildRaceLevel() + "key F5\nuntil session 20\n" + WinTheRace() +
                             DumpTo(root, "t.json") + "key ESC\nuntil editor 100\nframes 2\n" +
-                            DumpTo(root) + "key ctrl+s\nframes 3\n" + DumpTo(root) +
+                            DumpTo(root) + "key ctrl+z\nframes 2\n" + DumpTo(root) +
+                            "key ctrl+y\nframes 2\nkey ctrl+s\nframes 3\n" + DumpTo(root) +
                             "key ESC\nframes 3\n";
   const auto made = e2e::RunHeadless(root, first, {"--edit", "Beweis.mapGame1"});
   ASSERT_EQ(made.exitCode, 0) << made.errors;
@@ -91,10 +92,11 @@ TEST(EditorE2E, TestPlayMakesTheAuthorRunAndAChangeDropsIt) {
   EXPECT_EQ(Num(test[0], "GoalReached"), 1);
   EXPECT_EQ(e2e::Str(test[0], "screen"), "session");
   auto dumps = Dumps(root);
-  ASSERT_EQ(dumps.size(), 2u);
+  ASSERT_EQ(dumps.size(), 3u);
   EXPECT_EQ(Num(dumps[0], "EditorObjects"), 4) << "back with the same level";
+  EXPECT_EQ(Num(dumps[1], "EditorObjects"), 3) << "and the same undo history";
   EXPECT_EQ(Num(dumps[0], "EditorProven"), 0) << "not saved yet: nothing to prove against";
-  EXPECT_EQ(Num(dumps[1], "EditorProven"), 1) << "saved: the author run proves the file";
+  EXPECT_EQ(Num(dumps[2], "EditorProven"), 1) << "saved: the author run proves the file";
   EXPECT_TRUE(root.Exists(kPlayerMaps + "Beweis.mapGame1.author.zrp"));
   EXPECT_FALSE(root.Exists("Res/Replays/last.zrp")) << "test-play stores no run of its own";
   EXPECT_EQ(root.Read("Res/Leaderboard.dat"), "") << "nor a record";
