@@ -17,10 +17,11 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Half the height the 45 degree projection shows of the plane at distance 1.
 const double kHalfViewPerDistance = std::tan(22.5 * kPi / 180.0);
-constexpr int kHandlePixels = 4;   // a handle's half size on screen
-constexpr int kGrabPixels = 8;     // how near the pointer must be to grab
-constexpr int kDrawMinPixels = 4;  // a shorter left-drag is a click
-constexpr int kPaletteShown = 9;   // palette rows on screen
+constexpr int kHandlePixels = 4;       // a handle's half size on screen
+constexpr int kGrabPixels = 8;         // how near the pointer must be to grab
+constexpr int kDrawMinPixels = 4;      // a shorter left-drag is a click
+constexpr int kPaletteShown = 7;       // palette rows on screen
+constexpr float kPaletteShare = 0.4f;  // of the width, left of the level
 constexpr std::size_t kFindingsShown = 5;
 const char* const kHelp[] = {
     "Links: zeichnen, waehlen, ziehen  Rechts: schieben  Rad: Zoom  +/-: Palette",
@@ -184,6 +185,21 @@ std::string Header(const EditorSession& ed) {
   return text;
 }
 
+// A palette entry as its row shows it: the platform kinds said short.
+std::string RowLabel(const std::string& label) {
+  static const std::pair<const char*, const char*> kShort[] = {
+      {"Plattform zerbrechlich", "zerbrechlich"},
+      {", rechtes Ende gebrochen", " rechts gebrochen,"},
+      {", linkes Ende gebrochen", " links gebrochen,"},
+      {", beide Enden gebrochen", " beidseits gebrochen,"}};
+  std::string text = label;
+  for (const auto& [longer, shorter] : kShort) {
+    const std::size_t at = text.find(longer);
+    if (at != std::string::npos) text.replace(at, std::string(longer).size(), shorter);
+  }
+  return text;
+}
+
 std::string FindingText(const MapFinding& f) {
   return "Zeile " + std::to_string(f.line) +
          (f.severity == Severity::kError ? ": Fehler: " : ": Warnung: ") + f.message;
@@ -202,7 +218,8 @@ void ShowTexts(const Game& game, const EditorSession& ed, FrameView& view) {
     const int k = first + row;
     if (k >= static_cast<int>(ed.palette.size())) break;
     const bool chosen = k == ed.paletteIndex;
-    view.Text(ViewOp::kText, (chosen ? "> " : "  ") + ed.palette[static_cast<std::size_t>(k)].label,
+    view.Text(ViewOp::kText,
+              (chosen ? "> " : "  ") + RowLabel(ed.palette[static_cast<std::size_t>(k)].label),
               left, PaletteRowY(game, row), chosen ? 1.0f : 0.6f, chosen ? 1.0f : 0.6f,
               chosen ? 0.3f : 0.6f);
   }
@@ -234,7 +251,6 @@ void ShowLevel(const Game& game, const EditorSession& ed, FrameView& view) {
   view.Clear();
   view.ResetModelView();
   view.Translate(-ed.camX, -ed.camY, -(ed.camDistance - kEditorNearest));
-  view.Grid(ed.camX, ed.camY);
   view.MapObjects(ed.map);
   view.Balls(ed.sim, 0.0f);
   view.GoalDisk(ed.sim);
@@ -402,16 +418,20 @@ void FrameTheLevel(const Game& game, EditorSession& ed) {
     ed.camDistance = 12.0f;
     return;
   }
-  ed.camX = (low.x + high.x) / 2.0f;
-  ed.camY = (low.y + high.y) / 2.0f;
+  // The level takes the part of the screen right of the palette.
   const double aspect = game.video.ScreenHeight > 0
                             ? static_cast<double>(game.video.ScreenWidth) / game.video.ScreenHeight
                             : 1.6;
   const double halfH = (high.y - low.y) / 2.0 + 1.0;
   const double halfW = (high.x - low.x) / 2.0 + 1.0;
-  const double needed = std::max(halfH, halfW / aspect) / kHalfViewPerDistance * 1.25;
+  const double needed =
+      std::max(halfH, halfW / (aspect * (1.0 - kPaletteShare))) / kHalfViewPerDistance * 1.2;
   ed.camDistance =
-      static_cast<float>(std::clamp(needed, 12.0, static_cast<double>(kEditorFarthest)));
+      static_cast<float>(std::clamp(needed, 8.0, static_cast<double>(kEditorFarthest)));
+  ed.camX = (low.x + high.x) / 2.0f - kPaletteShare / 2.0f *
+                                          static_cast<float>(game.video.ScreenWidth) *
+                                          WorldPerPixel(game, ed);
+  ed.camY = (low.y + high.y) / 2.0f;
 }
 
 bool EndsWith(const std::string& s, const std::string& tail) {
