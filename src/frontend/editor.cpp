@@ -274,9 +274,64 @@ bool Place(EditorSession& ed, Point a, Point b, bool click) {
   return line != 0;
 }
 
+const LevelObject* SelectedText(const EditorSession& ed) {
+  for (const LevelObject& o : ed.objects) {
+    if (o.line == ed.selected &&
+        (o.type == LevelObjectType::kText || o.type == LevelObjectType::kTextShown)) {
+      return &o;
+    }
+  }
+  return nullptr;
+}
+
+void ShowTyping(EditorSession& ed) {
+  ed.message = "Text: " + ed.typed + "_   (Enter: fertig, Esc: verwerfen)";
+}
+
+// A key while a text trigger's text is typed: characters (in the game's
+// bytes), Backspace, Enter takes the text, Esc drops it.
+void StepTyping(EditorSession& ed, const std::string& key) {
+  const LevelObject* text = SelectedText(ed);
+  if (key == plat::kKeyEsc || key == plat::kKeyClose || text == nullptr) {
+    ed.typing = false;
+    ed.message.clear();
+    return;
+  }
+  if (key == plat::kKeyEnter) {
+    LevelObject values = *text;
+    values.text = ed.typed;
+    const int line = SetObject(ed.doc, text->line, values);
+    if (line != 0) ed.selected = line;
+    ed.typing = false;
+    ed.message.clear();
+    return;
+  }
+  if (key == plat::kKeyBackspace) {
+    if (!ed.typed.empty()) ed.typed.pop_back();
+  } else if (key.size() == 1 && static_cast<unsigned char>(key[0]) >= 32 && ed.typed.size() < 200) {
+    ed.typed += key;
+  }
+  ShowTyping(ed);
+}
+
+// [ and ] change the selected text trigger's display counter by 500.
+void StepCounter(EditorSession& ed, float delta) {
+  const LevelObject* text = SelectedText(ed);
+  if (text == nullptr) return;
+  LevelObject values = *text;
+  values.counter = std::max(0.0f, values.counter + delta);
+  const int line = SetObject(ed.doc, text->line, values);
+  if (line != 0) ed.selected = line;
+  ed.message = "Anzeigedauer: " + std::to_string(static_cast<int>(values.counter));
+}
+
 void StepKeys(Game& game, EditorSession& ed, EditorAction& action) {
   const std::string& key = game.frame.LastKey;
   if (key.empty()) return;
+  if (ed.typing) {
+    StepTyping(ed, key);
+    return;
+  }
   if (key == plat::kKeyEsc || key == plat::kKeyClose) {
     if (LevelChanged(ed.doc) && !ed.leaveArmed && key != plat::kKeyClose) {
       ed.leaveArmed = true;
@@ -304,6 +359,12 @@ void StepKeys(Game& game, EditorSession& ed, EditorAction& action) {
     ed.paletteIndex = (ed.paletteIndex + n - 1) % n;
   } else if (key == "g" || key == "G") {
     ed.snap = !ed.snap;
+  } else if (key == plat::kKeyEnter && SelectedText(ed) != nullptr) {
+    ed.typing = true;
+    ed.typed = SelectedText(ed)->text;
+    ShowTyping(ed);
+  } else if (key == "]" || key == "[") {
+    StepCounter(ed, key == "]" ? 500.0f : -500.0f);
   }
 }
 

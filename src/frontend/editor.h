@@ -47,7 +47,11 @@ struct EditorSession {
   bool gestureEdited = false;  // the gesture made its undo step already
   int selected = 0;            // the selected object's type line, 0 for none
   bool leaveArmed = false;     // Esc once with unsaved changes: the next leaves
-  std::string message;         // the latest word to the player (German)
+  // Enter on a selected text trigger: its text is typed here until Enter
+  // (taken, one undo step) or Esc (dropped).
+  bool typing = false;
+  std::string typed;
+  std::string message;  // the latest word to the player (German)
   // What the level is now, made again whenever its text changes.
   std::uint64_t shownState = 0;
   std::vector<LevelObject> objects;

@@ -33,6 +33,7 @@ inline const std::string kKeyF5 = "\xff?";
 inline const std::string kKeyCtrlZ = "\x1a";
 inline const std::string kKeyCtrlY = "\x19";
 inline const std::string kKeyCtrlS = "\x13";
+inline const std::string kKeyBackspace = "\b";
 
 // Set-1 scancodes the game asks about with KeyDown.
 enum Scancode : int {

@@ -156,8 +156,10 @@ TEST(Runner, ScriptsReadToOnePlainForm) {
        "signal INT\nsignal TERM\n",
        "tap 57\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
        "signal INT\nsignal TERM\n"},
-      {"key DEL\nkey F5\nkey ctrl+z\nkey ctrl+y\nkey ctrl+s\nwheel -3\nwheel 2\nuntil editor 9\n",
-       "key DEL\nkey F5\nkey ctrl+z\nkey ctrl+y\nkey ctrl+s\nwheel -3\nwheel 2\nuntil editor 9\n"},
+      {"key DEL\nkey F5\nkey ctrl+z\nkey ctrl+y\nkey ctrl+s\nkey BACKSPACE\nwheel -3\nwheel 2\n"
+       "until editor 9\n",
+       "key DEL\nkey F5\nkey ctrl+z\nkey ctrl+y\nkey ctrl+s\nkey BACKSPACE\nwheel -3\nwheel 2\n"
+       "until editor 9\n"},
       // A drag is the pointer's steps, a frame each; the button comes up last.
       {"rdrag 10 20 40 50 # pan\n",
        "pointer 10 20 2\nframes 1\npointer 20 30 2\nframes 1\npointer 30 40 2\nframes 1\n"

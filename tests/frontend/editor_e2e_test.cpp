@@ -148,6 +148,23 @@ TEST(EditorE2E, KeysUndoRedoDeleteAndTheViewKeepTheirPromises) {
   }
 }
 
+TEST(EditorE2E, ATextTriggerGetsItsTextAndCounter) {
+  ScratchRoot root(ScratchRoot::SmallSettings());
+  // From the goal four entries on is the text trigger; Enter types its
+  // text (Backspace takes back a letter, "g" is a letter here), ] adds 500
+  // to its counter.
+  const std::string script = BuildRaceLevel() +
+                             "key +\nkey +\nkey +\nkey +\nframes 5\ndrag 100 60 220 60\n"
+                             "key ENTER\nkey x\nkey g\nframes 3\nkey BACKSPACE\nframes 2\nkey !\n"
+                             "key ENTER\nframes 5\nkey ]\nframes 2\nkey ctrl+s\nframes 3\n"
+                             "key ESC\nframes 3\n";
+  const auto run = e2e::RunHeadless(root, script, {"--edit", "Texte"});
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::string saved = root.Read(kPlayerMaps + "Texte.mapGame1");
+  EXPECT_NE(saved.find("Output.text\n[-3,2]\n[3,2]\nHinweisx!\n3500\n"), std::string::npos)
+      << saved;
+}
+
 TEST(EditorE2E, ShippedLevelsAreCopiedForEditingAndBrokenOnesToldOnceAndMarked) {
   ScratchRoot root(ScratchRoot::SmallSettings());
   const std::string shipped = "BallPosition\n[0,1]\nPlattform.static\n[-3,0]\n[3,0]\nwhite\n";

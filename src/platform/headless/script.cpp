@@ -41,10 +41,19 @@ bool ParseScancodeName(const std::string& name, long long& code) {
 
 // The key names of `key`, with the key strings they stand for.
 const std::pair<const char*, const std::string*> kKeyNames[] = {
-    {"ESC", &plat::kKeyEsc},      {"ENTER", &plat::kKeyEnter},  {"UP", &plat::kKeyUp},
-    {"DOWN", &plat::kKeyDown},    {"LEFT", &plat::kKeyLeft},    {"RIGHT", &plat::kKeyRight},
-    {"CLOSE", &plat::kKeyClose},  {"DEL", &plat::kKeyDelete},   {"F5", &plat::kKeyF5},
-    {"ctrl+z", &plat::kKeyCtrlZ}, {"ctrl+y", &plat::kKeyCtrlY}, {"ctrl+s", &plat::kKeyCtrlS}};
+    {"ESC", &plat::kKeyEsc},
+    {"ENTER", &plat::kKeyEnter},
+    {"UP", &plat::kKeyUp},
+    {"DOWN", &plat::kKeyDown},
+    {"LEFT", &plat::kKeyLeft},
+    {"RIGHT", &plat::kKeyRight},
+    {"CLOSE", &plat::kKeyClose},
+    {"DEL", &plat::kKeyDelete},
+    {"F5", &plat::kKeyF5},
+    {"ctrl+z", &plat::kKeyCtrlZ},
+    {"ctrl+y", &plat::kKeyCtrlY},
+    {"ctrl+s", &plat::kKeyCtrlS},
+    {"BACKSPACE", &plat::kKeyBackspace}};
 
 bool ParseKeyName(const std::string& name, std::string& key) {
   for (const auto& [n, k] : kKeyNames) {
