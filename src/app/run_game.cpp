@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/intro.h"
+#include "frontend/editor.h"
 #include "frontend/level_records.h"
 #include "frontend/menu.h"
 #include "frontend/play_screen.h"
@@ -126,6 +127,12 @@ int RunGame(Game& game, const LaunchOptions& launch) {
     game.frame.LastFrameStamp = plat::Timer();
     game.frame.MenuStartTime = plat::Timer();
     PlayReplay(game, replay, true, WindowPlayScreen(), launch.replayHoldsEnd);
+    return game.exitCode < 0 ? 0 : game.exitCode;
+  }
+  if (!launch.editFile.empty()) {
+    ReadLeaderboard(game.board, kLeaderboardPath);
+    SetUpMenuScene(game.sim, game.map);
+    RunEditorOn(game, launch.editFile);
     return game.exitCode < 0 ? 0 : game.exitCode;
   }
   if (SettingEnabled(game.settings, "PlayIntro")) RunIntro(game);

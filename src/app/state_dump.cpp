@@ -188,6 +188,9 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   j.String("WorldRecord", plat::Utf8FromCp1252(g.records.shownText));
   j.Key("GhostKind");
   j.Raw(!g.replay.ghostShown ? "null" : g.replay.ghostIsWorld ? "\"world\"" : "\"best\"");
+  j.Int("EditorObjects", g.editor.objects);
+  j.StringList("EditorFindings", g.editor.findings);
+  j.Int("EditorProven", g.editor.proven ? 1 : 0);
   j.String("SimHash", FormatHash(HashSimulation(g.sim, g.map, g.particles)));
   return j.Done();
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "frontend/level_marks.h"
 #include "frontend/level_records.h"
 #include "frontend/menu_scene.h"
 #include "frontend/play_screen.h"
@@ -95,6 +96,7 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
     const bool held = i == sel.HighlightedLevel && menu.LeftButtonHeld == 1.0f;
     Label(view, DisplayName(file), -0.4f, static_cast<float>(1.7 - i / 3.0), 1.0f,
           held ? 0.0f : 1.0f, held ? 0.0f : 1.0f);
+    ShowLevelMark(game, view, file, static_cast<float>(1.7 - i / 3.0));
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
 
@@ -111,6 +113,11 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
       view.PopView();
       return true;
     }
+  }
+
+  if (shown < files.size() && !files[shown].empty() && StepEditChoice(game, files[shown], view)) {
+    view.PopView();
+    return true;
   }
 
   // Cursor up and down move the highlighted row (with wrap-around).
@@ -185,6 +192,7 @@ void RunLevelSelection(Game& game) {
   for (;;) {
     plat::SetScreenName("levelselect");
     if (!SelectionFrame(game, view)) continue;
+    if (EditChosenLevel(game)) continue;
     if (!sel.watchChosen) break;
     sel.watchChosen = false;
     Replay best;

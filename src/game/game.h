@@ -3,6 +3,7 @@
 // the rules and physics take only their parts.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,30 @@ struct ReplayState {
   bool ghostIsWorld = false;  // the ghost drawn in this frame is the world record's
 };
 
+// The level editor, as the state dump reports it: filled by the editor's
+// step while it runs.
+struct EditorState {
+  bool open = false;
+  int objects = 0;                    // objects in the level being edited
+  std::vector<std::string> findings;  // "LINE: error|warning: MESSAGE"
+  bool proven = false;                // "geprueft": the author run proves the level as it is
+  // The level selection: the level chosen with E, and the player's levels
+  // checked so far in this run (true: the game reads it otherwise than
+  // written; said once on standard error).
+  std::string chosenLevel;
+  std::map<std::string, bool> levelErrors;
+};
+
+// Test-play from the editor: the level plays as it is being edited, not as
+// its file holds it, and stores no record, no last run and no best run; a
+// finished race is stored as the level's author run instead.
+struct TestPlayState {
+  bool on = false;
+  MapText map;                  // what the level's start and a restart load
+  std::uint64_t levelHash = 0;  // of the bytes played: the file's once saved
+  std::string authorRunPath;    // where a finished race's replay goes
+};
+
 struct Game {
   SettingsStore settings;
   VideoState video;
@@ -70,6 +95,8 @@ struct Game {
   SoundState sound;
   ReplayState replay;
   WorldRecordsState records;
+  EditorState editor;
+  TestPlayState testPlay;
   int exitCode = -1;  // >= 0 once the program is to end
 };
 

@@ -26,6 +26,14 @@ inline const std::string kKeyRight = "\xffM";
 // The pad's X button: the restart question's N, and in the level selection
 // the best run to watch.
 inline const std::string kKeyPadX = "\xffX";
+// The editor's keys: Del and F5 (extended keys), and Ctrl with Z, Y and S
+// (their control characters, as Ctrl with a letter types them).
+inline const std::string kKeyDelete = "\xffS";
+inline const std::string kKeyF5 = "\xff?";
+inline const std::string kKeyCtrlZ = "\x1a";
+inline const std::string kKeyCtrlY = "\x19";
+inline const std::string kKeyCtrlS = "\x13";
+inline const std::string kKeyBackspace = "\b";
 
 // Set-1 scancodes the game asks about with KeyDown.
 enum Scancode : int {
@@ -122,6 +130,10 @@ void ForgetAsyncKeys();
 Pointer ReadPointer();
 void SetPointerVisible(bool visible);
 bool PointerVisible();
+// Notches the pointer's wheel turned since the previous reading (away from
+// the player positive). Only the editor reads it, and nothing of play: it is
+// not tapped.
+int ReadWheel();
 
 // Seconds, monotonic, arbitrary origin; the clock moves at frame boundaries
 // (a present, a sleep): readings within a frame agree.
@@ -225,6 +237,14 @@ void ForgetPlaces();  // back to paths relative to the working directory
 // For proving replays: "Res/maps/NAME" is DIR/NAME and nothing else; no
 // other game path under "Res/" leads anywhere.
 void UseLevelsFolder(const std::string& dir);
+
+// The host file of the player's level fileName, in the player's levels
+// folder (made when missing); "" when the game has no such folder. The
+// shipped levels are never written: what the player makes goes here.
+std::string PlayerLevelPath(const std::string& fileName);
+// Whether "Res/maps/" + fileName is the player's own level (found in the
+// player's levels folder rather than among the shipped ones).
+bool IsPlayerLevel(const std::string& fileName);
 
 // The host folder the data was found in ("" before FindPlaces).
 std::string DataFolder();

@@ -34,7 +34,9 @@ AuthorRun ProveRunFile(const std::string& path, const std::string& levelFile, Re
       result.line = "refused: the run is of another level (" + replay->levelFile + ")";
       return;
     }
-    if (!replay->won) {
+    // A survival run has no goal to win: its proven time is how long it
+    // lasted. A race counts only when it was won.
+    if (replay->mode == 1 && !replay->won) {
       result.line = "refused: the run was not won";
       return;
     }

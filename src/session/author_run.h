@@ -22,8 +22,8 @@ struct AuthorRun {
 
 // Proves the author run beside levelPath (a path under the levels folder, as
 // the level list gives them) in a game of its own: the caller's game is not
-// touched. A run counts only when it verifies, names this level and was won
-// (a race finished, a survival level survived).
+// touched. A run counts only when it verifies and names this level, and a
+// race only when it was won (a survival run counts for the time it lasted).
 AuthorRun ProveAuthorRun(const std::string& levelPath);
 // The same proof for any replay file that is to be a won run of levelFile
 // (a world record's run, say); the proven replay goes to proven when given.

@@ -67,7 +67,14 @@ void WriteRunReplays(Game& game) {
   rp.time = game.session.runTime;
   rp.log = plat::TapRecorded();
   rp.track = r.track;
-  {
+  if (game.testPlay.on) {
+    // The level's author run: a finished race, or a survival run to its end,
+    // of the level as it was played.
+    const bool done = rp.won || game.sim.GameMode == PlayMode::kSurvival;
+    if (done && !game.testPlay.authorRunPath.empty()) {
+      WriteReplay(game.testPlay.authorRunPath, EncodeReplay(rp));
+    }
+  } else {
     const std::string bytes = EncodeReplay(rp);
     WriteReplay(kLastReplayPath, bytes);
     if (game.session.RecordStored == 1) {
@@ -82,7 +89,9 @@ void WriteRunReplays(Game& game) {
 void LoadGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghost.clear();
-  if (game.sim.GameMode != PlayMode::kRace || !SettingEnabled(game.settings, "Ghost")) return;
+  if (game.sim.GameMode != PlayMode::kRace || !SettingEnabled(game.settings, "Ghost") ||
+      game.testPlay.on)
+    return;
   const std::string& level = game.select.ChosenLevelFile;
   if (!HasBestReplay(level)) return;
   Replay best;
@@ -180,7 +189,11 @@ bool BeginSessionReplay(Game& game) {
   head.particle = SettingsGet(game.settings, "Particle");
   head.particleNumber = SettingsGet(game.settings, "ParticleNumber");
   std::string why;
-  if (!LevelHash(head.levelFile, head.levelHash, why)) head.levelHash = 0;
+  if (game.testPlay.on) {
+    head.levelHash = game.testPlay.levelHash;
+  } else if (!LevelHash(head.levelFile, head.levelHash, why)) {
+    head.levelHash = 0;
+  }
   plat::TapRecord();
   return false;
 }

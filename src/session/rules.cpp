@@ -92,8 +92,9 @@ void ApplyRules(Game& game, FrameView& view, PlayEvents& events, double now) {
   if (RestartQuestionShown(s, game.sim)) {
     s.runTime = static_cast<float>(RunTime(s, game.sim.GameMode, now));
   }
-  if (game.replay.watching) {
-    // A replay judges its record as it was judged, and stores nothing.
+  if (game.replay.watching || game.testPlay.on) {
+    // A replay judges its record as it was judged, and stores nothing; a
+    // test-play stores no record either.
     Leaderboard scratch = game.board;
     RecordCheck(s, game.sim.Goal, game.sim.GameMode, now, scratch, game.select.ChosenLevelFile, "");
     return;
@@ -122,7 +123,11 @@ void ShowModeTexts(SessionState& s, const SimState& sim, HudState& hud, FrameVie
 
 void RestartLevel(Game& game, double now) {
   SessionState& s = game.session;
-  LoadMap(game.map, kMapFolder + game.select.ChosenLevelFile);
+  if (game.testPlay.on) {
+    game.map = game.testPlay.map;
+  } else {
+    LoadMap(game.map, kMapFolder + game.select.ChosenLevelFile);
+  }
   ResetRun(s, game.sim);
   ClearRunLeftovers(game.sim, s, game.particles);
   s.SurvivalTimeText = "0";

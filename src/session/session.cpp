@@ -100,7 +100,11 @@ void RunSession(Game& game, const PlayScreen& screen) {
 void StartLevel(Game& game, const PlayScreen& screen) {
   LevelSelectState& sel = game.select;
   game.sim.GameMode = static_cast<PlayMode>(sel.SelectedMode);
-  LoadMap(game.map, kMapFolder + sel.ChosenLevelFile);
+  if (game.testPlay.on) {
+    game.map = game.testPlay.map;
+  } else {
+    LoadMap(game.map, kMapFolder + sel.ChosenLevelFile);
+  }
   ClearRunLeftovers(game.sim, game.session, game.particles);
   game.session.BestTime = game.replay.watching ? game.replay.playing.bestTime
                                                : LookUpBestTime(game.board, sel.ChosenLevelFile);

@@ -71,6 +71,7 @@ struct State {
   plat::AsyncKeyMemory escape;
   plat::Pointer pointer;
   bool pointerVisible = true;
+  int wheel = 0;         // notches the script turned since the last ReadWheel
   plat::PadMapping pad;  // the scripted game controller
 
   // Sound: the WAV being written and how far it has got.
@@ -323,6 +324,9 @@ bool Execute(const Command& cmd) {
       s.pointer = cmd.pointer;  // and up again
       return false;
     }
+    case Op::kWheel:
+      s.wheel += static_cast<int>(cmd.value);
+      return false;
     case Op::kShot:
       WriteShot(cmd.text);
       return false;
@@ -612,6 +616,11 @@ void SetPointerVisible(bool visible) {
 }
 bool PointerVisible() {
   return S().pointerVisible;
+}
+int ReadWheel() {
+  const int notches = S().wheel;
+  S().wheel = 0;
+  return notches;
 }
 
 double BackendTimer() {

@@ -31,6 +31,7 @@ enum class Op {
   kPadRelease,
   kAxis,
   kRecordsWait,
+  kWheel,  // value: notches
 };
 
 struct Command {
