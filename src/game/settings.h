@@ -11,7 +11,7 @@ struct SettingsStore {
   std::string values[kCapacity];
   int count = 0;
   std::string fileName;
-  // The game's later keys (sound, ghost, medals, world records) in lines past
+  // The game's later keys (sound, ghost, world records) in lines past
   // the table's 11 entries: a file with all of them still reaches each one.
   // Keys of the table's own kind stay ignored there.
   std::vector<std::pair<std::string, std::string>> later;
