@@ -41,7 +41,8 @@ mkdir -p "$tmp/moved"
 mv "$tmp/staged" "$tmp/moved/tree"
 tree=$tmp/moved/tree
 id=de.quobbes.zirpel
-for f in bin/zirpel bin/zirpel-headless bin/zirpel-png bin/zirpel-mapcheck share/zirpel/settings.ini \
+for f in bin/zirpel bin/zirpel-headless bin/zirpel-png bin/zirpel-mapcheck bin/zirpel-records \
+  lib/systemd/system/zirpel-records.service share/zirpel/settings.ini \
   share/zirpel/gfx/LOGO.png share/zirpel/gfx/zirpel.png share/zirpel/maps/Mainmenu.startmap \
   "share/zirpel/maps/01 Erste Schritte.mapGame1" share/applications/$id.desktop \
   share/metainfo/$id.metainfo.xml share/man/man6/zirpel.6 \
@@ -61,6 +62,8 @@ grep -q -- '--fullscreen' "$tmp/help.txt" || fail "zirpel --help lists no --full
 code=$?
 [ $code -eq 2 ] || fail "an unknown option gave exit code $code, not 2"
 grep -q -- "--no-such-option" "$tmp/err.txt" || fail "an unknown option was not named"
+records=$("$tree/bin/zirpel-records" --version 2>&1)
+[ "$records" = "zirpel-records 0.2.0" ] || fail "zirpel-records --version printed '$records'"
 pass "command line"
 
 # The installed level checker finds nothing to say about the installed levels
@@ -204,7 +207,7 @@ else
   deb=$(ls "$tmp"/pkg/*.deb)
   dpkg-deb -c "$deb" >"$tmp/list.txt" || fail "dpkg-deb -c"
   for f in usr/bin/zirpel usr/bin/zirpel-headless usr/bin/zirpel-png usr/bin/zirpel-mapcheck \
-    usr/bin/zirpel-verify \
+    usr/bin/zirpel-verify usr/bin/zirpel-records usr/lib/systemd/system/zirpel-records.service \
     usr/share/zirpel/gfx/LOGO.png \
     usr/share/zirpel/maps/Mainmenu.startmap usr/share/applications/$id.desktop \
     usr/share/icons/hicolor/64x64/apps/$id.png usr/share/icons/hicolor/128x128/apps/$id.png \

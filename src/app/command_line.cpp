@@ -5,7 +5,7 @@
 
 namespace {
 
-enum class Effect { kWindowed, kFullscreen, kReplay, kHelp, kVersion };
+enum class Effect { kWindowed, kFullscreen, kReplay, kEdit, kHelp, kVersion };
 
 struct OptionRow {
   const char* name;
@@ -20,6 +20,9 @@ constexpr OptionRow kOptions[] = {
      "im Vollbild spielen, was die Einstellungen auch sagen"},
     {"--replay", "", Effect::kReplay,
      "DATEI: eine Wiederholung (.zrp) in ihrem Tempo ansehen; Esc beendet sie"},
+    {"--edit", "", Effect::kEdit,
+     "DATEI: einen Level bearbeiten (ein neuer Name beginnt einen leeren); gespeichert\n"
+     "                  wird in den Ordner der eigenen Level"},
     {"--help", "-h", Effect::kHelp, "diese Hilfe zeigen und beenden"},
     {"--version", "", Effect::kVersion, "die Version zeigen und beenden"},
 };
@@ -60,6 +63,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         }
         out.launch.replayFile = args[++i];
         break;
+      case Effect::kEdit:
+        if (i + 1 >= args.size()) {
+          out.action = CommandLine::Action::kError;
+          out.error = "--edit braucht eine Datei";
+          return out;
+        }
+        out.launch.editFile = args[++i];
+        break;
       case Effect::kHelp:
         help = true;
         break;
@@ -79,6 +90,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 std::string HelpText() {
   std::string text =
       "Aufruf: zirpel [OPTION]...\n"
+      "       zirpel --edit DATEI\n"
       "Quobbes Zirpel: eine Kugel ueber Plattformen steuern, im Rennen gegen die Zeit\n"
       "oder ums Ueberleben.\n"
       "\n"
@@ -101,6 +113,13 @@ std::string HelpText() {
       "  eigene Level    $XDG_DATA_HOME/zirpel/maps/ (*.mapGame1 Rennen,\n"
       "                  *.mapGame2 Ueberleben)\n"
       "  Wiederholungen  Replays/ neben den Bestzeiten: last.zrp, LEVEL.best.zrp\n"
+      "\n"
+      "Im Editor: links ziehen zeichnet mit dem Eintrag der Palette (+/-), ein Klick\n"
+      "waehlt, Enden und Koerper lassen sich ziehen; Enter tippt den Text eines\n"
+      "Textausloesers, [ und ] aendern seine Anzeigedauer; Entf loescht, Strg+Z/Strg+Y nimmt\n"
+      "zurueck und stellt wieder her, rechts ziehen schiebt die Ansicht, das Rad zoomt,\n"
+      "G schaltet das Raster (0.1), Strg+S speichert, F5 spielt den Level zur Probe,\n"
+      "Esc verlaesst den Editor (zweimal, wenn nicht gespeichert).\n"
       "\n"
       "Rueckgabewert: 0 am Ende des Spiels, auch nach SIGINT oder SIGTERM (das Spiel\n"
       "endet mit dem naechsten Bild); 1 ohne Spieldaten, ohne Fenster mit OpenGL oder\n"

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
+#include "game/frame_view.h"
 #include "game/game.h"
 #include "platform/platform.h"
-#include "game/frame_view.h"
 #include "render/frame_draw.h"
 
 namespace {

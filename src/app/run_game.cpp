@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "app/intro.h"
+#include "frontend/editor.h"
+#include "frontend/level_records.h"
 #include "frontend/menu.h"
 #include "frontend/play_screen.h"
 #include "platform/platform.h"
@@ -127,11 +129,19 @@ int RunGame(Game& game, const LaunchOptions& launch) {
     PlayReplay(game, replay, true, WindowPlayScreen(), launch.replayHoldsEnd);
     return game.exitCode < 0 ? 0 : game.exitCode;
   }
+  if (!launch.editFile.empty()) {
+    ReadLeaderboard(game.board, kLeaderboardPath);
+    SetUpMenuScene(game.sim, game.map);
+    RunEditorOn(game, launch.editFile);
+    return game.exitCode < 0 ? 0 : game.exitCode;
+  }
   if (SettingEnabled(game.settings, "PlayIntro")) RunIntro(game);
   ReadLeaderboard(game.board, kLeaderboardPath);
   SetUpMenuScene(game.sim, game.map);
   game.frame.LastFrameStamp = plat::Timer();
   game.frame.MenuStartTime = plat::Timer();
+  StartWorldRecords(game);
   RunMainMenu(game);
+  StopWorldRecords(game);
   return game.exitCode < 0 ? 0 : game.exitCode;
 }

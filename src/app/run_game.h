@@ -17,6 +17,9 @@ struct LaunchOptions {
   std::vector<std::string> verifyFiles;
   std::vector<std::string> verifyNames;  // as the lines name them
   int verifyWidth = 160, verifyHeight = 100;
+  // Edit this level instead of playing (a file, a level name or a new
+  // name); the program ends when the editor is left.
+  std::string editFile;
 };
 
 // Exit code when no data folder holds the game's pictures.

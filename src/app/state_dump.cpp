@@ -8,6 +8,7 @@
 
 #include "game/game.h"
 #include "platform/platform.h"
+#include "platform/text_codec.h"
 #include "sim/world_hash.h"
 
 namespace {
@@ -123,7 +124,7 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
         "," + std::to_string(g.menu.BallDropped[3]) + "," + std::to_string(g.menu.BallDropped[4]) +
         "]");
   j.Int("SceneMode", g.sim.SceneMode);
-  j.Int("GameMode", g.sim.GameMode);
+  j.Int("GameMode", static_cast<int>(g.sim.GameMode));
   j.Int("BallCount", g.sim.BallCount);
   j.Key("balls");
   std::string balls = "[";
@@ -149,15 +150,15 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   }
   j.Raw("]");
   j.Int("BreakEventPending", g.sim.Break.pending);
-  j.String("RedContact", g.sim.RedContact);
+  j.String("RedContact", g.sim.RedContact ? "true" : "false");
   j.Float("BurnTime", g.session.BurnTime);
   j.Float("Energy", g.session.Energy);
   j.Int("ControlsEnabled", g.session.ControlsEnabled);
   j.Int("CameraPhase", g.session.CameraPhase);
-  j.Float("GoalPresent", g.sim.Goal.GoalPresent);
+  j.Float("GoalPresent", g.sim.Goal.GoalPresent ? 1.0f : 0.0f);
   j.Float("GoalIsRagdoll", g.sim.Goal.GoalIsRagdoll);
   j.Float("GoalBallIndex", g.sim.Goal.GoalBallIndex);
-  j.Float("GoalReached", g.sim.Goal.GoalReached);
+  j.Float("GoalReached", g.sim.Goal.GoalReached ? 1.0f : 0.0f);
   j.Int("RunLost", g.session.RunLost);
   j.Int("SurvivalEnded", g.session.SurvivalEnded);
   j.String("SurvivalTimeText", g.session.SurvivalTimeText);
@@ -185,6 +186,12 @@ std::string DumpGameState(const Game& g, long long frame, double time, const std
   } else {
     j.Raw("null");
   }
+  j.String("WorldRecord", plat::Utf8FromCp1252(g.records.shownText));
+  j.Key("GhostKind");
+  j.Raw(!g.replay.ghostShown ? "null" : g.replay.ghostIsWorld ? "\"world\"" : "\"best\"");
+  j.Int("EditorObjects", g.editor.objects);
+  j.StringList("EditorFindings", g.editor.findings);
+  j.Int("EditorProven", g.editor.proven ? 1 : 0);
   j.String("SimHash", FormatHash(HashSimulation(g.sim, g.map, g.particles)));
   return j.Done();
 }

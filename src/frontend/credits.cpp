@@ -122,8 +122,9 @@ void ShowCreditPage(FrameView& view, const CreditsState& credits) {
   }
 }
 
-bool StepCreditsFrame(Game& game, double ballClock, double rulesClock, FrameView& view) {
-  StepBalls(game.sim, game.map, game.frame.FrameTime, ballClock);
+bool StepCreditsFrame(Game& game, double ballClock, double rulesClock, FrameView& view,
+                      FrameHits& hits) {
+  hits = StepBalls(game.sim, game.map, game.frame.FrameTime, ballClock);
   view.Balls(game.sim, game.session.BurnTime);
   RefillStaticSpheres(game.sim, game.map);
   view.MapObjects(game.map);
@@ -159,10 +160,11 @@ void RunCredits(Game& game) {
     view.Clear();
     const double ballClock = plat::Timer();
     const double rulesClock = plat::Timer();
-    const bool ended = StepCreditsFrame(game, ballClock, rulesClock, view);
+    PlayEvents heard;
+    const bool ended = StepCreditsFrame(game, ballClock, rulesClock, view, heard.hits);
     DrawFrameView(view, game.video);
     if (ended) break;
-    HearFrame(game, "credits");
+    HearFrame(game, "credits", &heard);
     plat::Present();
     plat::SleepMs(10);
   }

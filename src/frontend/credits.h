@@ -2,6 +2,7 @@
 #pragma once
 
 #include "game/frame_view.h"
+#include "sim/balls.h"
 
 struct Game;
 struct CreditsState;
@@ -49,4 +50,5 @@ void ShowCreditPage(FrameView& view, const CreditsState& credits);
 // One credits frame's step: the menu's scene with the credits' own rules, the
 // fade and the page. Returns true once the last page has faded out (that
 // frame is not shown).
-bool StepCreditsFrame(Game& game, double ballClock, double rulesClock, FrameView& view);
+bool StepCreditsFrame(Game& game, double ballClock, double rulesClock, FrameView& view,
+                      FrameHits& hits);

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "frontend/level_marks.h"
 #include "frontend/level_medals.h"
+#include "frontend/level_records.h"
 #include "frontend/level_scroll.h"
 #include "frontend/menu_scene.h"
 #include "frontend/play_screen.h"
@@ -103,6 +105,7 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
     if (onScreen != 0)
       Label(view, DisplayName(file), -0.4f, static_cast<float>(1.7 - onScreen / 3.0), 1.0f,
             held ? 0.0f : 1.0f, held ? 0.0f : 1.0f);
+    if (onScreen != 0) ShowLevelMark(game, view, file, static_cast<float>(1.7 - onScreen / 3.0));
     ShowLevelMedal(game, view, file, onScreen);
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
@@ -111,6 +114,7 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
   // The highlighted level's best run, when there is one, can be watched
   // (the letter W, wherever the player's layout puts it, or the pad's X).
   const std::size_t shown = static_cast<std::size_t>(sel.HighlightedLevel - 1);
+  ShowWorldRecord(game, view, shown < files.size() ? files[shown] : std::string());
   if (shown < files.size() && HasBestReplay(files[shown])) {
     Label(view, "W (Pad: X): beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
     const std::string& key = game.frame.LastKey;
@@ -120,6 +124,11 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
       view.PopView();
       return true;
     }
+  }
+
+  if (shown < files.size() && !files[shown].empty() && StepEditChoice(game, files[shown], view)) {
+    view.PopView();
+    return true;
   }
 
   // Cursor up and down move the highlighted row (with wrap-around).
@@ -192,10 +201,12 @@ void RunLevelSelection(Game& game) {
   sel.firstRow = 0;
   sel.pointerDriving = false;
   sel.edgeScrollAt = 0.0;
+  AskWorldRecords();
   FrameView view;
   for (;;) {
     plat::SetScreenName("levelselect");
     if (!SelectionFrame(game, view)) continue;
+    if (EditChosenLevel(game)) continue;
     if (!sel.watchChosen) break;
     sel.watchChosen = false;
     Replay best;
@@ -213,5 +224,6 @@ void RunLevelSelection(Game& game) {
     sel.pointerSeen = false;
     DrainKeys(game);
   }
+  ChooseWorldGhost(game);
   StartLevel(game, WindowPlayScreen());
 }

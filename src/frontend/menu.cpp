@@ -43,7 +43,7 @@ MenuInput ReadMenuInput() {
   return in;
 }
 
-int StepMenuFrame(Game& game, const MenuInput& in, FrameView& view) {
+int StepMenuFrame(Game& game, const MenuInput& in, FrameView& view, FrameHits& hits) {
   MenuState& menu = game.menu;
   menu.MenuSelection = MoveMenuCursor(menu.MenuSelection, game.frame.LastKey);
   TrackPointerButtons(menu, in.pointer.buttons);
@@ -51,7 +51,7 @@ int StepMenuFrame(Game& game, const MenuInput& in, FrameView& view) {
   menu.MenuSelection =
       SelectionFromPointer(menu.MenuSelection, menu.PointerWorldX, menu.PointerWorldY);
   view.Op(ViewOp::kTitleImage);
-  StepBalls(game.sim, game.map, game.frame.FrameTime, in.ballClock);
+  hits = StepBalls(game.sim, game.map, game.frame.FrameTime, in.ballClock);
   view.Balls(game.sim, game.session.BurnTime);
   RefillStaticSpheres(game.sim, game.map);
   view.MapObjects(game.map);
@@ -99,7 +99,8 @@ void RunMainMenu(Game& game) {
     MeasureFrameTime(game);
     view.Clear();
     const MenuInput input = ReadMenuInput();
-    const int chosen = StepMenuFrame(game, input, view);
+    PlayEvents heard;
+    const int chosen = StepMenuFrame(game, input, view, heard.hits);
     std::size_t drawn = DrawFrameView(view, game.video);
     if (chosen == kEntryQuit) {
       game.exitCode = 0;
@@ -114,7 +115,7 @@ void RunMainMenu(Game& game) {
       plat::SetScreenName("menu");
       drawn = DrawFrameView(view, game.video, drawn);
     }
-    HearFrame(game, "menu");
+    HearFrame(game, "menu", &heard);
     plat::Present();
     plat::SleepMs(1);
   }

@@ -5,6 +5,7 @@
 
 #include "frontend/menu_scene.h"
 #include "game/frame_view.h"
+#include "sim/balls.h"
 #include "platform/platform.h"
 
 struct Game;
@@ -21,7 +22,7 @@ MenuInput ReadMenuInput();
 // One menu frame's step: cursor and pointer, the live scene and its rules,
 // the entries. Returns the entry chosen in this frame (its sub-screen runs
 // at the view's mark), or -1.
-int StepMenuFrame(Game& game, const MenuInput& input, FrameView& view);
+int StepMenuFrame(Game& game, const MenuInput& input, FrameView& view, FrameHits& hits);
 
 // ---- the menu screen ---------------------------------------------------
 // Runs until the program is to end ("Beenden", Esc or the window's close

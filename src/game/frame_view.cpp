@@ -93,3 +93,13 @@ void FrameView::Logo(bool fade, float alpha) {
   if (!recording) return;
   Add(*this, ViewOp::kLogo, {alpha}).i = fade ? 1 : 0;
 }
+
+void FrameView::Handle(float x, float y, float half, EditMarkColour colour) {
+  if (!recording) return;
+  Add(*this, ViewOp::kHandle, {x, y, half}).i = static_cast<int>(colour);
+}
+
+void FrameView::EditLine(float x0, float y0, float x1, float y1, EditMarkColour colour) {
+  if (!recording) return;
+  Add(*this, ViewOp::kEditLine, {x0, y0, x1, y1}).i = static_cast<int>(colour);
+}

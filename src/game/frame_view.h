@@ -20,17 +20,17 @@ enum class ViewOp : std::uint8_t {
   kTranslate,       // f[0..2]
   kPushView,
   kPopView,
-  kWireframe,    // on = i
-  kOpaqueBlend,  // (one, zero)
-  kFadeBlend,    // (source alpha, one minus source alpha)
-  kBalls,        // sims[snapshot], burn time f[0]
-  kGhost,        // at f[0], f[1], radius f[2]
-  kMapObjects,   // maps[snapshot]
-  kGrid,         // centre f[0], f[1]
-  kGoalDisk,     // sims[snapshot]
-  kParticles,    // particles[snapshot]
-  kBurnOverlay,  // margin i
-  kPanel,        // centre y f[0], half sizes f[1], f[2], corner f[3], alpha f[4]
+  kWireframe,      // on = i
+  kOpaqueBlend,    // (one, zero)
+  kFadeBlend,      // (source alpha, one minus source alpha)
+  kBalls,          // sims[snapshot], burn time f[0]
+  kGhost,          // at f[0], f[1], radius f[2]
+  kMapObjects,     // maps[snapshot]
+  kGrid,           // centre f[0], f[1]
+  kGoalDisk,       // sims[snapshot]
+  kParticles,      // particles[snapshot]
+  kBurnOverlay,    // margin i
+  kPanel,          // centre y f[0], half sizes f[1], f[2], corner f[3], alpha f[4]
   kHudBackground,  // energy f[0], most f[1], race won i
   kTextOnPlane,    // text at f[0], f[1] in colour f[2..4]
   kTitleOnPlane,
@@ -41,7 +41,12 @@ enum class ViewOp : std::uint8_t {
   kFlatBox,    // x0 f[0], x1 f[1], bottom f[2], top f[3], grey f[4]
   kLogo,       // fade i, alpha f[0]
   kMark,       // where a chosen sub-screen runs: drawing stops here
+  kHandle,     // the editor's handle: a square outline at f[0], f[1], half size f[2], colour i
+  kEditLine,   // the editor's line from f[0], f[1] to f[2], f[3], colour i
 };
+
+// The colours of the editor's marks (kHandle, kEditLine).
+enum class EditMarkColour : std::uint8_t { kHandle, kSelected, kError, kWarning, kDraft };
 
 struct ViewItem {
   ViewOp op = ViewOp::kClear;
@@ -81,4 +86,6 @@ struct FrameView {
   void FlatBox(float x0, float x1, float bottom, float top, float grey);
   void Logo(bool fade, float alpha);
   void Mark() { Op(ViewOp::kMark); }
+  void Handle(float x, float y, float half, EditMarkColour colour);
+  void EditLine(float x0, float y0, float x1, float y1, EditMarkColour colour);
 };

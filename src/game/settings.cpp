@@ -50,9 +50,19 @@ bool PlainNumberWithin(const std::string& value, double lo, double hi) {
 
 }  // namespace
 
+bool IsLaterSettingsKey(const std::string& key) {
+  static const char* const kLater[] = {"Sound",  "SoundVolume",   "Ghost",
+                                       "Medals", "RecordsServer", "PlayerName"};
+  for (const char* later : kLater) {
+    if (key == later) return true;
+  }
+  return false;
+}
+
 int SettingsLoad(SettingsStore& store, const std::string& fileName) {
   if (!fileName.empty()) store.fileName = fileName;
   store.count = 0;
+  store.later.clear();
   // A settings file holds a handful of short lines: more than 1 MiB, 10,000
   // lines or 4 KiB in a line is not read (a hostile file costs no memory).
   plat::TextLimits limits;
@@ -66,8 +76,14 @@ int SettingsLoad(SettingsStore& store, const std::string& fileName) {
     if (line.empty() || line[0] == '[') continue;
     const size_t eq = line.find('=');
     if (eq == std::string::npos || eq == 0) continue;
-    // The table holds 11 entries; further key lines are ignored.
-    if (store.count >= SettingsStore::kCapacity) continue;
+    // The table holds 11 entries; further key lines are ignored, but for the
+    // game's later keys (a few of them: one line each is enough).
+    if (store.count >= SettingsStore::kCapacity) {
+      const std::string key = line.substr(0, eq);
+      if (IsLaterSettingsKey(key) && store.later.size() < 16)
+        store.later.emplace_back(key, line.substr(eq + 1));
+      continue;
+    }
     store.keys[store.count] = line.substr(0, eq);
     store.values[store.count] = line.substr(eq + 1);
     ++store.count;
@@ -79,6 +95,9 @@ std::string SettingsGet(const SettingsStore& store, const std::string& key) {
   for (int i = 0; i < store.count; ++i) {
     if (store.keys[i] == key) return store.values[i];
   }
+  for (const auto& [k, v] : store.later) {
+    if (k == key) return v;
+  }
   return std::string();
 }
 
@@ -86,6 +105,12 @@ int SettingsSet(SettingsStore& store, const std::string& key, const std::string&
   for (int i = 0; i < store.count; ++i) {
     if (store.keys[i] == key) {
       store.values[i] = value;
+      return store.count;
+    }
+  }
+  for (auto& [k, v] : store.later) {
+    if (k == key) {
+      v = value;
       return store.count;
     }
   }
@@ -101,6 +126,7 @@ int SettingsSave(SettingsStore& store, const std::string& fileName) {
   if (!fileName.empty()) store.fileName = fileName;
   std::string text;
   for (int i = 0; i < store.count; ++i) text += store.keys[i] + "=" + store.values[i] + "\r\n";
+  for (const auto& [k, v] : store.later) text += k + "=" + v + "\r\n";
   plat::WriteFileAtomically(store.fileName, text);
   return store.count;
 }
@@ -136,6 +162,7 @@ std::vector<std::string> ReplaceUnusableSettings(SettingsStore& store) {
   for (const Rule& rule : kRules) {
     bool present = false;
     for (int i = 0; i < store.count; ++i) present = present || store.keys[i] == rule.key;
+    for (const auto& entry : store.later) present = present || entry.first == rule.key;
     if (!present) continue;
     const std::string value = SettingsGet(store, rule.key);
     bool usable = false;

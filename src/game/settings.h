@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SettingsStore {
@@ -10,13 +11,22 @@ struct SettingsStore {
   std::string values[kCapacity];
   int count = 0;
   std::string fileName;
+  // The game's later keys (sound, ghost, medals, world records) in lines past
+  // the table's 11 entries: a file with all of them still reaches each one.
+  // Keys of the table's own kind stay ignored there.
+  std::vector<std::pair<std::string, std::string>> later;
 };
 
+// Whether the key is one of the game's later keys (see SettingsStore::later).
+bool IsLaterSettingsKey(const std::string& key);
+
 // Replaces the whole table with the file's entries (a non-empty name becomes
-// the current file). Lines beyond the table's 11 entries are ignored, and so
-// is everything past the file's first 1 MiB, 10,000 lines or 4 KiB of a line.
+// the current file). Lines beyond the table's 11 entries are ignored but for
+// the game's later keys, and so is everything past the file's first 1 MiB,
+// 10,000 lines or 4 KiB of a line.
 int SettingsLoad(SettingsStore& store, const std::string& fileName);
-// Value of the first entry with exactly this key, "" when there is none.
+// Value of the first entry with exactly this key (a later key past the
+// table too), "" when there is none.
 std::string SettingsGet(const SettingsStore& store, const std::string& key);
 // Replaces the first matching entry's value or appends an entry (ignored
 // when the table is full). Returns the entry count.

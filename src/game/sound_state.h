@@ -12,8 +12,7 @@
 
 // What the ears remember of one ball from the frame before.
 struct HeardBall {
-  bool known = false;
-  float x = 0.0f, y = 0.0f, vx = 0.0f, vy = 0.0f, lastDampTime = 0.0f;
+  bool known = false;     // heard since the screen began or the level restarted
   double level = 0.0;     // recent impacts, fading: a resting ball stays quiet
   double lastHit = -1.0;  // timer seconds of its last hit sound
 };

@@ -589,7 +589,7 @@ void Checker::Placement(const MapText& map, const std::vector<LevelObject>& obje
 
   // Ball 1's start, where the game puts it.
   SimState sim;
-  sim.GameMode = kind_ == LevelKind::kRace ? 1 : 2;
+  sim.GameMode = kind_ == LevelKind::kRace ? PlayMode::kRace : PlayMode::kSurvival;
   const LevelStart start = SetUpLevelObjects(sim, map);
   const Point s{static_cast<float>(start.StartPositionX), static_cast<float>(start.StartPositionY)};
   const int at = map.Line(1) == "BallPosition" ? 1 : 0;

@@ -27,7 +27,7 @@ NoInputRun SimulateWithoutInput(const MapText& level, int gameMode, double secon
   SettingsSet(g.settings, "Particle", kEnabled);
   SettingsSet(g.settings, "ParticleNumber", kSparksPerUnit);
   g.map = level;  // breaking platforms rewrite the copy
-  g.sim.GameMode = static_cast<std::uint8_t>(gameMode);
+  g.sim.GameMode = static_cast<PlayMode>(gameMode);
   g.sim.SceneMode = 0;
   // A checked run stores no record and records no replay.
   g.replay.watching = true;

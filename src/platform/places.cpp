@@ -244,6 +244,24 @@ void UseLevelsFolder(const std::string& dir) {
   p.folder = p.levelsFolder;
 }
 
+std::string PlayerLevelPath(const std::string& fileName) {
+  const Places& p = P();
+  if (!p.set) return std::string();
+  std::string folder = p.levelsFolder;
+  if (folder.empty()) {
+    if (p.playerFolder.empty()) return std::string();
+    folder = Join(p.playerFolder, "maps");
+  }
+  if (!host::MakeFolders(folder)) return std::string();
+  return Join(host::WalkNoCase(folder), fileName);
+}
+
+bool IsPlayerLevel(const std::string& fileName) {
+  const Places& p = P();
+  if (!p.set || !p.levelsFolder.empty() || p.playerFolder.empty()) return false;
+  return host::IsRegularFile(host::WalkNoCase(Join(Join(p.playerFolder, "maps"), fileName)));
+}
+
 std::string DataFolder() {
   return P().set ? P().folder : std::string();
 }

@@ -29,6 +29,14 @@ inline const std::string kKeyPadX = "\xffX";
 // The pointer's wheel turned one notch away from the player (up) or towards.
 inline const std::string kKeyWheelUp = "\xff\xf1";
 inline const std::string kKeyWheelDown = "\xff\xf2";
+// The editor's keys: Del and F5 (extended keys), and Ctrl with Z, Y and S
+// (their control characters, as Ctrl with a letter types them).
+inline const std::string kKeyDelete = "\xffS";
+inline const std::string kKeyF5 = "\xff?";
+inline const std::string kKeyCtrlZ = "\x1a";
+inline const std::string kKeyCtrlY = "\x19";
+inline const std::string kKeyCtrlS = "\x13";
+inline const std::string kKeyBackspace = "\b";
 
 // Set-1 scancodes the game asks about with KeyDown.
 enum Scancode : int {
@@ -125,6 +133,10 @@ void ForgetAsyncKeys();
 Pointer ReadPointer();
 void SetPointerVisible(bool visible);
 bool PointerVisible();
+// Notches the pointer's wheel turned since the previous reading (away from
+// the player positive). Only the editor reads it, and nothing of play: it is
+// not tapped.
+int ReadWheel();
 
 // Seconds, monotonic, arbitrary origin; the clock moves at frame boundaries
 // (a present, a sleep): readings within a frame agree.
@@ -228,6 +240,14 @@ void ForgetPlaces();  // back to paths relative to the working directory
 // For proving replays: "Res/maps/NAME" is DIR/NAME and nothing else; no
 // other game path under "Res/" leads anywhere.
 void UseLevelsFolder(const std::string& dir);
+
+// The host file of the player's level fileName, in the player's levels
+// folder (made when missing); "" when the game has no such folder. The
+// shipped levels are never written: what the player makes goes here.
+std::string PlayerLevelPath(const std::string& fileName);
+// Whether "Res/maps/" + fileName is the player's own level (found in the
+// player's levels folder rather than among the shipped ones).
+bool IsPlayerLevel(const std::string& fileName);
 
 // The host folder the data was found in ("" before FindPlaces).
 std::string DataFolder();

@@ -62,4 +62,23 @@ std::string Cp1252FromUtf8(const std::string& utf8) {
   return out;
 }
 
+std::string Utf8FromCp1252(const std::string& bytes) {
+  std::string out;
+  for (const char ch : bytes) {
+    unsigned cp = UnicodeFromCp1252(static_cast<unsigned char>(ch));
+    if (cp == 0 && ch != '\0') cp = 0xFFFD;
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
 }  // namespace plat

@@ -1,5 +1,6 @@
 #include "render/frame_draw.h"
 
+#include "render/edit_draw.h"
 #include "render/front_draw.h"
 #include "render/scene_draw.h"
 #include "render/screen_draw.h"
@@ -90,6 +91,12 @@ std::size_t DrawFrameView(const FrameView& view, const VideoState& video, std::s
         break;
       case ViewOp::kMark:
         return k + 1;
+      case ViewOp::kHandle:
+        DrawHandle(f[0], f[1], f[2], it.i);
+        break;
+      case ViewOp::kEditLine:
+        DrawEditLine(f[0], f[1], f[2], f[3], it.i);
+        break;
     }
   }
   return view.items.size();

@@ -179,8 +179,9 @@ void DrawBalls(const SimState& sim, const VideoState& video, float burnTime) {
   const GoalState& g = sim.Goal;
   for (int i = 2; i <= count; ++i) {
     // With a goal in a race, the goal ball is drawn as the goal disk instead.
-    const bool drawn = g.GoalPresent == 0.0f || sim.SceneMode == 1 || sim.GameMode == 2 ||
-                       (sim.GameMode == 1 && i != g.BallIndex());
+    const bool drawn = !g.GoalPresent || sim.SceneMode == 1 ||
+                       sim.GameMode == PlayMode::kSurvival ||
+                       (sim.GameMode == PlayMode::kRace && i != g.BallIndex());
     if (!drawn) continue;
     const Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
     if (sim.SceneMode == 0) {

@@ -11,13 +11,16 @@ std::string AuthorRunPath(const std::string& levelPath) {
 }
 
 AuthorRun ProveAuthorRun(const std::string& levelPath) {
-  AuthorRun result;
   const std::string path = AuthorRunPath(levelPath);
+  if (!plat::IsFile(path)) return AuthorRun();
+  const std::size_t slash = levelPath.find_last_of('/');
+  return ProveRunFile(path, slash == std::string::npos ? levelPath : levelPath.substr(slash + 1));
+}
+
+AuthorRun ProveRunFile(const std::string& path, const std::string& levelFile, Replay* proven) {
+  AuthorRun result;
   if (!plat::IsFile(path)) return result;
   result.found = true;
-  const std::size_t slash = levelPath.find_last_of('/');
-  const std::string levelFile =
-      slash == std::string::npos ? levelPath : levelPath.substr(slash + 1);
   // A game of its own, as fresh as the verifier's.
   // Proving replays the run's random numbers: the caller's stream goes on
   // afterwards as if nothing had been proven.
@@ -40,6 +43,7 @@ AuthorRun ProveAuthorRun(const std::string& levelPath) {
     result.proven = true;
     result.mode = replay->mode;
     result.time = replay->time;
+    if (proven) *proven = *replay;
   });
   plat::SetRandomState(random);
   return result;

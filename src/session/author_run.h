@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "replay/replay_file.h"
+
 // "Res/maps/07 Kante.mapGame1" -> "Res/maps/07 Kante.mapGame1.author.zrp".
 std::string AuthorRunPath(const std::string& levelPath);
 
@@ -23,3 +25,7 @@ struct AuthorRun {
 // touched. A run counts only when it verifies, names this level and was won
 // (a race finished; a survival run counts for the time it lasted).
 AuthorRun ProveAuthorRun(const std::string& levelPath);
+// The same proof for any replay file that is to be a won run of levelFile
+// (a world record's run, say); the proven replay goes to proven when given.
+AuthorRun ProveRunFile(const std::string& path, const std::string& levelFile,
+                       Replay* proven = nullptr);

@@ -37,8 +37,7 @@ bool TriggerFires(float x1, float y1, float x2, float y2, float bx, float by, fl
   return x + r >= xm && x - r <= xm && y + r >= y1 && y - r <= y2;
 }
 
-std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt,
-                                          int* fired) {
+std::vector<TriggerText> StepTextTriggers(MapText& map, const Ball& ball1, double dt, int* fired) {
   std::vector<TriggerText> shown;
   // The trigger objects in line order, as a scan of every line would meet
   // them: the rewrites below only turn a type word into the other one or a
@@ -123,7 +122,7 @@ int ShowTextTriggers(HudState& hud, FrameView& view, MapText& map, const Ball& b
 }
 
 void ShowHudBars(HudState& hud, FrameView& view, float energy, const SimState& sim) {
-  view.HudBackground(energy, kEnergyMax, sim.GameMode == 1 && sim.Goal.GoalReached == 1.0f);
+  view.HudBackground(energy, kEnergyMax, sim.GameMode == PlayMode::kRace && sim.Goal.GoalReached);
   ShowText(hud, view, "Energie: ", -1.05f, 2.2f, 1.0f, 1.0f, 1.0f);
 }
 

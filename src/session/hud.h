@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "game/session_state.h"
 #include "game/frame_view.h"
+#include "game/session_state.h"
 #include "sim/sim_state.h"
 #include "world/map.h"
 

@@ -92,22 +92,22 @@ bool StoreRecord(Leaderboard& board, const std::string& key, float time, const s
   return plat::WriteFileAtomically(path, text, reason);
 }
 
-double RunTime(const SessionState& session, std::uint8_t gameMode, double now) {
+double RunTime(const SessionState& session, PlayMode gameMode, double now) {
   // The time judged in survival is the time the end screen shows.
-  if (gameMode == 2 && session.SurvivalTimeText != "0")
+  if (gameMode == PlayMode::kSurvival && session.SurvivalTimeText != "0")
     return ParseNumber(session.SurvivalTimeText);
   return now - static_cast<double>(session.SessionStartTime);
 }
 
-bool IsRecord(std::uint8_t gameMode, double t, float best) {
-  if (gameMode == 1 && t < best) return true;
-  if (gameMode == 2 && t > best) return true;
+bool IsRecord(PlayMode gameMode, double t, float best) {
+  if (gameMode == PlayMode::kRace && t < best) return true;
+  if (gameMode == PlayMode::kSurvival && t > best) return true;
   return best < 1.0f;
 }
 
-void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t gameMode, double now,
+void RecordCheck(SessionState& session, const GoalState& goal, PlayMode gameMode, double now,
                  Leaderboard& board, const std::string& key, const std::string& path) {
-  if (!(goal.GoalReached == 1.0f || session.SurvivalEnded == 1)) return;
+  if (!(goal.GoalReached || session.SurvivalEnded == 1)) return;
   if (session.RecordStored != 0) return;
   const double t = RunTime(session, gameMode, now);
   if (!IsRecord(gameMode, t, session.BestTime)) return;

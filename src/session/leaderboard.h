@@ -37,15 +37,15 @@ bool StoreRecord(Leaderboard& board, const std::string& key, float time, const s
 
 // The time a finished run is judged by: the elapsed time, or in survival the
 // frozen time once the end screen shows it. now is the timer in seconds.
-double RunTime(const SessionState& session, std::uint8_t gameMode, double now);
+double RunTime(const SessionState& session, PlayMode gameMode, double now);
 
 // Whether t (seconds) beats best in this mode: faster in a race, longer in
 // survival, and a best under one second is always beaten.
-bool IsRecord(std::uint8_t gameMode, double t, float best);
+bool IsRecord(PlayMode gameMode, double t, float best);
 
 // The per-frame record check of a won race or an ended survival run: judges
 // the elapsed time (the frozen survival time once it is shown) and stores a
 // record once per run. now is the timer in seconds. A record the file could
 // not take is reported on standard error; the old file stays as it was.
-void RecordCheck(SessionState& session, const GoalState& goal, std::uint8_t gameMode, double now,
+void RecordCheck(SessionState& session, const GoalState& goal, PlayMode gameMode, double now,
                  Leaderboard& board, const std::string& key, const std::string& path);

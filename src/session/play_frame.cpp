@@ -113,12 +113,12 @@ PlayEvents StepPlayFrame(Game& game, const PlayInput& in, FrameView& view) {
   game.GridCentreY = b1.y > kCameraFloor ? b1.y : kCameraFloor;
   view.Translate(-game.GridCentreX, -game.GridCentreY, 0.0f);
 
-  const bool burning = sim.RedContact == "true";
+  const bool burning = sim.RedContact;
   const std::uint64_t mapBefore = game.map.revision;
-  StepBalls(sim, game.map, dt, in.ballClock);
+  events.hits = StepBalls(sim, game.map, dt, in.ballClock);
   events.broke = game.map.revision != mapBefore;
-  if (sim.RedContact == "true" && !burning) events.fireCaught = true;
-  if (sim.RedContact != "true" && burning) events.fireOut = true;
+  if (sim.RedContact && !burning) events.fireCaught = true;
+  if (!sim.RedContact && burning) events.fireOut = true;
   view.Balls(sim, s.BurnTime);
   StepGhost(game);
   if (game.replay.ghostShown) view.Ghost(game.replay.ghostX, game.replay.ghostY, kBallRadius);

@@ -63,14 +63,24 @@ void WriteRunReplays(Game& game) {
     return;
   }
   Replay rp = r.playing;
-  rp.won = game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f;
+  rp.won = game.sim.GameMode == PlayMode::kRace && game.sim.Goal.GoalReached;
   rp.time = game.session.runTime;
   rp.log = plat::TapRecorded();
   rp.track = r.track;
-  {
+  if (game.testPlay.on) {
+    // The level's author run: a finished race, or a survival run to its end,
+    // of the level as it was played.
+    const bool done = rp.won || game.sim.GameMode == PlayMode::kSurvival;
+    if (done && !game.testPlay.authorRunPath.empty()) {
+      WriteReplay(game.testPlay.authorRunPath, EncodeReplay(rp));
+    }
+  } else {
     const std::string bytes = EncodeReplay(rp);
     WriteReplay(kLastReplayPath, bytes);
-    if (game.session.RecordStored == 1) WriteReplay(BestReplayPath(rp.levelFile), bytes);
+    if (game.session.RecordStored == 1) {
+      WriteReplay(BestReplayPath(rp.levelFile), bytes);
+      if (game.records.sendRecord) game.records.sendRecord(bytes);
+    }
   }
   rp = Replay();
   plat::ReleaseFreeMemory();
@@ -79,7 +89,9 @@ void WriteRunReplays(Game& game) {
 void LoadGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghost.clear();
-  if (game.sim.GameMode != 1 || !SettingEnabled(game.settings, "Ghost")) return;
+  if (game.sim.GameMode != PlayMode::kRace || !SettingEnabled(game.settings, "Ghost") ||
+      game.testPlay.on)
+    return;
   const std::string& level = game.select.ChosenLevelFile;
   if (!HasBestReplay(level)) return;
   Replay best;
@@ -167,15 +179,21 @@ bool BeginSessionReplay(Game& game) {
     return true;
   }
   LoadGhost(game);
+  r.ghostHiddenSeen = game.session.GhostHidden;
+  r.ghostPick = game.session.GhostHidden != 0 ? 2 : r.ghost.empty() ? 1 : 0;
   Replay& head = r.playing;
   head = Replay();
   head.levelFile = game.select.ChosenLevelFile;
-  head.mode = game.sim.GameMode;
+  head.mode = static_cast<std::uint8_t>(game.sim.GameMode);
   head.bestTime = game.session.BestTime;
   head.particle = SettingsGet(game.settings, "Particle");
   head.particleNumber = SettingsGet(game.settings, "ParticleNumber");
   std::string why;
-  if (!LevelHash(head.levelFile, head.levelHash, why)) head.levelHash = 0;
+  if (game.testPlay.on) {
+    head.levelHash = game.testPlay.levelHash;
+  } else if (!LevelHash(head.levelFile, head.levelHash, why)) {
+    head.levelHash = 0;
+  }
   plat::TapRecord();
   return false;
 }
@@ -218,7 +236,7 @@ void ReplayFrame(Game& game) {
     }
     if (endsNow) {
       r.resultSeen = true;
-      r.won = game.sim.GameMode == 1 && game.sim.Goal.GoalReached == 1.0f;
+      r.won = game.sim.GameMode == PlayMode::kRace && game.sim.Goal.GoalReached;
       r.time = s.runTime;
       r.resultFrame = frame;
     }
@@ -254,12 +272,35 @@ Checkpoint GhostAt(const std::vector<Checkpoint>& ghost, double elapsed) {
   return after == ghost.begin() ? ghost.front() : *(after - 1);
 }
 
+int NextGhostPick(int pick, bool haveOwnBest) {
+  const int next = (pick + 1) % 3;
+  return next == 0 && !haveOwnBest ? 1 : next;
+}
+
 void StepGhost(Game& game) {
   ReplayState& r = game.replay;
   r.ghostShown = false;
-  if (r.ghost.empty() || game.session.GhostHidden != 0 || game.sim.GameMode != 1) return;
-  const Checkpoint c = GhostAt(r.ghost, ElapsedTime(game.session, game.frame.LastFrameStamp));
+  r.ghostIsWorld = false;
+  const WorldRecordsState& w = game.records;
+  const bool withWorld = !r.watching && !w.ghost.empty() &&
+                         w.ghostLevel == game.select.ChosenLevelFile &&
+                         SettingEnabled(game.settings, "Ghost");
+  // Every change of GhostHidden is a G press (or a pad's): with the world
+  // record's run it moves the pick on.
+  if (withWorld && game.session.GhostHidden != r.ghostHiddenSeen) {
+    r.ghostPick = NextGhostPick(r.ghostPick, !r.ghost.empty());
+  }
+  r.ghostHiddenSeen = game.session.GhostHidden;
+  const std::vector<Checkpoint>* track = nullptr;
+  if (withWorld) {
+    track = r.ghostPick == 0 ? &r.ghost : r.ghostPick == 1 ? &w.ghost : nullptr;
+  } else if (game.session.GhostHidden == 0) {
+    track = &r.ghost;
+  }
+  if (!track || track->empty() || game.sim.GameMode != PlayMode::kRace) return;
+  const Checkpoint c = GhostAt(*track, ElapsedTime(game.session, game.frame.LastFrameStamp));
   r.ghostShown = true;
+  r.ghostIsWorld = track == &w.ghost;
   r.ghostX = c.x;
   r.ghostY = c.y;
 }

@@ -39,8 +39,13 @@ void StartNextRunReplay(Game& game);
 void ReplayFrame(Game& game);
 // At the session's end: recording stops, the ghost goes.
 void EndSessionReplay(Game& game);
-// The ghost at the player's elapsed play time (ghostShown, ghostX, ghostY).
+// The ghost at the player's elapsed play time (ghostShown, ghostX, ghostY):
+// the best run's, hidden by G; with the world record's run of the level
+// (game.records.ghost), G cycles own best -> world record -> none.
 void StepGhost(Game& game);
+// The ghost picked after a G press: 0 own best, 1 world record, 2 none
+// (own best is left out when there is none).
+int NextGhostPick(int pick, bool haveOwnBest);
 
 // The checkpoints of a track's last run (a restart starts the play time at
 // zero again).

@@ -54,19 +54,19 @@ EndAnswer ReadEndAnswer(const std::string& lastKey, bool restartKeyDown, bool qu
 }
 
 bool RestartQuestionShown(const SessionState& session, const SimState& sim) {
-  return session.RunLost == 1 || sim.Goal.GoalReached == 1.0f || session.SurvivalEnded == 1;
+  return session.RunLost == 1 || sim.Goal.GoalReached || session.SurvivalEnded == 1;
 }
 
 void LossTest(SessionState& session, const SimState& sim) {
   if (sim.Balls[1].y < kFallLimit || session.BurnTime >= kBurnLimit) {
     // A race that is already won cannot be lost.
-    if (sim.Goal.GoalReached == 0.0f) session.RunLost = 1;
-    if (sim.GameMode == 2) session.SurvivalEnded = 1;
+    if (!sim.Goal.GoalReached) session.RunLost = 1;
+    if (sim.GameMode == PlayMode::kSurvival) session.SurvivalEnded = 1;
   }
 }
 
 void AccumulateBurn(SessionState& session, const SimState& sim, double frameTime) {
-  if (sim.RedContact == "true") {
+  if (sim.RedContact) {
     session.BurnTime = static_cast<float>(static_cast<double>(session.BurnTime) + frameTime);
   }
 }
@@ -74,26 +74,27 @@ void AccumulateBurn(SessionState& session, const SimState& sim, double frameTime
 void ApplyRules(Game& game, FrameView& view, PlayEvents& events, double now) {
   SessionState& s = game.session;
   const bool lostBefore = s.RunLost == 1;
-  const bool wonBefore = game.sim.Goal.GoalReached == 1.0f;
+  const bool wonBefore = game.sim.Goal.GoalReached;
   LossTest(s, game.sim);
   if (s.RunLost == 1 && !lostBefore) events.lost = true;
-  if (game.sim.GameMode == 1) {
+  if (game.sim.GameMode == PlayMode::kRace) {
     GoalReachedTest(game.sim);
-    if (game.sim.Goal.GoalReached == 1.0f && !wonBefore) events.won = true;
+    if (game.sim.Goal.GoalReached && !wonBefore) events.won = true;
     if (s.RunLost == 1) RaceFailureScreen(game, view, events, now);
-  } else if (game.sim.GameMode == 2) {
+  } else if (game.sim.GameMode == PlayMode::kSurvival) {
     if (s.RunLost == 1) SurvivalFailureScreen(game, view, events, now);
   }
   if (s.quit) return;
-  if (game.sim.Goal.GoalReached == 1.0f || s.SurvivalEnded == 1) {
+  if (game.sim.Goal.GoalReached || s.SurvivalEnded == 1) {
     EndKeys(game, events, now);
     if (s.quit) return;
   }
   if (RestartQuestionShown(s, game.sim)) {
     s.runTime = static_cast<float>(RunTime(s, game.sim.GameMode, now));
   }
-  if (game.replay.watching) {
-    // A replay judges its record as it was judged, and stores nothing.
+  if (game.replay.watching || game.testPlay.on) {
+    // A replay judges its record as it was judged, and stores nothing; a
+    // test-play stores no record either.
     Leaderboard scratch = game.board;
     RecordCheck(s, game.sim.Goal, game.sim.GameMode, now, scratch, game.select.ChosenLevelFile, "");
     return;
@@ -105,12 +106,12 @@ void ApplyRules(Game& game, FrameView& view, PlayEvents& events, double now) {
 void ShowModeTexts(SessionState& s, const SimState& sim, HudState& hud, FrameView& view,
                    double now) {
   const double elapsed = ElapsedTime(s, now);
-  if (sim.GameMode == 1) {
-    if (sim.Goal.GoalReached == 1.0f) {
+  if (sim.GameMode == PlayMode::kRace) {
+    if (sim.Goal.GoalReached) {
       ShowTitle(hud, view, "Du hast gewonnen!", -1.18f, 0.9f, 1.0f, 0.0f, 0.0f);
       ShowText(hud, view, kRestartQuestion, -0.8f, 0.65f, 1.0f, 1.0f, 1.0f);
     }
-  } else if (sim.GameMode == 2) {
+  } else if (sim.GameMode == PlayMode::kSurvival) {
     if (s.RunLost != 1) {
       ShowTitle(hud, view, "Zeit: " + ShortTime(FormatDouble16(elapsed)), -0.6f, 1.7f, 1.0f, 0.0f,
                 0.0f);
@@ -122,7 +123,11 @@ void ShowModeTexts(SessionState& s, const SimState& sim, HudState& hud, FrameVie
 
 void RestartLevel(Game& game, double now) {
   SessionState& s = game.session;
-  LoadMap(game.map, kMapFolder + game.select.ChosenLevelFile);
+  if (game.testPlay.on) {
+    game.map = game.testPlay.map;
+  } else {
+    LoadMap(game.map, kMapFolder + game.select.ChosenLevelFile);
+  }
   ResetRun(s, game.sim);
   ClearRunLeftovers(game.sim, s, game.particles);
   s.SurvivalTimeText = "0";

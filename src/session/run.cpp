@@ -13,16 +13,16 @@ constexpr double kBoostCost = 15.0;  // energy per second
 
 void ResetRun(SessionState& s, SimState& sim) {
   s.BurnTime = 0.0f;
-  sim.RedContact = "false";
+  sim.RedContact = false;
   s.ControlsEnabled = 1;
   s.Energy = kEnergyMax;
   s.RunLost = 0;
-  sim.Goal.GoalReached = 0.0f;
+  sim.Goal.GoalReached = false;
   s.SurvivalEnded = 0;
 }
 
 void ClearRunLeftovers(SimState& sim, SessionState& session, ParticleList& particles) {
-  sim.RedContact = "false";
+  sim.RedContact = false;
   session.BurnTime = 0.0f;
   particles.items.clear();
   sim.Break.pending = 0;

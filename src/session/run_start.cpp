@@ -25,6 +25,10 @@ struct Out {
   requires std::is_integral_v<T>
   void Num(T v) { w.SVar(static_cast<std::int64_t>(v)); }
   void Text(const std::string& s) { w.Text(s); }
+  // Flags and the mode keep the bytes they had as numbers and words.
+  void Flag(bool v) { Num(v ? 1.0f : 0.0f); }
+  void Word(bool v) { w.Text(v ? "true" : "false"); }
+  void Mode(PlayMode m) { Num(static_cast<std::uint8_t>(m)); }
   std::size_t Count(std::size_t n) {
     w.Var(n);
     return n;
@@ -48,6 +52,24 @@ struct In {
     v = static_cast<T>(n);
   }
   void Text(std::string& s) { s = r.Text(r.Left()); }
+  void Flag(bool& v) {
+    float f = 0.0f;
+    Num(f);
+    if (f != 0.0f && f != 1.0f) r.bad = true;
+    v = f == 1.0f;
+  }
+  void Word(bool& v) {
+    std::string s;
+    Text(s);
+    if (s != "true" && s != "false") r.bad = true;
+    v = s == "true";
+  }
+  void Mode(PlayMode& m) {
+    std::uint8_t n = 0;
+    Num(n);
+    if (n > static_cast<std::uint8_t>(PlayMode::kSurvival)) r.bad = true;
+    m = static_cast<PlayMode>(n);
+  }
   // No more items than the bytes left hold, at itemBytes each at least.
   std::size_t Count(std::size_t itemBytes) { return r.CountHeld(itemBytes); }
 };
@@ -72,15 +94,18 @@ void Fields(Io& io, G& game) {
   for (auto* v : {&e.leftX, &e.leftY, &e.rightX, &e.rightY, &e.angle, &e.mx, &e.my}) io.Num(*v);
   io.Text(e.colour);
   auto& g = sim.Goal;
-  for (auto* v : {&g.GoalPresent, &g.GoalIsRagdoll, &g.GoalBallIndex, &g.GoalReached,
-                  &g.PendingGoalX, &g.PendingGoalY, &g.PendingGoalRadius, &g.GoalColour[0],
+  io.Flag(g.GoalPresent);
+  io.Num(g.GoalIsRagdoll);
+  io.Num(g.GoalBallIndex);
+  io.Flag(g.GoalReached);
+  for (auto* v : {&g.PendingGoalX, &g.PendingGoalY, &g.PendingGoalRadius, &g.GoalColour[0],
                   &g.GoalColour[1], &g.GoalColour[2]}) {
     io.Num(*v);
   }
   for (auto& f : g.GoalColourFalling) io.Num(f);
   io.Num(sim.SceneMode);
-  io.Num(sim.GameMode);
-  io.Text(sim.RedContact);
+  io.Mode(sim.GameMode);
+  io.Word(sim.RedContact);
 
   auto& s = game.session;
   io.Num(s.CameraPhase);
@@ -163,8 +188,8 @@ bool RunStartIsLevelStart(const Game& game, const std::string& levelFile, double
   SimState sim = game.sim;
   MapText map;
   LoadMap(map, "Res/maps/" + levelFile);
-  sim.Goal.GoalReached = 0.0f;
-  sim.RedContact = "false";
+  sim.Goal.GoalReached = false;
+  sim.RedContact = false;
   sim.Break.pending = 0;
   const LevelStart start = SetUpLevelObjects(sim, map);
   StepTextTriggers(map, sim.Balls[1], game.frame.FrameTime);

@@ -99,8 +99,12 @@ void RunSession(Game& game, const PlayScreen& screen) {
 
 void StartLevel(Game& game, const PlayScreen& screen) {
   LevelSelectState& sel = game.select;
-  game.sim.GameMode = static_cast<std::uint8_t>(sel.SelectedMode);
-  LoadMap(game.map, kMapFolder + sel.ChosenLevelFile);
+  game.sim.GameMode = static_cast<PlayMode>(sel.SelectedMode);
+  if (game.testPlay.on) {
+    game.map = game.testPlay.map;
+  } else {
+    LoadMap(game.map, kMapFolder + sel.ChosenLevelFile);
+  }
   ClearRunLeftovers(game.sim, game.session, game.particles);
   game.session.BestTime = game.replay.watching ? game.replay.playing.bestTime
                                                : LookUpBestTime(game.board, sel.ChosenLevelFile);
@@ -131,7 +135,7 @@ void EndSession(Game& game) {
   sim.Goal.PendingGoalX = 19000.0f;
   sim.Goal.PendingGoalY = 19000.0f;
   sim.Goal.PendingGoalRadius = 0.001f;
-  sim.Goal.GoalPresent = 0.0f;
+  sim.Goal.GoalPresent = false;
 
   s.CameraPhase = 0;
   s.ZoomPrevDistance = 500.0f;

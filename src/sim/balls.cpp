@@ -34,8 +34,8 @@ double Arccos(double w) {
 
 // Ball 1 catches fire on red and is put out on blue.
 void ColourEffect(SimState& sim, ColourWord colour) {
-  if (colour == ColourWord::Red) sim.RedContact = "true";
-  if (colour == ColourWord::Blue) sim.RedContact = "false";
+  if (colour == ColourWord::Red) sim.RedContact = true;
+  if (colour == ColourWord::Blue) sim.RedContact = false;
 }
 void ColourEffect(SimState& sim, const std::string& colour) {
   ColourEffect(sim, ColourWordOf(colour));
@@ -52,14 +52,14 @@ int LiveBalls(const SimState& sim) {
 // A static goal in a race hangs still: it is neither scanned nor integrated.
 bool IsStaticGoalInPlay(const SimState& sim, int i) {
   const GoalState& g = sim.Goal;
-  return i == g.BallIndex() && g.GoalPresent != 0.0f && g.GoalIsRagdoll != 1.0f &&
-         sim.GameMode != 2 && sim.SceneMode != 1;
+  return i == g.BallIndex() && g.GoalPresent && g.GoalIsRagdoll != 1.0f &&
+         sim.GameMode != PlayMode::kSurvival && sim.SceneMode != 1;
 }
 
 // Balls lower in the table meet a static goal only through its sphere entry.
 bool IsStaticGoalPartner(const SimState& sim, int j) {
   const GoalState& g = sim.Goal;
-  return j == g.BallIndex() && g.GoalIsRagdoll != 1.0f && g.GoalPresent == 1.0f;
+  return j == g.BallIndex() && g.GoalIsRagdoll != 1.0f && g.GoalPresent;
 }
 
 // The bounce off a platform body that is neither level nor upright: the ball
@@ -104,6 +104,15 @@ void BounceOffSlope(Ball& ball, double theta, WorldPoint d, WorldPoint m, WorldP
 // ordered by x; a body break may rewrite the platform's lines. dt is the
 // time this step integrates (a part of a long frame), frameTime the whole
 // frame's: the sparks of a break fly with the ball's motion of the frame.
+// Keeps the harder of a ball's contacts: the change from (vx, vy) to now.
+void NoteHit(FrameHits& hits, HitKind kind, int i, const Ball& ball, double vx, double vy) {
+  const double impact = std::hypot(ball.vx - vx, ball.vy - vy);
+  BallHit& hit = hits[static_cast<std::size_t>(i)];
+  if (!(impact > hit.impact)) return;
+  hit.kind = kind;
+  hit.impact = static_cast<float>(impact);
+}
+
 void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& platform, double dt,
                      double frameTime, double now) {
   Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
@@ -204,7 +213,8 @@ void CollidePlatform(SimState& sim, MapText& map, int i, const MapPlatform& plat
 }
 
 // Every platform in line order, including pieces appended during the scan.
-void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTime, double now) {
+void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTime, double now,
+                   FrameHits& hits) {
   const Ball& ball = sim.Balls[static_cast<std::size_t>(i)];
   // A radius beyond the float range (a map's "1e39") would push the ball to
   // infinity; such a ball passes through the platforms instead.
@@ -232,7 +242,9 @@ void ScanPlatforms(SimState& sim, MapText& map, int i, double dt, double frameTi
     if (n == count) return;
     const MapPlatform visited = cache->platforms[n];  // the collision may change the cache
     const std::uint64_t revision = map.revision;
+    const double vx = ball.vx, vy = ball.vy;
     CollidePlatform(sim, map, i, visited, dt, frameTime, now);
+    NoteHit(hits, HitKind::kPlatform, i, ball, vx, vy);
     if (map.revision != revision) {
       if (++rewrites > kMaxRewritesPerScan) return;
       cache = &MapObjects(map);
@@ -257,7 +269,7 @@ double CentreDistance(float x1, float y1, float x2, float y2) {
 }
 
 // Touching balls trade their velocities; positions stay.
-void ExchangeVelocities(SimState& sim) {
+void ExchangeVelocities(SimState& sim, FrameHits& hits) {
   const int count = LiveBalls(sim);
   for (int i = 1; i <= count; ++i) {
     for (int j = i + 1; j <= count; ++j) {
@@ -267,6 +279,8 @@ void ExchangeVelocities(SimState& sim) {
       if (CentreDistance(bi.x, bi.y, bj.x, bj.y) < static_cast<double>(bi.radius) + bj.radius) {
         std::swap(bi.vx, bj.vx);
         std::swap(bi.vy, bj.vy);
+        NoteHit(hits, HitKind::kBall, i, bi, bj.vx, bj.vy);
+        NoteHit(hits, HitKind::kBall, j, bj, bi.vx, bi.vy);
         if (i == 1) ColourEffect(sim, bj.colour);
       }
     }
@@ -276,7 +290,7 @@ void ExchangeVelocities(SimState& sim) {
 // The static goal of a race is also a white sphere the other balls glance off.
 void EnterStaticGoal(SimState& sim) {
   const GoalState& g = sim.Goal;
-  if (!(g.GoalIsRagdoll == 0.0f && g.GoalPresent == 1.0f)) return;
+  if (!(g.GoalIsRagdoll == 0.0f && g.GoalPresent)) return;
   const int goal = g.BallIndex();
   if (goal < 1 || goal > kMaxBalls) return;
   if (sim.StaticSphereCount < 0) sim.StaticSphereCount = 0;
@@ -313,10 +327,10 @@ void GlanceOffSphere(Ball& ball, const StaticSphere& sphere) {
   ball.vy = static_cast<float>(newVy);
 }
 
-void CollideSpheres(SimState& sim) {
+void CollideSpheres(SimState& sim, FrameHits& hits) {
   const int count = LiveBalls(sim);
   const int spheres = std::clamp<int>(sim.StaticSphereCount, 0, kMaxStaticSpheres);
-  const bool goalExempt = sim.Goal.GoalPresent == 1.0f;
+  const bool goalExempt = sim.Goal.GoalPresent;
   const int goal = sim.Goal.BallIndex();
   for (int i = 1; i <= count; ++i) {
     if (goalExempt && i == goal) continue;
@@ -326,7 +340,9 @@ void CollideSpheres(SimState& sim) {
       if (CentreDistance(ball.x, ball.y, sphere.x, sphere.y) <
           static_cast<double>(sphere.radius) + ball.radius) {
         if (i == 1) ColourEffect(sim, sphere.colour);
+        const double vx = ball.vx, vy = ball.vy;
         GlanceOffSphere(ball, sphere);
+        NoteHit(hits, HitKind::kSphere, i, ball, vx, vy);
       }
     }
   }
@@ -334,16 +350,17 @@ void CollideSpheres(SimState& sim) {
 
 // One step of the scene over dt seconds of a frame of frameTime seconds;
 // now is the timer at the end of the step.
-void StepScene(SimState& sim, MapText& map, double dt, double frameTime, double now) {
+void StepScene(SimState& sim, MapText& map, double dt, double frameTime, double now,
+               FrameHits& hits) {
   const int count = LiveBalls(sim);
   for (int i = 1; i <= count; ++i) {
     if (IsStaticGoalInPlay(sim, i)) continue;
-    ScanPlatforms(sim, map, i, dt, frameTime, now);
+    ScanPlatforms(sim, map, i, dt, frameTime, now, hits);
     Integrate(sim.Balls[static_cast<std::size_t>(i)], dt);
   }
-  ExchangeVelocities(sim);
+  ExchangeVelocities(sim, hits);
   EnterStaticGoal(sim);
-  CollideSpheres(sim);
+  CollideSpheres(sim, hits);
 }
 
 }  // namespace
@@ -357,7 +374,8 @@ int FrameParts(double dt) {
   return static_cast<int>(parts);
 }
 
-void StepBalls(SimState& sim, MapText& map, double dt, double now) {
+FrameHits StepBalls(SimState& sim, MapText& map, double dt, double now) {
+  FrameHits hits{};
   const int parts = FrameParts(dt);
   const double part = dt / parts;
   // The spheres the map's drawing registered; a static goal joins them once
@@ -365,8 +383,9 @@ void StepBalls(SimState& sim, MapText& map, double dt, double now) {
   const std::int16_t spheres = sim.StaticSphereCount;
   for (int k = 0; k < parts; ++k) {
     sim.StaticSphereCount = spheres;
-    StepScene(sim, map, part, dt, now - (parts - 1 - k) * part);
+    StepScene(sim, map, part, dt, now - (parts - 1 - k) * part, hits);
   }
+  return hits;
 }
 
 void RefillStaticSpheres(SimState& sim, const MapText& map) {

@@ -1,6 +1,9 @@
 // Ball physics: the shared scene step of the menu, the credits and play.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "sim/sim_state.h"
 #include "world/map.h"
 
@@ -27,14 +30,24 @@ constexpr int kMaxFrameParts = 1024;
 // kMaxFramePart, at most kMaxFrameParts.
 int FrameParts(double dt);
 
+// What a ball ran into in a frame: the hardest of its contacts, by how much
+// the contact changed its velocity (units per second). A static goal counts
+// as a sphere.
+enum class HitKind : std::uint8_t { kNone, kPlatform, kSphere, kBall };
+struct BallHit {
+  HitKind kind = HitKind::kNone;
+  float impact = 0.0f;
+};
+using FrameHits = std::array<BallHit, kMaxBalls + 1>;  // 1-based, as the balls
+
 // One frame of the scene: platform scan, gravity and integration per ball,
 // ball-ball exchange, the static goal's sphere entry, ball-sphere glancing;
 // a long frame runs these once per part (see FrameParts), a break's sparks
 // still fly with the ball's motion of the whole frame. dt is the frame time
 // in seconds, now the timer in seconds at the frame (for damping; the parts
 // before the last see it earlier by the parts still to come). May rewrite
-// map when destructible platforms break.
-void StepBalls(SimState& sim, MapText& map, double dt, double now);
+// map when destructible platforms break. Returns each ball's hardest contact.
+FrameHits StepBalls(SimState& sim, MapText& map, double dt, double now);
 
 // The static-sphere table the collisions use: StaticSphereCount from 0, one
 // entry per usable "Sphere.static" object in line order, at most 50. Refilled

@@ -63,7 +63,7 @@ LevelStart SetUpLevelObjects(SimState& sim, const MapText& map) {
         // from an earlier scene; only the last goal is the goal.
         b.colour = "white";
         goal.GoalIsRagdoll = type == "Goal.ragdoll" ? 1.0f : 0.0f;
-        goal.GoalPresent = 1.0f;
+        goal.GoalPresent = true;
         goal.GoalBallIndex = static_cast<float>(sim.BallCount);
         goal.PendingGoalRadius = b.radius;
         goal.PendingGoalX = c.x;
@@ -91,7 +91,7 @@ LevelStart SetUpLevelObjects(SimState& sim, const MapText& map) {
       }
     }
   }
-  if (sim.GameMode == 1 && goal.GoalPresent == 1.0f) {
+  if (sim.GameMode == PlayMode::kRace && goal.GoalPresent) {
     Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(goal))];
     g.radius = goal.PendingGoalRadius;
     g.x = goal.PendingGoalX;
@@ -115,7 +115,7 @@ void StepGoalColour(GoalState& goal, double dt) {
 }
 
 bool GoalDiskShown(const SimState& sim) {
-  return sim.GameMode == 1 && sim.SceneMode == 0 && sim.Goal.GoalPresent == 1.0f;
+  return sim.GameMode == PlayMode::kRace && sim.SceneMode == 0 && sim.Goal.GoalPresent;
 }
 
 const Ball& GoalBall(const SimState& sim) {
@@ -123,12 +123,12 @@ const Ball& GoalBall(const SimState& sim) {
 }
 
 void GoalReachedTest(SimState& sim) {
-  if (sim.GameMode != 1 || sim.Goal.GoalPresent != 1.0f) return;
+  if (sim.GameMode != PlayMode::kRace || !sim.Goal.GoalPresent) return;
   const Ball& b1 = sim.Balls[1];
   const Ball& g = sim.Balls[static_cast<std::size_t>(ClampedGoalIndex(sim.Goal))];
   const double dx = static_cast<double>(b1.x) - g.x;
   const double dy = static_cast<double>(b1.y) - g.y;
   if (std::sqrt(dx * dx + dy * dy) < static_cast<double>(b1.radius) + g.radius) {
-    sim.Goal.GoalReached = 1.0f;
+    sim.Goal.GoalReached = true;
   }
 }

@@ -31,5 +31,5 @@ bool GoalDiskShown(const SimState& sim);
 // The goal's entry of the ball table (its index kept within the table).
 const Ball& GoalBall(const SimState& sim);
 
-// Race with a goal: GoalReached = 1 once ball 1 overlaps the goal ball.
+// Race with a goal: GoalReached is set once ball 1 overlaps the goal ball.
 void GoalReachedTest(SimState& sim);

@@ -42,11 +42,15 @@ struct BreakEvent {
   std::string colour = "white";
 };
 
+// The game mode. Its values are stored: replays, run starts and the world's
+// fingerprint hold them as these numbers.
+enum class PlayMode : std::uint8_t { kNone = 0, kRace = 1, kSurvival = 2 };
+
 struct GoalState {
-  float GoalPresent = 0.0f;    // 1.0 once the level has a goal
+  bool GoalPresent = false;    // once the level has a goal
   float GoalIsRagdoll = 0.0f;  // 1.0 for "Goal.ragdoll"
   float GoalBallIndex = 2.0f;  // whole-number index into the ball table
-  float GoalReached = 0.0f;    // 1.0 once ball 1 touched the goal in a race
+  bool GoalReached = false;    // once ball 1 touched the goal in a race
   float PendingGoalX = 19000.0f;
   float PendingGoalY = 19000.0f;
   float PendingGoalRadius = 0.0f;
@@ -64,9 +68,9 @@ struct SimState {
   std::int16_t StaticSphereCount = 0;
   BreakEvent Break;
   GoalState Goal;
-  int SceneMode = 1;          // 1 menu and credits scenes, 0 in play
-  std::uint8_t GameMode = 0;  // 1 race, 2 survival, 0 before the first level
-  std::string RedContact = "false";
+  int SceneMode = 1;  // 1 menu and credits scenes, 0 in play
+  PlayMode GameMode = PlayMode::kNone;
+  bool RedContact = false;  // the ball burns: it last touched red, not blue since
 };
 
 struct ParticleRecord {

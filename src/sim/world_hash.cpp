@@ -25,15 +25,17 @@ std::uint64_t HashSimulation(const SimState& sim, const MapText& map,
   for (const float v : {e.leftX, e.leftY, e.rightX, e.rightY, e.angle, e.mx, e.my}) h.Float(v);
   h.String(e.colour);
   const GoalState& g = sim.Goal;
+  // The flags count as the numbers 1 and 0 they once were.
+  const float present = g.GoalPresent ? 1.0f : 0.0f, reached = g.GoalReached ? 1.0f : 0.0f;
   for (const float v :
-       {g.GoalPresent, g.GoalIsRagdoll, g.GoalBallIndex, g.GoalReached, g.PendingGoalX,
-        g.PendingGoalY, g.PendingGoalRadius, g.GoalColour[0], g.GoalColour[1], g.GoalColour[2]}) {
+       {present, g.GoalIsRagdoll, g.GoalBallIndex, reached, g.PendingGoalX, g.PendingGoalY,
+        g.PendingGoalRadius, g.GoalColour[0], g.GoalColour[1], g.GoalColour[2]}) {
     h.Float(v);
   }
   h.Bytes(g.GoalColourFalling, sizeof g.GoalColourFalling);
   h.Int(sim.SceneMode);
-  h.Int(sim.GameMode);
-  h.String(sim.RedContact);
+  h.Int(static_cast<int>(sim.GameMode));
+  h.String(sim.RedContact ? "true" : "false");
   h.Int(static_cast<std::int64_t>(particles.items.size()));
   for (const ParticleRecord& p : particles.items) {
     for (const float v : {p.x, p.y, p.vx, p.vy, p.size, p.sprite, p.alpha}) h.Float(v);

@@ -32,8 +32,8 @@ constexpr float kBackLevel = 0.5f;
 constexpr float kAmbientLevel = 0.3f;  // under the menus, barely there
 
 // ---- hearing hits ---------------------------------------------------------------
-// A hit is a change of velocity (units per second) beyond what gravity, the
-// menu's air damping and the player's own push explain, of at least this.
+// The step reports each ball's hardest contact of the frame, by how much it
+// changed the ball's velocity (units per second); a hit is heard from this on.
 constexpr double kHitThreshold = 0.9;
 // The hit that makes the loudest sound, for the loudness scale.
 constexpr double kHitLoudest = 8.0;
@@ -43,16 +43,6 @@ constexpr double kHitLoudest = 8.0;
 constexpr double kHitOverLevel = 1.6;
 constexpr double kLevelHalfLife = 0.08;  // seconds
 constexpr double kHitGap = 0.06;         // seconds
-// Further from where its velocity would have taken it than this, a ball was
-// put somewhere (start, respawn, restart): no hit.
-constexpr double kTeleport = 0.5;
-constexpr double kAirDamping = 0.85;  // the menu's balls in the air
-// What play's own forces may add to ball 1's velocity per second: steering
-// (4) always, the boost (15) while it pushes.
-constexpr double kSteerPush = 4.0;
-constexpr double kBoostPush = 15.0;
-// Contact reach when telling what was hit.
-constexpr double kTouchReach = 0.05;
 
 void FillFromMixer(void* user, float* out, int frames) {
   static_cast<Mixer*>(user)->Render(out, frames);
@@ -77,41 +67,15 @@ void Hold(SoundState& s, Sound loop, float gain) {
   if (s.mixer) s.mixer->Hold(loop, gain);
 }
 
-double Distance(double ax, double ay, double bx, double by) {
-  return std::hypot(ax - bx, ay - by);
-}
-
-// How hard ball `now` was hit this frame, in units per second.
-double ImpactOf(const HeardBall& before, const Ball& now, double dt, double allowance) {
-  const double ex = before.vx;
-  const double ey = before.vy + static_cast<double>(now.gravity) * dt;
-  double e = Distance(now.vx, now.vy, ex, ey);
-  if (now.lastDampTime != before.lastDampTime) {
-    e = std::min(e, Distance(now.vx, now.vy, kAirDamping * ex, kAirDamping * ey));
+Sound HitSound(HitKind kind) {
+  switch (kind) {
+    case HitKind::kSphere:
+      return Sound::kHitSphere;
+    case HitKind::kBall:
+      return Sound::kHitBall;
+    default:
+      return Sound::kHitPlatform;
   }
-  return std::max(0.0, e - allowance);
-}
-
-bool Teleported(const HeardBall& before, const Ball& now, double dt) {
-  return Distance(now.x, now.y, before.x + now.vx * dt, before.y + now.vy * dt) > kTeleport;
-}
-
-// What ball i touches now: another ball, a sphere (a static goal is one) or,
-// failing both, a platform.
-Sound HitKind(const SimState& sim, int i) {
-  const Ball& b = sim.Balls[static_cast<size_t>(i)];
-  const int goal = sim.Goal.BallIndex();
-  const bool staticGoal = sim.Goal.GoalPresent == 1.0f && sim.Goal.GoalIsRagdoll != 1.0f;
-  for (int j = 1; j <= std::min(sim.BallCount, kMaxBalls); ++j) {
-    const Ball& o = sim.Balls[static_cast<size_t>(j)];
-    if (j == i || Distance(b.x, b.y, o.x, o.y) > b.radius + o.radius + kTouchReach) continue;
-    return staticGoal && j == goal ? Sound::kHitSphere : Sound::kHitBall;
-  }
-  for (int k = 1; k <= std::min<int>(sim.StaticSphereCount, kMaxStaticSpheres); ++k) {
-    const StaticSphere& o = sim.Spheres[static_cast<size_t>(k)];
-    if (Distance(b.x, b.y, o.x, o.y) <= b.radius + o.radius + kTouchReach) return Sound::kHitSphere;
-  }
-  return Sound::kHitPlatform;
 }
 
 float HitLevel(Sound kind) {
@@ -125,35 +89,27 @@ float HitLevel(Sound kind) {
   }
 }
 
-// Hits of balls first..last; `scale` sets the loudness of the scene.
-void HearHits(SoundState& s, const SimState& sim, int first, int last, double dt, double allowance,
-              float scale, double now) {
+// Hits of balls first..last; `scale` sets the loudness of the scene. The
+// first frame of a ball (a new screen, a restart) is not heard: what it ran
+// into is where it was put.
+void HearHits(SoundState& s, const FrameHits& hits, int first, int last, double dt, float scale,
+              double now) {
   for (int i = first; i <= last; ++i) {
     HeardBall& h = s.heard.balls[i];
-    const Ball& b = sim.Balls[static_cast<size_t>(i)];
+    const BallHit& hit = hits[static_cast<size_t>(i)];
     if (h.known && dt > 0.0) {
       h.level *= std::exp2(-dt / kLevelHalfLife);
-      if (Teleported(h, b, dt)) {
-        h.level = 0.0;
-      } else {
-        const double impact = ImpactOf(h, b, dt, allowance);
-        if (impact > kHitThreshold && impact > kHitOverLevel * h.level &&
-            now - h.lastHit > kHitGap) {
-          const Sound kind = HitKind(sim, i);
-          const double strength = std::min(1.0, (impact - kHitThreshold) / kHitLoudest);
-          const float gain = static_cast<float>(0.25 + 0.75 * std::sqrt(strength));
-          Start(s, kind, gain * HitLevel(kind) * scale, 0.95f + 0.1f * NextRandom(s));
-          h.lastHit = now;
-        }
-        h.level = std::max(h.level, impact);
+      const double impact = hit.kind == HitKind::kNone ? 0.0 : hit.impact;
+      if (impact > kHitThreshold && impact > kHitOverLevel * h.level && now - h.lastHit > kHitGap) {
+        const Sound kind = HitSound(hit.kind);
+        const double strength = std::min(1.0, (impact - kHitThreshold) / kHitLoudest);
+        const float gain = static_cast<float>(0.25 + 0.75 * std::sqrt(strength));
+        Start(s, kind, gain * HitLevel(kind) * scale, 0.95f + 0.1f * NextRandom(s));
+        h.lastHit = now;
       }
+      h.level = std::max(h.level, impact);
     }
     h.known = true;
-    h.x = b.x;
-    h.y = b.y;
-    h.vx = b.vx;
-    h.vy = b.vy;
-    h.lastDampTime = b.lastDampTime;
   }
 }
 
@@ -161,7 +117,7 @@ void HearHits(SoundState& s, const SimState& sim, int first, int last, double dt
 double BreakableLength(const MapText& map) {
   double length = 0.0;
   for (const MapPlatform& p : MapObjects(map).platforms) {
-    if (p.kind != PlatformKind::Fixed && p.usable) length += Distance(p.a.x, p.a.y, p.b.x, p.b.y);
+    if (p.kind != PlatformKind::Fixed && p.usable) length += std::hypot(p.a.x - p.b.x, p.a.y - p.b.y);
   }
   return length;
 }
@@ -196,7 +152,8 @@ void HearSceneMap(SoundState& s, const MapText& map, float scale) {
   if (map.revision == h.mapRevision) return;
   const double length = BreakableLength(map);
   const bool reloaded = map.MapLineCount < h.mapLineCount || length > h.breakableLength + 1e-4;
-  if (!reloaded && h.breakableLength - length > 1e-4) HearBreak(s, h.breakableLength - length, scale);
+  if (!reloaded && h.breakableLength - length > 1e-4)
+    HearBreak(s, h.breakableLength - length, scale);
   RememberMap(h, map);
 }
 
@@ -207,7 +164,7 @@ void Rebase(SoundState& s, const Game& g, const char* screen) {
   h = HeardFrame();
   h.screen = screen;
   RememberMap(h, g.map);
-  h.burning = g.sim.RedContact == "true";
+  h.burning = g.sim.RedContact;
   h.menuSelection = g.menu.MenuSelection;
   h.selectedMode = g.select.SelectedMode;
   h.highlightedLevel = g.select.HighlightedLevel;
@@ -230,12 +187,11 @@ void HearPlay(SoundState& s, const Game& g, const PlayEvents& e, double now) {
   // A restart puts everything back: nothing of that is heard as play.
   const bool restarted = e.restarted;
   if (restarted) h.balls[1].known = false;
-  const bool burning = sim.RedContact == "true";
+  const bool burning = sim.RedContact;
   const bool boosting = play && !restarted && e.boosting;
 
   if (play) {
-    const double allowance = (kSteerPush + (boosting ? kBoostPush : 0.0)) * dt;
-    HearHits(s, sim, 1, 1, dt, allowance, 1.0f, now);
+    HearHits(s, e.hits, 1, 1, dt, 1.0f, now);
     HearMap(s, g.map, e.broke, e.hintShown, 1.0f);
     if (e.fireCaught && !restarted) Start(s, Sound::kFire, kFireLevel);
     if (e.fireOut && !restarted) Start(s, Sound::kHiss, kHissLevel);
@@ -304,7 +260,8 @@ void HearFrame(Game& game, const char* screen, const PlayEvents* events) {
   Hold(s, Sound::kAmbient, kAmbientLevel);
   if (name == "menu" || name == "credits") {
     const int last = std::min(game.sim.BallCount, 4);
-    HearHits(s, game.sim, 1, last, game.frame.FrameTime, 0.0, kMenuScene, now);
+    HearHits(s, events ? events->hits : FrameHits{}, 1, last, game.frame.FrameTime, kMenuScene,
+             now);
     HearSceneMap(s, game.map, kMenuScene);
   }
   if (name == "menu" && game.menu.MenuSelection != h.menuSelection) {

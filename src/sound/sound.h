@@ -25,5 +25,6 @@ void StartSound(Game& game);
 
 // After a frame, before it is presented: starts the sounds of what the frame
 // did. `screen` names the screen ("menu", "levelselect", "session",
-// "credits"); a play frame brings the events its step reported.
+// "credits"); play, menu and credits frames bring the events their step
+// reported (the menu and credits scenes their balls' hits).
 void HearFrame(Game& game, const char* screen, const PlayEvents* events = nullptr);

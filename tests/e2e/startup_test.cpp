@@ -156,6 +156,22 @@ TEST(Runner, ScriptsReadToOnePlainForm) {
        "signal INT\nsignal TERM\n",
        "tap 57\nclick 3 4\npad a\npad-hold dpleft\npad-release start\naxis lefty -0.25\n"
        "signal INT\nsignal TERM\n"},
+      {"records-wait 30\nrecords-wait 0.5\n", "records-wait 30\nrecords-wait 0.5\n"},
+      {"records-wait 0\n", ""},
+      {"records-wait\n", ""},
+      {"key DEL\nkey F5\nkey ctrl+z\nkey ctrl+y\nkey ctrl+s\nkey BACKSPACE\nwheel -3\nwheel 2\n"
+       "until editor 9\n",
+       "key DEL\nkey F5\nkey ctrl+z\nkey ctrl+y\nkey ctrl+s\nkey BACKSPACE\nwheel -3\nwheel 2\n"
+       "until editor 9\n"},
+      // A drag is the pointer's steps, a frame each; the button comes up last.
+      {"rdrag 10 20 40 50 # pan\n",
+       "pointer 10 20 2\nframes 1\npointer 20 30 2\nframes 1\npointer 30 40 2\nframes 1\n"
+       "pointer 40 50 2\nframes 1\npointer 40 50 0\nframes 1\n"},
+      {"drag 1 2 3\n", ""},
+      {"drag 1 2 3 -4\n", ""},
+      {"wheel x\n", ""},
+      {"wheel --1\n", ""},
+      {"key ctrl+q\n", ""},
       {"frames -1\n", ""},
       {"pad z\n", ""},
       {"axis leftx 1.5\n", ""},

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -534,6 +535,48 @@ TEST_F(RealWindow, AVirtualPadPluggedInDuringTheMenuChoosesBeenden) {
 }
 
 #endif
+
+// The editor in a real window: a platform drawn with the mouse, Ctrl+S and
+// the wheel from the keyboard and mouse as X sends them, Esc leaves.
+TEST_F(RealWindow, TheEditorDrawsAPlatformAndSavesIt) {
+  const fs::path home = fs::temp_directory_path() / ("zirpel-edit-" + std::to_string(::getpid()));
+  fs::remove_all(home);
+  // The player's folder of this test only (the child takes the environment).
+  const char* before = std::getenv("XDG_DATA_HOME");
+  const std::string saved = before ? before : "";
+  ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+  const std::string bin = ZIRPEL_WINDOW_BIN;
+  const pid_t pid = Spawn({bin, "--windowed", "--edit", "Fenster"},
+                          fs::path(bin).parent_path().string(), x.display());
+  if (before) {
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  const std::string id = WaitForWindow(x);
+  ASSERT_FALSE(id.empty());
+  Capture("xdotool windowfocus --sync " + id, x.display());
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto run = [&](const std::string& command, int pauseMs) {
+    Capture("xdotool " + command, x.display());
+    std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+  };
+  run("mousemove --window " + id + " 500 500", 200);
+  run("click --window " + id + " 5", 200);  // the wheel, away from the scene
+  run("mousedown --window " + id + " 1", 200);
+  run("mousemove --window " + id + " 700 500", 200);
+  run("mousemove --window " + id + " 900 500", 200);
+  run("mouseup --window " + id + " 1", 300);
+  run("key --window " + id + " ctrl+s", 500);
+  const fs::path level = home / "zirpel" / "maps" / "Fenster.mapGame1";
+  std::ifstream in(level);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("Plattform.static\n"), std::string::npos) << text.str();
+  run("key --window " + id + " Escape", 0);
+  EXPECT_EQ(WaitExit(pid, 20.0), 0);
+  fs::remove_all(home);
+}
 
 #endif
 

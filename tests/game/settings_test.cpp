@@ -58,6 +58,20 @@ TEST(Settings, TableHoldsElevenEntriesAndIgnoresTheRest) {
   EXPECT_EQ(SettingsSet(s, "Key12", "x"), 11);  // full: not added
   EXPECT_EQ(SettingsSet(s, "Key3", "y"), 11);
   EXPECT_EQ(SettingsGet(s, "Key3"), "y");
+
+  // The shipped file with every later key of the game set too: past the
+  // table, the later keys are still read, the table's own kind is not.
+  s = LoadText(
+      "Display=1280x800\nFullscreen=Disabled\nPlayIntro=Enabled\nMenu_DroppBalls=Enabled\n"
+      "Particle=Enabled\nParticleNumber=35\nSound=Enabled\nSoundVolume=80\nGhost=Enabled\n"
+      "Medals=Enabled\nRecordsServer=http://127.0.0.1:8080\nPlayerName=Anna\n"
+      "PlayIntro=Disabled\nDisplay=Auto\nSound=Disabled\n");
+  EXPECT_EQ(s.count, 11);
+  EXPECT_EQ(SettingsGet(s, "RecordsServer"), "http://127.0.0.1:8080");
+  EXPECT_EQ(SettingsGet(s, "PlayerName"), "Anna");
+  EXPECT_EQ(SettingsGet(s, "Sound"), "Enabled");  // the first line of a key counts
+  EXPECT_EQ(SettingsGet(s, "PlayIntro"), "Enabled");
+  EXPECT_EQ(SettingsGet(s, "Display"), "1280x800");
 }
 
 // Lines of x, n bytes in all with their line ends, none longer than a

@@ -150,7 +150,7 @@ TEST(Levels, NoLevelIsLostOrBurningInItsFirstFiveSeconds) {
       MapText map;
       LoadMap(map, kSource + "/res/maps/" + name);
       SimState sim;
-      sim.GameMode = name.ends_with(".mapGame2") ? 2 : 1;
+      sim.GameMode = name.ends_with(".mapGame2") ? PlayMode::kSurvival : PlayMode::kRace;
       sim.SceneMode = 0;
       for (Ball& b : sim.Balls) b.radius = kBallRadius;
       SetUpLevelObjects(sim, map);
@@ -161,7 +161,7 @@ TEST(Levels, NoLevelIsLostOrBurningInItsFirstFiveSeconds) {
         now += dt;
         StepBalls(sim, map, dt, now);
         RefillStaticSpheres(sim, map);
-        ASSERT_EQ(sim.RedContact, "false") << "burning after " << frame << " frames";
+        ASSERT_FALSE(sim.RedContact) << "burning after " << frame << " frames";
         ASSERT_GE(sim.Balls[1].y, -25.0f) << "lost after " << frame << " frames";
       }
     }

@@ -272,7 +272,7 @@ TEST(MapCheck, EveryShippedLevelAndTheMenuAreClean) {
               MapObjects(map).triggers.size());
     if (LevelKindOfName(name) != LevelKind::kMenu) {
       SimState sim;
-      sim.GameMode = 1;
+      sim.GameMode = PlayMode::kRace;
       SetUpLevelObjects(sim, map);
       EXPECT_EQ(sim.BallCount, 1 + count(LevelObjectType::kRagdoll) +
                                    count(LevelObjectType::kGoalStatic) +

@@ -65,6 +65,11 @@ TEST(TextCodec, Utf8BecomesWindows1252) {
   EXPECT_EQ(plat::Cp1252FromUtf8("\xc3"), "");                      // truncated
   EXPECT_EQ(plat::UnicodeFromCp1252(0x80), 0x20ACu);
   EXPECT_EQ(plat::UnicodeFromCp1252(0xE4), 0xE4u);
+  // And back, for what the state dump and the records server read.
+  const std::string names = "\x96\xe4\x80";  // en dash, ae, euro sign
+  EXPECT_EQ(plat::Utf8FromCp1252(names), "\xe2\x80\x93\xc3\xa4\xe2\x82\xac");
+  EXPECT_EQ(plat::Cp1252FromUtf8(plat::Utf8FromCp1252(names)), names);
+  EXPECT_EQ(plat::Utf8FromCp1252("\x81"), "\xef\xbf\xbd");  // not in the code page
 }
 
 TEST(Paths, ResDirectoryMatchesWithoutRegardToCase) {

@@ -252,7 +252,7 @@ TEST_F(SceneDraw, BallsInTheMenuAndInPlay) {
   // Play: textured by colour word; ball 1 with a half-burnt pie on its right.
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   sim.SceneMode = 0;
-  sim.GameMode = 2;
+  sim.GameMode = PlayMode::kSurvival;
   DrawBalls(sim, video_, 15.0f);
   EXPECT_TRUE(Looks(At(-1.8, 0.0), kBurn));
   EXPECT_TRUE(Looks(At(-2.2, 0.0), kBallBlue));
@@ -261,8 +261,8 @@ TEST_F(SceneDraw, BallsInTheMenuAndInPlay) {
 
   // A race with a goal: the goal ball is left to the goal disk.
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  sim.GameMode = 1;
-  sim.Goal.GoalPresent = 1.0f;
+  sim.GameMode = PlayMode::kRace;
+  sim.Goal.GoalPresent = true;
   sim.Goal.GoalBallIndex = 3.0f;
   DrawBalls(sim, video_, 0.0f);
   EXPECT_TRUE(Looks(At(0.0, 0.0), kRedTexel));

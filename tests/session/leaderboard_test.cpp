@@ -94,12 +94,12 @@ TEST_F(LeaderboardTest, AKeyOnTheLastLineGetsItsTimeLine) {
 }
 
 TEST(LeaderboardRules, RecordRulesPerMode) {
-  EXPECT_TRUE(IsRecord(1, 12.5, 14.0f));   // faster race
-  EXPECT_FALSE(IsRecord(1, 15.0, 14.0f));  // slower race
-  EXPECT_TRUE(IsRecord(1, 50.0, 0.0f));    // no record yet
-  EXPECT_TRUE(IsRecord(1, 50.0, 0.9f));    // under one second is always beaten
-  EXPECT_TRUE(IsRecord(2, 41.0, 40.0f));   // survival: longer wins
-  EXPECT_FALSE(IsRecord(2, 39.0, 40.0f));
+  EXPECT_TRUE(IsRecord(PlayMode::kRace, 12.5, 14.0f));      // faster race
+  EXPECT_FALSE(IsRecord(PlayMode::kRace, 15.0, 14.0f));     // slower race
+  EXPECT_TRUE(IsRecord(PlayMode::kRace, 50.0, 0.0f));       // no record yet
+  EXPECT_TRUE(IsRecord(PlayMode::kRace, 50.0, 0.9f));       // under one second is always beaten
+  EXPECT_TRUE(IsRecord(PlayMode::kSurvival, 41.0, 40.0f));  // survival: longer wins
+  EXPECT_FALSE(IsRecord(PlayMode::kSurvival, 39.0, 40.0f));
 }
 
 TEST_F(LeaderboardTest, RecordCheckStoresOncePerRun) {
@@ -110,21 +110,21 @@ TEST_F(LeaderboardTest, RecordCheckStoresOncePerRun) {
   s.SessionStartTime = 100.0f;
   s.BestTime = 14.0f;
   // Nothing before the goal.
-  RecordCheck(s, goal, 1, 112.5, board, "a.mapGame1", path_);
+  RecordCheck(s, goal, PlayMode::kRace, 112.5, board, "a.mapGame1", path_);
   EXPECT_EQ(s.RecordStored, 0);
   EXPECT_FALSE(fs::exists(path_));
   // Slower than the best: nothing, now or later.
-  goal.GoalReached = 1.0f;
-  RecordCheck(s, goal, 1, 115.0, board, "a.mapGame1", path_);
+  goal.GoalReached = true;
+  RecordCheck(s, goal, PlayMode::kRace, 115.0, board, "a.mapGame1", path_);
   EXPECT_EQ(s.RecordStored, 0);
   EXPECT_FALSE(fs::exists(path_));
   // Faster: stored once.
   s.BestTime = 20.0f;
-  RecordCheck(s, goal, 1, 112.5, board, "a.mapGame1", path_);
+  RecordCheck(s, goal, PlayMode::kRace, 112.5, board, "a.mapGame1", path_);
   EXPECT_EQ(s.RecordStored, 1);
   EXPECT_FLOAT_EQ(s.BestTime, 12.5f);
   EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\n");
-  RecordCheck(s, goal, 1, 110.0, board, "a.mapGame1", path_);
+  RecordCheck(s, goal, PlayMode::kRace, 110.0, board, "a.mapGame1", path_);
   EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\n");
 
   // Survival judges the frozen time once it is shown.
@@ -134,7 +134,7 @@ TEST_F(LeaderboardTest, RecordCheckStoresOncePerRun) {
   v.BestTime = 30.0f;
   v.SurvivalEnded = 1;
   v.SurvivalTimeText = "31.25";
-  RecordCheck(v, none, 2, 200.0, board, "s.mapGame2", path_);
+  RecordCheck(v, none, PlayMode::kSurvival, 200.0, board, "s.mapGame2", path_);
   EXPECT_FLOAT_EQ(v.BestTime, 31.25f);
   EXPECT_EQ(Read(), "a.mapGame1\r\n12.5\r\ns.mapGame2\r\n31.25\r\n");
 }

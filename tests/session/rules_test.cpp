@@ -10,7 +10,7 @@ namespace {
 TEST(Rules, FallLimitIsStrict) {
   SessionState s;
   SimState sim;
-  sim.GameMode = 1;
+  sim.GameMode = PlayMode::kRace;
   sim.Balls[1].y = -25.0f;
   LossTest(s, sim);
   EXPECT_EQ(s.RunLost, 0);
@@ -20,7 +20,7 @@ TEST(Rules, FallLimitIsStrict) {
   EXPECT_EQ(s.SurvivalEnded, 0);  // a race does not end a survival run
   // Survival: lost and ended.
   SessionState v;
-  sim.GameMode = 2;
+  sim.GameMode = PlayMode::kSurvival;
   LossTest(v, sim);
   EXPECT_EQ(v.RunLost, 1);
   EXPECT_EQ(v.SurvivalEnded, 1);
@@ -34,7 +34,7 @@ TEST(Rules, BurnLimitIsThirtySecondsInclusive) {
   for (const auto& row : rows) {
     SessionState s;
     SimState sim;
-    sim.GameMode = 1;
+    sim.GameMode = PlayMode::kRace;
     s.BurnTime = row.burn;
     LossTest(s, sim);
     EXPECT_EQ(s.RunLost, row.lost) << "burn " << row.burn;
@@ -44,13 +44,13 @@ TEST(Rules, BurnLimitIsThirtySecondsInclusive) {
 TEST(Rules, BurnAccumulatesAndActsOneFrameLater) {
   SessionState s;
   SimState sim;
-  sim.GameMode = 1;
+  sim.GameMode = PlayMode::kRace;
   sim.Balls[1].y = 0.0f;
   s.BurnTime = 29.99f;
-  sim.RedContact = "false";
+  sim.RedContact = false;
   AccumulateBurn(s, sim, 0.5);
   EXPECT_FLOAT_EQ(s.BurnTime, 29.99f);  // no red contact: no burn
-  sim.RedContact = "true";
+  sim.RedContact = true;
   LossTest(s, sim);  // this frame's loss test sees 29.99
   EXPECT_EQ(s.RunLost, 0);
   AccumulateBurn(s, sim, 0.02);  // the burn of this frame reaches 30
@@ -63,8 +63,8 @@ TEST(Rules, BurnAccumulatesAndActsOneFrameLater) {
 TEST(Rules, AWonRaceCannotBeLost) {
   SessionState s;
   SimState sim;
-  sim.GameMode = 1;
-  sim.Goal.GoalReached = 1.0f;
+  sim.GameMode = PlayMode::kRace;
+  sim.Goal.GoalReached = true;
   sim.Balls[1].y = -40.0f;
   s.BurnTime = 31.0f;
   LossTest(s, sim);

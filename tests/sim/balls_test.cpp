@@ -288,18 +288,18 @@ TEST(StepBalls, Ball1TakesColourFromPlatformsBallsAndSpheres) {
   sim.BallCount = 1;
   sim.Balls[1] = Ball{0.0f, 0.2f, 0.0f, -1.0f, 0.18f, "", 0.0f, 0.0f};
   StepBalls(sim, red, 0.001, kNow);
-  EXPECT_EQ(sim.RedContact, "true");
+  EXPECT_TRUE(sim.RedContact);
   sim.Balls[1].y = 0.2f;
   StepBalls(sim, white, 0.001, kNow);
-  EXPECT_EQ(sim.RedContact, "true");  // white changes nothing
+  EXPECT_TRUE(sim.RedContact);  // white changes nothing
   sim.Balls[1].y = 0.2f;
   StepBalls(sim, blue, 0.001, kNow);
-  EXPECT_EQ(sim.RedContact, "false");
+  EXPECT_FALSE(sim.RedContact);
 
   // Ball 2 on a red platform does not set it.
   SimState two = OneBall(0.0f, 0.2f, 0.0f, -1.0f);
   StepBalls(two, red, 0.001, kNow);
-  EXPECT_EQ(two.RedContact, "false");
+  EXPECT_FALSE(two.RedContact);
 
   // Touching a red ball, then a blue sphere.
   MapText empty;
@@ -307,12 +307,12 @@ TEST(StepBalls, Ball1TakesColourFromPlatformsBallsAndSpheres) {
   balls.Balls[1] = Ball{0.0f, 0.0f, 0.0f, 0.0f, 0.18f, "white", 0.0f, 0.0f};
   balls.Balls[2].colour = "red";
   StepBalls(balls, empty, 0.001, kNow);
-  EXPECT_EQ(balls.RedContact, "true");
+  EXPECT_TRUE(balls.RedContact);
   balls.Balls[2].x = 5.0f;
   balls.StaticSphereCount = 1;
   balls.Spheres[1] = StaticSphere{0.0f, 0.3f, 0.2f, "blue"};
   StepBalls(balls, empty, 0.001, kNow);
-  EXPECT_EQ(balls.RedContact, "false");
+  EXPECT_FALSE(balls.RedContact);
 }
 
 TEST(StepBalls, OverlappingBallsSwapVelocitiesEveryFrame) {
@@ -388,8 +388,8 @@ TEST(StepBalls, AStaticGoalHangsStillInARaceAndActsAsASphere) {
   SimState sim;
   sim.BallCount = 3;
   sim.SceneMode = 0;
-  sim.GameMode = 1;
-  sim.Goal.GoalPresent = 1.0f;
+  sim.GameMode = PlayMode::kRace;
+  sim.Goal.GoalPresent = true;
   sim.Goal.GoalIsRagdoll = 0.0f;
   sim.Goal.GoalBallIndex = 2.0f;
   sim.Balls[1] = Ball{0.0f, 0.0f, 1.0f, 0.0f, 0.18f, "", 0.0f, 0.0f};
@@ -423,7 +423,7 @@ TEST(StepBalls, AStaticGoalHangsStillInARaceAndActsAsASphere) {
 
   // In survival a static goal moves like any ball but still enters a sphere.
   SimState survival = sim;
-  survival.GameMode = 2;
+  survival.GameMode = PlayMode::kSurvival;
   survival.StaticSphereCount = 0;
   StepBalls(survival, empty, 0.01, kNow);
   EXPECT_LT(survival.Balls[2].y, 0.0f);
@@ -437,8 +437,8 @@ TEST(StepBalls, TablesNeverOverflow) {
   for (int i = 1; i <= kMaxBalls; ++i) sim.Balls[i].radius = 0.18f;
   sim.StaticSphereCount = kMaxStaticSpheres;
   sim.SceneMode = 0;
-  sim.GameMode = 1;
-  sim.Goal.GoalPresent = 1.0f;
+  sim.GameMode = PlayMode::kRace;
+  sim.Goal.GoalPresent = true;
   sim.Goal.GoalBallIndex = 2.0f;
   StepBalls(sim, empty, 0.01, kNow);
   EXPECT_EQ(sim.StaticSphereCount, kMaxStaticSpheres);  // no room for the goal
@@ -556,6 +556,50 @@ TEST(StepBalls, TheCacheGivesTheSameSceneAsALiteralReparse) {
     EXPECT_EQ(a.Balls[i].y, b.Balls[i].y);
     EXPECT_EQ(a.Balls[i].vx, b.Balls[i].vx);
     EXPECT_EQ(a.Balls[i].vy, b.Balls[i].vy);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// What a step reports each ball ran into, and how hard.
+TEST(StepBalls, ReportsEachBallsHardestContact) {
+  MapText floor = MapOfPlatforms({Platform("Plattform.static", -2.0f, 0.0f, 2.0f, 0.0f)});
+  MapText sphereMap = MapFromLines({"Sphere.static", "[0,0]", "0.5", "white"});
+  MapText empty;
+  struct Case {
+    const char* what;
+    MapText* map;
+    SimState sim;
+    int ball;
+    HitKind kind;
+    float impact;  // below 0: only "more than none"
+  };
+  SimState balls = OneBall(0.1f, 0.0f, -1.0f, 0.5f);
+  balls.Balls[1] = Ball{0.0f, 0.0f, 2.0f, 0.0f, 0.18f, "", 0.0f, 0.0f};
+  SimState onSphere = OneBall(0.0f, 0.6f, 1.0f, -1.0f);
+  RefillStaticSpheres(onSphere, sphereMap);
+  Case cases[] = {
+      {"a landing: vy -2 turned to +2", &floor, OneBall(0.5f, 0.2f, 1.0f, -2.0f), 2,
+       HitKind::kPlatform, 4.0f},
+      {"out of reach", &floor, OneBall(0.5f, 0.27f, 1.0f, -2.0f), 2, HitKind::kNone, 0.0f},
+      {"two balls trade (2,0) and (-1,0.5)", &empty, balls, 1, HitKind::kBall,
+       static_cast<float>(std::hypot(3.0, 0.5))},
+      {"the other ball of the pair", &empty, balls, 2, HitKind::kBall,
+       static_cast<float>(std::hypot(3.0, 0.5))},
+      {"a sphere glances", &sphereMap, onSphere, 2, HitKind::kSphere, -1.0f},
+      {"the parked ball", &floor, OneBall(0.5f, 0.2f, 1.0f, -2.0f), 1, HitKind::kNone, 0.0f},
+  };
+  for (Case& c : cases) {
+    const FrameHits hits = StepBalls(c.sim, *c.map, 0.001, kNow);
+    const BallHit& hit = hits[static_cast<std::size_t>(c.ball)];
+    EXPECT_EQ(hit.kind, c.kind) << c.what;
+    if (c.impact >= 0.0f) {
+      EXPECT_NEAR(hit.impact, c.impact, 1e-4) << c.what;
+    } else {
+      EXPECT_GT(hit.impact, 0.0f) << c.what;
+    }
   }
 }
 

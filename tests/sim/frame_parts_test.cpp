@@ -55,7 +55,7 @@ struct Scene {
                               "[-6,-3]", "[6,-3]", "blue", "Sphere.static", "[2,2]", "0.5", "red"});
   Scene() {
     sim.SceneMode = 0;
-    sim.GameMode = 1;
+    sim.GameMode = PlayMode::kRace;
     sim.BallCount = 4;
     const float start[5][4] = {
         {}, {0, 1, 1, -1}, {1.5f, 2.8f, 2, 0}, {-2, 2, 0, 0}, {-2, 3, 0, -4}};
@@ -67,7 +67,7 @@ struct Scene {
       b.vy = start[i][3];
       b.radius = 0.18f;
     }
-    sim.Goal.GoalPresent = 1.0f;
+    sim.Goal.GoalPresent = true;
     sim.Goal.GoalIsRagdoll = 1.0f;
     sim.Goal.GoalBallIndex = 4.0f;
     RefillStaticSpheres(sim, map);

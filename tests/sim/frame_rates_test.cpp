@@ -83,14 +83,14 @@ struct Level {
     for (const MapPlatform& p : MapObjects(map).platforms) {
       if (p.kind == PlatformKind::Fixed && p.usable) fixed.push_back({p.a.x, p.a.y, p.b.x, p.b.y});
     }
-    sim.GameMode = path.ends_with(".mapGame2") ? 2 : 1;
+    sim.GameMode = path.ends_with(".mapGame2") ? PlayMode::kSurvival : PlayMode::kRace;
     Start();
   }
   void Start() {
     SetMapLines(map, lines);
     sim.SceneMode = 0;
-    sim.RedContact = "false";
-    sim.Goal.GoalReached = 0.0f;
+    sim.RedContact = false;
+    sim.Goal.GoalReached = false;
     sim.Balls[1].radius = kBallRadius;
     SetUpLevelObjects(sim, map);
     RefillStaticSpheres(sim, map);
@@ -137,8 +137,8 @@ std::vector<std::string> Play(const std::string& path, const std::vector<double>
         }
       }
     }
-    if (sim.GameMode == 1) GoalReachedTest(sim);
-    if (sim.Balls[1].y < kLowestY || sim.Goal.GoalReached == 1.0f) level.Start();
+    if (sim.GameMode == PlayMode::kRace) GoalReachedTest(sim);
+    if (sim.Balls[1].y < kLowestY || sim.Goal.GoalReached) level.Start();
   }
   return passes;
 }

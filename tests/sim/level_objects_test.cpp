@@ -18,7 +18,7 @@ struct Level {
   SessionState session;
   MapText map;
   explicit Level(const std::vector<std::string>& lines, int mode = 1) : map(MapFromLines(lines)) {
-    sim.GameMode = static_cast<std::uint8_t>(mode);
+    sim.GameMode = static_cast<PlayMode>(mode);
     sim.SceneMode = 0;
     for (auto& b : sim.Balls) b.radius = 0.18f;
     TakeLevelStart(session, SetUpLevelObjects(sim, map));
@@ -50,7 +50,7 @@ TEST(LevelObjects, BallOrderFollowsTheFileAndTheGoalPairIsSkipped) {
   EXPECT_EQ(a.sim.Goal.BallIndex(), 3);
   EXPECT_FLOAT_EQ(a.sim.Balls[3].x, 3.0f);
   EXPECT_FLOAT_EQ(a.sim.Balls[3].radius, 0.3f);
-  EXPECT_EQ(a.sim.Goal.GoalPresent, 1.0f);
+  EXPECT_TRUE(a.sim.Goal.GoalPresent);
   EXPECT_EQ(a.sim.Goal.GoalIsRagdoll, 0.0f);
   // The overlapping pair (2, 3) is skipped: no velocity exchange, and the
   // static goal does not move at all.
@@ -79,7 +79,7 @@ TEST(LevelObjects, EveryGoalEntryIsFilledAndTheTableIsBounded) {
   sim.Balls[2].vy = -9.0f;
   SessionState session;
   MapText map = MapFromLines({"Goal.static", "[1,2]", "0.4", "Goal.ragdoll", "[5,6]", "0.5"});
-  sim.GameMode = 2;  // survival: the goal entries are filled too
+  sim.GameMode = PlayMode::kSurvival;  // survival: the goal entries are filled too
   TakeLevelStart(session, SetUpLevelObjects(sim, map));
   EXPECT_EQ(sim.BallCount, 3);
   EXPECT_FLOAT_EQ(sim.Balls[2].x, 1.0f);
@@ -98,7 +98,7 @@ TEST(LevelObjects, EveryGoalEntryIsFilledAndTheTableIsBounded) {
   Level big(lines);
   EXPECT_EQ(big.sim.BallCount, kMaxBalls);
   EXPECT_FLOAT_EQ(big.sim.Balls[50].x, 48.0f);
-  EXPECT_EQ(big.sim.Goal.GoalPresent, 0.0f);  // the goal came too late
+  EXPECT_FALSE(big.sim.Goal.GoalPresent);  // the goal came too late
 }
 
 TEST(LevelObjects, ZoomFlightPointsAtBallOneAndDegenerateFlightEndsAtOnce) {
@@ -128,25 +128,25 @@ TEST(LevelObjects, RagdollGoalFallsAndStillWins) {
   EXPECT_LT(lowest, 0.5f);  // fell down onto the platform
   EXPECT_GT(lowest, 0.0f);  // and did not pass through it
   GoalReachedTest(lv.sim);
-  EXPECT_EQ(lv.sim.Goal.GoalReached, 0.0f);
+  EXPECT_FALSE(lv.sim.Goal.GoalReached);
   lv.sim.Balls[1].x = lv.sim.Balls[g].x - 0.4f;
   lv.sim.Balls[1].y = lv.sim.Balls[g].y;
   GoalReachedTest(lv.sim);
-  EXPECT_EQ(lv.sim.Goal.GoalReached, 1.0f);
+  EXPECT_TRUE(lv.sim.Goal.GoalReached);
 }
 
 TEST(LevelObjects, GoalTestNeedsARaceAndStrictOverlap) {
   Level lv({"BallPosition", "[0,0]", "Goal.static", "[1,0]", "0.3"});
   lv.sim.Balls[1].x = 1.0f - 0.48f;  // distance equals the sum of the radii
   GoalReachedTest(lv.sim);
-  EXPECT_EQ(lv.sim.Goal.GoalReached, 0.0f);
+  EXPECT_FALSE(lv.sim.Goal.GoalReached);
   lv.sim.Balls[1].x = 1.0f - 0.47f;
-  lv.sim.GameMode = 2;
+  lv.sim.GameMode = PlayMode::kSurvival;
   GoalReachedTest(lv.sim);
-  EXPECT_EQ(lv.sim.Goal.GoalReached, 0.0f);
-  lv.sim.GameMode = 1;
+  EXPECT_FALSE(lv.sim.Goal.GoalReached);
+  lv.sim.GameMode = PlayMode::kRace;
   GoalReachedTest(lv.sim);
-  EXPECT_EQ(lv.sim.Goal.GoalReached, 1.0f);
+  EXPECT_TRUE(lv.sim.Goal.GoalReached);
 }
 
 TEST(LevelObjects, GoalColourTurnsAtTheEndsAndIsNeverClamped) {

@@ -60,7 +60,8 @@ TEST(MenuSoak, HundredThousandRandomFramesStayFinite) {
     MenuInput in;
     in.ballClock = now;
     in.rulesClock = now;
-    ASSERT_EQ(StepMenuFrame(*game, in, view), -1);
+    FrameHits hits;
+    ASSERT_EQ(StepMenuFrame(*game, in, view, hits), -1);
     const int grown = game->map.MapLineCount - linesBefore;
     ASSERT_EQ(grown % 4, 0);
     if (grown > 0) {

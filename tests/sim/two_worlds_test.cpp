@@ -31,7 +31,7 @@ struct World {
     SettingsSet(g.settings, "ParticleNumber", "35");
     g.select.ChosenLevelFile = level;
     LoadMap(g.map, ZIRPEL_SOURCE_DIR "/res/maps/" + level);
-    g.sim.GameMode = mode;
+    g.sim.GameMode = static_cast<PlayMode>(mode);
     g.sim.SceneMode = 0;
     g.session.SessionStartTime = static_cast<float>(now);
     g.session.CameraPhase = 1;

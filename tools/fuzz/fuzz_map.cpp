@@ -113,8 +113,8 @@ void StartPlay(Run& r) {
   r.session.SurvivalEnded = 0;
   r.session.Energy = 5.0f;
   r.session.ControlsEnabled = 1;
-  r.sim.RedContact = "false";
-  r.sim.Goal.GoalReached = 0.0f;
+  r.sim.RedContact = false;
+  r.sim.Goal.GoalReached = false;
   r.sim.SceneMode = 0;
   TakeLevelStart(r.session, SetUpLevelObjects(r.sim, r.map));
 }
@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 1; i <= 4; ++i) r.sim.Balls[static_cast<std::size_t>(i)].x = 30.0f;
     r.sim.SceneMode = 1;
   } else {
-    r.sim.GameMode = scene == 2 ? 2 : 1;
+    r.sim.GameMode = scene == 2 ? PlayMode::kSurvival : PlayMode::kRace;
     r.session.SessionStartTime = static_cast<float>(now);
     StartPlay(r);
   }
@@ -191,11 +191,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (r.sim.Break.pending) EmitBreakParticles(r.particles, r.sim.Break, sparks, Random);
       StepParticles(r.particles);
       LossTest(r.session, r.sim);
-      if (r.sim.GameMode == 1) GoalReachedTest(r.sim);
+      if (r.sim.GameMode == PlayMode::kRace) GoalReachedTest(r.sim);
       StepTextTriggers(r.map, r.sim.Balls[1], dt);
       AccumulateBurn(r.session, r.sim, dt);
       const bool ended =
-          r.session.RunLost == 1 || r.session.SurvivalEnded == 1 || r.sim.Goal.GoalReached == 1.0f;
+          r.session.RunLost == 1 || r.session.SurvivalEnded == 1 || r.sim.Goal.GoalReached;
       if (ended && restarts) {
         StartPlay(r);
         linesBefore = r.map.MapLineCount;

@@ -1,6 +1,7 @@
 // zirpel-headless: the real game on the headless backend, driven by a
 // script, for tests and level authors.
 //   zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] SCRIPT
+//   zirpel-headless [--root DIR] [--size WxH] --edit FILE SCRIPT
 //   zirpel-headless [--root DIR] --verify FILE...
 //   zirpel-headless [--root DIR] [--size WxH] --replay FILE [SCRIPT]
 //   zirpel-headless [--root DIR] [--size WxH] --replay-readings FILE [SCRIPT]
@@ -17,6 +18,7 @@
 
 #include "app/run_game.h"
 #include "app/state_dump.h"
+#include "frontend/level_records.h"
 #include "own_heap.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
@@ -27,6 +29,7 @@ namespace {
 const char* const kUsage =
     "usage: zirpel-headless [--root DIR] [--size WxH] [--frame-ms MS] [--audio FILE.wav] "
     "SCRIPT\n"
+    "       zirpel-headless [--root DIR] [--size WxH] --edit FILE SCRIPT\n"
     "       zirpel-headless [--root DIR] --verify FILE...\n"
     "       zirpel-headless [--root DIR] [--size WxH] --replay FILE [SCRIPT]\n"
     "       zirpel-headless [--root DIR] [--size WxH] --replay-readings FILE [SCRIPT]\n"
@@ -110,6 +113,12 @@ int main(int argc, char** argv) {
       if (*end != '\0' || !(options.frameMs > 0.0)) return Usage("bad --frame-ms");
     } else if (arg == "--audio" && i + 1 < argc) {
       options.audioFile = argv[++i];
+    } else if (arg == "--edit" && i + 1 < argc) {
+      launch.editFile = argv[++i];
+      // A file the runner was given, from where it started; a bare name is
+      // a level name.
+      if (launch.editFile.find('/') != std::string::npos)
+        launch.editFile = FromStart(launch.editFile);
     } else if (arg == "--verify") {
       verify = true;
     } else if (arg == "--replay" && i + 1 < argc) {
@@ -155,6 +164,7 @@ int main(int argc, char** argv) {
                          headless::ScreenName());
   });
   headless::SetOwnHeapCounter(OwnHeapCounterOrNull());
+  headless::SetRecordsWaiter(&WaitForWorldRecords);
   headless::RunUntilBlocked();
   const int code = RunGame(game, launch);
   std::fflush(nullptr);

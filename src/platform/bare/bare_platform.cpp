@@ -68,6 +68,9 @@ Pointer BackendReadPointer() {
 void SetPointerVisible(bool visible) {
   B().pointerVisible = visible;
 }
+int ReadWheel() {
+  return 0;
+}
 bool PointerVisible() {
   return B().pointerVisible;
 }

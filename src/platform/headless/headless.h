@@ -33,6 +33,11 @@ bool LoadScript(const std::string& text, std::string& error);
 std::string DescribeScript();
 // The function the `dump` commands call for one line of state JSON.
 void SetDumper(std::function<std::string()> dumper);
+// The function the `records-wait` command calls: it waits up to that many
+// seconds of real time for the records server and says whether everything
+// under way was answered (false ends the script with exit code 3). Without
+// one the command waits for nothing.
+void SetRecordsWaiter(std::function<bool(double seconds)> waiter);
 // The function the `memory` command asks for the bytes the game's own code
 // holds (what it took with new and has not given back); without one the
 // reading leaves that field out.

@@ -46,6 +46,7 @@ struct State {
   long long waitLeft = 0;  // frames left for `frames`
   long long waited = 0;    // frames waited by `until`
   std::function<std::string()> dumper;
+  std::function<bool(double)> recordsWaiter;
   std::size_t (*ownHeap)() = nullptr;
   std::string dumpEveryFile;
 
@@ -70,6 +71,7 @@ struct State {
   plat::AsyncKeyMemory escape;
   plat::Pointer pointer;
   bool pointerVisible = true;
+  int wheel = 0;         // notches the script turned since the last ReadWheel
   plat::PadMapping pad;  // the scripted game controller
 
   // Sound: the WAV being written and how far it has got.
@@ -322,6 +324,15 @@ bool Execute(const Command& cmd) {
       s.pointer = cmd.pointer;  // and up again
       return false;
     }
+    case Op::kWheel: {
+      // Both ways, as a window's wheel: the editor reads the notches, the
+      // level list one key a notch (at most 8).
+      const int notches = static_cast<int>(cmd.value);
+      s.wheel += notches;
+      for (int n = 0; n < std::abs(notches) && n < 8; ++n)
+        s.keys.Push(notches > 0 ? plat::kKeyWheelUp : plat::kKeyWheelDown);
+      return false;
+    }
     case Op::kShot:
       WriteShot(cmd.text);
       return false;
@@ -336,6 +347,14 @@ bool Execute(const Command& cmd) {
       return false;
     case Op::kSignal:
       std::raise(static_cast<int>(cmd.count));
+      return false;
+    case Op::kRecordsWait:
+      if (s.recordsWaiter && !s.recordsWaiter(cmd.value)) {
+        std::fprintf(stderr,
+                     "zirpel-headless: line %d: the records server did not answer within %g s\n",
+                     cmd.line, cmd.value);
+        Finish(3);
+      }
       return false;
   }
   return false;
@@ -439,6 +458,10 @@ bool Start(const Options& options, const std::string& scriptPath) {
 
 void SetDumper(std::function<std::string()> dumper) {
   S().dumper = std::move(dumper);
+}
+
+void SetRecordsWaiter(std::function<bool(double seconds)> waiter) {
+  S().recordsWaiter = std::move(waiter);
 }
 
 void SetOwnHeapCounter(std::size_t (*counter)()) {
@@ -599,6 +622,11 @@ void SetPointerVisible(bool visible) {
 }
 bool PointerVisible() {
   return S().pointerVisible;
+}
+int ReadWheel() {
+  const int notches = S().wheel;
+  S().wheel = 0;
+  return notches;
 }
 
 double BackendTimer() {

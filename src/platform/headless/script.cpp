@@ -39,7 +39,8 @@ bool ParseScancodeName(const std::string& name, long long& code) {
   return true;
 }
 
-// The named keys of `key`: the extended keys, and the pointer's wheel.
+// The key names of `key`, with the key strings they stand for: the
+// extended keys, the pointer's wheel and the editor's keys.
 const std::pair<const char*, const std::string*> kKeyNames[] = {
     {"ESC", &plat::kKeyEsc},
     {"ENTER", &plat::kKeyEnter},
@@ -49,7 +50,13 @@ const std::pair<const char*, const std::string*> kKeyNames[] = {
     {"RIGHT", &plat::kKeyRight},
     {"CLOSE", &plat::kKeyClose},
     {"WHEELUP", &plat::kKeyWheelUp},
-    {"WHEELDOWN", &plat::kKeyWheelDown}};
+    {"WHEELDOWN", &plat::kKeyWheelDown},
+    {"DEL", &plat::kKeyDelete},
+    {"F5", &plat::kKeyF5},
+    {"ctrl+z", &plat::kKeyCtrlZ},
+    {"ctrl+y", &plat::kKeyCtrlY},
+    {"ctrl+s", &plat::kKeyCtrlS},
+    {"BACKSPACE", &plat::kKeyBackspace}};
 
 bool ParseKeyName(const std::string& name, std::string& key) {
   for (const auto& [n, k] : kKeyNames) {
@@ -72,6 +79,50 @@ bool ParseWhole(const std::string& text, long long& out) {
   const long long v = std::strtoll(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || errno != 0 || v < 0) return false;
   out = v;
+  return true;
+}
+
+// `drag X1 Y1 X2 Y2` (left button) and `rdrag` (right button): the button
+// goes down at the first point, the pointer moves there in three frames
+// with the button held, and the button comes up at the second point; each
+// step is a pointer command and a frame. False when the line is no drag;
+// error is set when it is a drag with wrong numbers.
+bool ParseDrag(const std::string& raw, int lineNo, std::vector<Command>& out, std::string& error) {
+  std::istringstream in(raw);
+  std::string word;
+  in >> word;
+  if (word != "drag" && word != "rdrag") return false;
+  std::vector<long long> v;
+  for (std::string a; in >> a && a[0] != '#';) {
+    char* end = nullptr;
+    errno = 0;
+    const long long n = std::strtoll(a.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || n < 0 || n > INT_MAX) {
+      error = "bad drag position";
+      return true;
+    }
+    v.push_back(n);
+  }
+  if (v.size() != 4) {
+    error = "wrong number of arguments for " + word;
+    return true;
+  }
+  const int button = word == "drag" ? 1 : 2;
+  for (int step = 0; step <= 4; ++step) {
+    const int t = step < 4 ? step : 3;
+    Command move{};
+    move.op = Op::kPointer;
+    move.line = lineNo;
+    move.pointer.x = static_cast<int>(v[0] + (v[2] - v[0]) * t / 3);
+    move.pointer.y = static_cast<int>(v[1] + (v[3] - v[1]) * t / 3);
+    move.pointer.buttons = step < 4 ? button : 0;
+    out.push_back(move);
+    Command frame{};
+    frame.op = Op::kFrames;
+    frame.line = lineNo;
+    frame.count = 1;
+    out.push_back(frame);
+  }
   return true;
 }
 
@@ -112,8 +163,8 @@ bool ParseLine(const std::string& raw, const std::string& startDir, int lineNo, 
   } else if (word == "until") {
     cmd.op = Op::kUntil;
     if (!want(1, 2)) return false;
-    static const std::set<std::string> kScreens = {"intro", "menu", "levelselect", "session",
-                                                   "credits"};
+    static const std::set<std::string> kScreens = {"intro",   "menu",    "levelselect",
+                                                   "session", "credits", "editor"};
     if (!kScreens.count(args[0])) return (error = "unknown screen " + args[0], false);
     cmd.text = args[0];
     cmd.count = 100000;
@@ -187,6 +238,21 @@ bool ParseLine(const std::string& raw, const std::string& startDir, int lineNo, 
     cmd.value = std::strtod(args[1].c_str(), &end);
     if (*end != '\0' || !(cmd.value >= -1.0 && cmd.value <= 1.0))
       return (error = "bad axis value", false);
+  } else if (word == "records-wait") {
+    cmd.op = Op::kRecordsWait;
+    if (!want(1, 1)) return false;
+    char* end = nullptr;
+    cmd.value = std::strtod(args[0].c_str(), &end);
+    if (*end != '\0' || !(cmd.value > 0.0) || cmd.value > 3600.0)
+      return (error = "bad records-wait seconds", false);
+  } else if (word == "wheel") {
+    cmd.op = Op::kWheel;
+    long long notches = 0;
+    if (!want(1, 1)) return false;
+    const bool negative = args[0].size() > 1 && args[0][0] == '-';
+    if (!ParseWhole(negative ? args[0].substr(1) : args[0], notches) || notches > 1000)
+      return (error = "bad wheel notches", false);
+    cmd.value = static_cast<double>(negative ? -notches : notches);
   } else if (word == "signal") {
     cmd.op = Op::kSignal;
     if (!want(1, 1)) return false;
@@ -219,7 +285,8 @@ bool ParseScript(const std::string& text, const std::string& startDir, std::vect
     if (first == std::string::npos || line[first] == '#') continue;
     Command cmd{};
     std::string why;
-    if (!ParseLine(line, startDir, lineNo, cmd, why)) {
+    if (ParseDrag(line, lineNo, script, why) && why.empty()) continue;
+    if (!why.empty() || !ParseLine(line, startDir, lineNo, cmd, why)) {
       error = "line " + std::to_string(lineNo) + ": " + why;
       script.clear();
       return false;
@@ -284,6 +351,15 @@ std::string DescribeCommands(const std::vector<Command>& script) {
         break;
       case Op::kSignal:
         out += cmd.count == SIGINT ? "signal INT" : "signal TERM";
+        break;
+      case Op::kRecordsWait: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", cmd.value);
+        out += "records-wait " + std::string(buf);
+        break;
+      }
+      case Op::kWheel:
+        out += "wheel " + std::to_string(static_cast<long long>(cmd.value));
         break;
       case Op::kPad:
       case Op::kPadHold:

@@ -30,13 +30,15 @@ enum class Op {
   kPadHold,
   kPadRelease,
   kAxis,
+  kRecordsWait,
+  kWheel,  // value: notches
 };
 
 struct Command {
   Op op;
   int line = 0;
   long long count = 0;  // frames, until limit, scancode, pad button or axis
-  double value = 0.0;   // frame-ms, axis value
+  double value = 0.0;   // frame-ms, axis value, records-wait seconds
   std::string text;     // key string, screen, file
   plat::Pointer pointer;
 };

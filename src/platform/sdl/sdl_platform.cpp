@@ -63,6 +63,7 @@ struct SdlState {
   AsyncKeyMemory pause;
   AsyncKeyMemory escape;
   bool pointerVisible = true;
+  int wheel = 0;  // notches since the last ReadWheel
   std::string screen;
   SDL_AudioDeviceID audio = 0;
   AudioFill audioFill = nullptr;
@@ -156,6 +157,12 @@ void HandleKeyDown(const SDL_KeyboardEvent& e) {
       break;
     default:
       break;
+  }
+  // Ctrl with a letter types its control character (Ctrl+Z 26), as no text
+  // input comes for it.
+  if ((e.keysym.mod & KMOD_CTRL) != 0 && e.keysym.sym >= SDLK_a && e.keysym.sym <= SDLK_z) {
+    S().keys.Push(std::string(1, static_cast<char>(e.keysym.sym - SDLK_a + 1)));
+    return;
   }
   // Character keys arrive through text input (the layout decides them);
   // keys without a character arrive as byte 255 + their scancode.
@@ -296,7 +303,9 @@ void Pump() {
         HandlePadAxis(e.caxis);
         break;
       case SDL_MOUSEWHEEL: {
+        // Both ways: the editor reads the notches, the level list the keys.
         const int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        S().wheel += notches;
         for (int n = 0; n < std::abs(notches) && n < 8; ++n)
           S().keys.Push(notches > 0 ? kKeyWheelUp : kKeyWheelDown);
         break;
@@ -489,6 +498,13 @@ void SetPointerVisible(bool visible) {
 
 bool PointerVisible() {
   return S().pointerVisible;
+}
+
+int ReadWheel() {
+  Pump();
+  const int notches = S().wheel;
+  S().wheel = 0;
+  return notches;
 }
 
 double BackendTimer() {
