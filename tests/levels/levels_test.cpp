@@ -208,12 +208,12 @@ const std::map<std::string, std::string> kPinnedHashes = {
     {"race_20.txt", "0ec293fde1c392ca"},     {"race_21.txt", "b8986990c9c5df6b"},
     {"race_22.txt", "cf5cc6fa5327fdc9"},     {"race_23.txt", "d76c37c790b89e66"},
     {"race_24.txt", "557b596e826e9a13"},     {"race_25.txt", "fbcc3e198c717ab4"},
-    {"survival_01.txt", "b2421c752cc1fd58"}, {"survival_02.txt", "4f8e9298ac6a1bb2"},
-    {"survival_03.txt", "1d90f5285fad3fa7"}, {"survival_04.txt", "7ec89ff3dccd0780"},
-    {"survival_05.txt", "2c8dc68cd6148627"}, {"survival_06.txt", "c8e52152e2bae9bf"},
-    {"survival_07.txt", "73eb6897e711327a"}, {"survival_08.txt", "def4ca395ce0127f"},
-    {"survival_09.txt", "ce97fa651b0c8862"}, {"survival_10.txt", "3cb9c05d3fd9f923"},
-    {"survival_11.txt", "e9fe2ba88ab3acc2"}, {"survival_12.txt", "c6233ac0dcda636c"},
+    {"survival_01.txt", "0428ae0716e572b9"}, {"survival_02.txt", "f325930622f9e0e8"},
+    {"survival_03.txt", "be8695716c6db989"}, {"survival_04.txt", "8f7ad7c80bf5f304"},
+    {"survival_05.txt", "9e56ff3f51b4d304"}, {"survival_06.txt", "45e94902640b9b9b"},
+    {"survival_07.txt", "379aea83124c6aea"}, {"survival_08.txt", "cdc46af9e2254473"},
+    {"survival_09.txt", "053f2625f303fb40"}, {"survival_10.txt", "28c5d9349cf08987"},
+    {"survival_11.txt", "b0a3f9300abde268"}, {"survival_12.txt", "95c6fc3313d9893a"},
 };
 
 class LevelScript : public ::testing::TestWithParam<std::string> {};
