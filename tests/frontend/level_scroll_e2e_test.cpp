@@ -43,6 +43,34 @@ TEST(LevelListE2e, TheLastLevelsAreReachedByCursorAndWheel) {
   EXPECT_EQ(e2e::Str(d[2], "ChosenLevelFile").substr(0, 3), "12 ");
 }
 
+TEST(LevelListE2e, TheRunnersWheelMovesTheListARowANotchAtMostEight) {
+  // The runner's wheel turns a window's wheel: the notches for the editor,
+  // and one wheel key a notch, at most 8, for the level list.
+  e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
+  int levels = 0;
+  for (const auto& e : fs::directory_iterator(kSource + "/res/maps")) {
+    if (e.path().extension() != ".mapGame1") continue;
+    root.Write("Res/maps/" + e.path().filename().string(), tooling::Slurp(e.path().string()));
+    ++levels;
+  }
+  const struct {
+    const char* before;  // where the highlight starts
+    int notches;
+    int highlighted;  // rows from the first (1) or, when negative, from the last (0)
+  } cases[] = {{"", -3, 4}, {"key UP\nframes 2\n", 2, -2}, {"key UP\nframes 2\n", 20, -8}};
+  for (const auto& c : cases) {
+    const e2e::RunResult run = e2e::RunHeadless(
+        root, std::string(kToSelection) + c.before + "wheel " + std::to_string(c.notches) +
+                  "\nframes 12\ndump " + root.File("w.json") + "\n");
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::vector<e2e::Dump> d = e2e::ReadDumps(root.File("w.json"));
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(e2e::Num(d.back(), "HighlightedLevel"),
+              c.highlighted > 0 ? c.highlighted : levels + c.highlighted)
+        << c.notches;
+  }
+}
+
 TEST(LevelListE2e, MedalsShowOnlyWhenEnabled) {
   const std::string level = "01 Erste Schritte.mapGame1";
   const struct {
