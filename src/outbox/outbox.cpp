@@ -243,8 +243,12 @@ bool RecordsLink::Send(const std::string& replayBytes, std::string* why) {
     return fail(reason);
   }
   {
+    // The outbox thread's first look at the folder may have found the file
+    // already, between the write and this line: one entry per run.
     std::lock_guard lock(mutex_);
-    entries_.push_back({id, file, 0.0});
+    const bool known =
+        std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == id; });
+    if (!known) entries_.push_back({id, file, 0.0});
   }
   wake_.notify_all();
   return true;
