@@ -500,7 +500,8 @@ void RecordsLink::SendOne(Entry& entry) {
   pausedUntil_ = 0.0;
 }
 
-void RecordsLink::FetchLevels() {
+bool RecordsLink::Download(const std::string& path, std::size_t limit, std::string& body,
+                           std::string (*refused)(int status)) {
   Url url;
   SplitUrl(settings_.server, url);
   httplib::Client client(url.base);
@@ -509,26 +510,29 @@ void RecordsLink::FetchLevels() {
   if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
   client.enable_server_certificate_verification(true);
   client.set_tcp_nodelay(true);
-  std::string body;
   {
     std::lock_guard lock(mutex_);
-    if (stop_) return;
+    if (stop_) return false;
     client_ = &client;
   }
-  const auto res =
-      client.Get(url.prefix + "/api/levels", [&](const char* data, std::size_t length) {
-        if (body.size() + length > kMaxLevelsBytes) return false;
-        body.append(data, length);
-        return true;
-      });
-  {
-    std::lock_guard lock(mutex_);
-    client_ = nullptr;
-    if (!res || res->status != 200) {
-      error_ = res ? "der Weltrekord-Server antwortet mit " + std::to_string(res->status)
-                   : Describe(res.error());
-      return;
-    }
+  const auto res = client.Get(url.prefix + path, [&](const char* data, std::size_t length) {
+    if (body.size() + length > limit) return false;
+    body.append(data, length);
+    return true;
+  });
+  std::lock_guard lock(mutex_);
+  client_ = nullptr;
+  if (res && res->status == 200) return true;
+  error_ = res ? refused(res->status) : Describe(res.error());
+  return false;
+}
+
+void RecordsLink::FetchLevels() {
+  std::string body;
+  if (!Download("/api/levels", kMaxLevelsBytes, body, [](int status) {
+        return "der Weltrekord-Server antwortet mit " + std::to_string(status);
+      })) {
+    return;
   }
   // Read outside the lock: the game's frames ask for the records meanwhile.
   const Json all = Json::parse(body, nullptr, false);
@@ -568,32 +572,12 @@ void RecordsLink::FetchLevels() {
 }
 
 void RecordsLink::FetchOne(const std::string& id) {
-  Url url;
-  SplitUrl(settings_.server, url);
-  httplib::Client client(url.base);
-  client.set_connection_timeout(5, 0);
-  client.set_read_timeout(20, 0);
-  if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
-  client.enable_server_certificate_verification(true);
-  client.set_tcp_nodelay(true);
   std::string body;
-  {
-    std::lock_guard lock(mutex_);
-    if (stop_) return;
-    client_ = &client;
-  }
-  const auto res =
-      client.Get(url.prefix + "/runs/" + id + ".zrp", [&](const char* data, std::size_t length) {
-        if (body.size() + length > kMaxReplayBytes) return false;
-        body.append(data, length);
-        return true;
-      });
-  std::lock_guard lock(mutex_);
-  client_ = nullptr;
-  if (!res || res->status != 200) {
-    error_ = res ? "der Lauf ist auf dem Server nicht zu finden" : Describe(res.error());
+  if (!Download("/runs/" + id + ".zrp", kMaxReplayBytes, body,
+                [](int) { return std::string("der Lauf ist auf dem Server nicht zu finden"); })) {
     return;
   }
+  std::lock_guard lock(mutex_);
   if (Sha256Hex(body) != id) {
     error_ = "der Lauf vom Server ist nicht der verlangte";
     return;

@@ -129,6 +129,11 @@ class RecordsLink {
   void SendOne(Entry& entry);
   void FetchLevels();
   void FetchOne(const std::string& id);
+  // GETs the server's path into body (at most limit bytes). False when the
+  // link stops or the server does not answer 200; error_ then says why, with
+  // refused(status) for an answer that is not 200.
+  bool Download(const std::string& path, std::size_t limit, std::string& body,
+                std::string (*refused)(int status));
   // The player's key for name on server, made and kept when there is none.
   bool KeyFor(const std::string& server, const std::string& name, std::string& key,
               std::string& why);
