@@ -1,14 +1,13 @@
 #include "outbox/outbox.h"
 
 #include <httplib.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "digest/digest.h"
 #include "platform/platform.h"
 #include "platform/player_files.h"
 
@@ -30,19 +29,6 @@ double Now() {
 
 }  // namespace
 
-std::string Sha256Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex.push_back(kHex[digest[i] >> 4]);
-    hex.push_back(kHex[digest[i] & 15]);
-  }
-  return hex;
-}
-
 namespace {
 
 bool IsId(const std::string& text) {
@@ -59,28 +45,6 @@ std::string Folded(const std::string& name) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
-}
-
-// A fresh key: 256 random bits as 43 characters of base64url; "" without
-// the system's randomness.
-std::string NewKey() {
-  unsigned char raw[32];
-  if (RAND_bytes(raw, sizeof raw) != 1) return std::string();
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string key;
-  unsigned acc = 0;
-  int bits = 0;
-  for (const unsigned char b : raw) {
-    acc = (acc << 8) | b;
-    bits += 8;
-    while (bits >= 6) {
-      bits -= 6;
-      key.push_back(kAlphabet[(acc >> bits) & 63]);
-    }
-  }
-  if (bits > 0) key.push_back(kAlphabet[(acc << (6 - bits)) & 63]);
-  return key;
 }
 
 struct Url {

@@ -40,10 +40,6 @@ struct RecordsSettings {
   double longestRetrySeconds = 300.0;
 };
 
-// SHA-256 of bytes as lower-case hex: how the server names runs and level
-// versions.
-std::string Sha256Hex(const std::string& bytes);
-
 // Whether a RecordsServer value can be used: http:// or https://, a host,
 // no spaces.
 bool ValidServerUrl(const std::string& url);
