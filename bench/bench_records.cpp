@@ -34,9 +34,9 @@
 #include <thread>
 #include <vector>
 
+#include "digest/digest.h"
 #include "records/levels.h"
 #include "records/pages.h"
-#include "records/sha256.h"
 #include "records/store.h"
 #include "replay/replay_file.h"
 
@@ -69,7 +69,7 @@ std::vector<Level> ShippedLevels() {
     const std::string mode = records::ModeOfLevel(name);
     if (mode.empty()) continue;
     const std::string bytes = Slurp(e.path().string());
-    levels.push_back({name, records::Sha256Hex(bytes), mode, HashBytes(bytes)});
+    levels.push_back({name, Sha256Hex(bytes), mode, HashBytes(bytes)});
   }
   std::sort(levels.begin(), levels.end(),
             [](const Level& a, const Level& b) { return a.name < b.name; });
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
         const Level& l = levels[static_cast<std::size_t>(done) % levels.size()];
         records::ProvenRun r;
         r.bytes = "bench run " + std::to_string(done);
-        r.id = records::Sha256Hex(r.bytes);
+        r.id = Sha256Hex(r.bytes);
         r.board = {l.name, l.sha, kSimulationVersion, l.mode};
         const double x = u(random);
         const double t = l.mode == "race" ? 4.7 + 14.0 * std::pow(x, 0.9) : 8.0 + 140.0 * x * x;

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "digest/digest.h"
 #include "game/frame_view.h"
 #include "game/game.h"
 #include "mapfile/map_file.h"
@@ -50,7 +51,7 @@ std::string WorldRunPath(const std::string& levelFile) {
 std::string LevelSha(const std::string& levelFile) {
   std::string bytes, why;
   if (!plat::ReadFileBytes(kMapFolder + levelFile, kMaxLevelBytes, bytes, why)) return "";
-  return outbox::Sha256Hex(bytes);
+  return Sha256Hex(bytes);
 }
 
 // Proves a world record's run the way the verifier does, in a game of its
@@ -150,7 +151,7 @@ void ShowWorldRecord(Game& game, FrameView& view, const std::string& levelFile) 
     // Downloaded at an earlier start: proven again, not fetched again.
     std::string why;
     if (plat::ReadFileBytes(WorldRunPath(levelFile), kReplayMaxFileBytes, bytes, why) &&
-        outbox::Sha256Hex(bytes) == record->id) {
+        Sha256Hex(bytes) == record->id) {
       Prove(record->id, levelFile, bytes);
     } else {
       r.link->FetchRun(record->id);

@@ -1,14 +1,13 @@
 #include "outbox/outbox.h"
 
 #include <httplib.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "digest/digest.h"
 #include "platform/platform.h"
 #include "platform/player_files.h"
 
@@ -30,19 +29,6 @@ double Now() {
 
 }  // namespace
 
-std::string Sha256Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex.push_back(kHex[digest[i] >> 4]);
-    hex.push_back(kHex[digest[i] & 15]);
-  }
-  return hex;
-}
-
 namespace {
 
 bool IsId(const std::string& text) {
@@ -59,28 +45,6 @@ std::string Folded(const std::string& name) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
-}
-
-// A fresh key: 256 random bits as 43 characters of base64url; "" without
-// the system's randomness.
-std::string NewKey() {
-  unsigned char raw[32];
-  if (RAND_bytes(raw, sizeof raw) != 1) return std::string();
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string key;
-  unsigned acc = 0;
-  int bits = 0;
-  for (const unsigned char b : raw) {
-    acc = (acc << 8) | b;
-    bits += 8;
-    while (bits >= 6) {
-      bits -= 6;
-      key.push_back(kAlphabet[(acc >> bits) & 63]);
-    }
-  }
-  if (bits > 0) key.push_back(kAlphabet[(acc << (6 - bits)) & 63]);
-  return key;
 }
 
 struct Url {
@@ -243,8 +207,12 @@ bool RecordsLink::Send(const std::string& replayBytes, std::string* why) {
     return fail(reason);
   }
   {
+    // The outbox thread's first look at the folder may have found the file
+    // already, between the write and this line: one entry per run.
     std::lock_guard lock(mutex_);
-    entries_.push_back({id, file, 0.0});
+    const bool known =
+        std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == id; });
+    if (!known) entries_.push_back({id, file, 0.0});
   }
   wake_.notify_all();
   return true;
@@ -496,7 +464,8 @@ void RecordsLink::SendOne(Entry& entry) {
   pausedUntil_ = 0.0;
 }
 
-void RecordsLink::FetchLevels() {
+bool RecordsLink::Download(const std::string& path, std::size_t limit, std::string& body,
+                           std::string (*refused)(int status)) {
   Url url;
   SplitUrl(settings_.server, url);
   httplib::Client client(url.base);
@@ -505,26 +474,29 @@ void RecordsLink::FetchLevels() {
   if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
   client.enable_server_certificate_verification(true);
   client.set_tcp_nodelay(true);
-  std::string body;
   {
     std::lock_guard lock(mutex_);
-    if (stop_) return;
+    if (stop_) return false;
     client_ = &client;
   }
-  const auto res =
-      client.Get(url.prefix + "/api/levels", [&](const char* data, std::size_t length) {
-        if (body.size() + length > kMaxLevelsBytes) return false;
-        body.append(data, length);
-        return true;
-      });
-  {
-    std::lock_guard lock(mutex_);
-    client_ = nullptr;
-    if (!res || res->status != 200) {
-      error_ = res ? "der Weltrekord-Server antwortet mit " + std::to_string(res->status)
-                   : Describe(res.error());
-      return;
-    }
+  const auto res = client.Get(url.prefix + path, [&](const char* data, std::size_t length) {
+    if (body.size() + length > limit) return false;
+    body.append(data, length);
+    return true;
+  });
+  std::lock_guard lock(mutex_);
+  client_ = nullptr;
+  if (res && res->status == 200) return true;
+  error_ = res ? refused(res->status) : Describe(res.error());
+  return false;
+}
+
+void RecordsLink::FetchLevels() {
+  std::string body;
+  if (!Download("/api/levels", kMaxLevelsBytes, body, [](int status) {
+        return "der Weltrekord-Server antwortet mit " + std::to_string(status);
+      })) {
+    return;
   }
   // Read outside the lock: the game's frames ask for the records meanwhile.
   const Json all = Json::parse(body, nullptr, false);
@@ -564,32 +536,12 @@ void RecordsLink::FetchLevels() {
 }
 
 void RecordsLink::FetchOne(const std::string& id) {
-  Url url;
-  SplitUrl(settings_.server, url);
-  httplib::Client client(url.base);
-  client.set_connection_timeout(5, 0);
-  client.set_read_timeout(20, 0);
-  if (!settings_.caFile.empty()) client.set_ca_cert_path(settings_.caFile);
-  client.enable_server_certificate_verification(true);
-  client.set_tcp_nodelay(true);
   std::string body;
-  {
-    std::lock_guard lock(mutex_);
-    if (stop_) return;
-    client_ = &client;
-  }
-  const auto res =
-      client.Get(url.prefix + "/runs/" + id + ".zrp", [&](const char* data, std::size_t length) {
-        if (body.size() + length > kMaxReplayBytes) return false;
-        body.append(data, length);
-        return true;
-      });
-  std::lock_guard lock(mutex_);
-  client_ = nullptr;
-  if (!res || res->status != 200) {
-    error_ = res ? "der Lauf ist auf dem Server nicht zu finden" : Describe(res.error());
+  if (!Download("/runs/" + id + ".zrp", kMaxReplayBytes, body,
+                [](int) { return std::string("der Lauf ist auf dem Server nicht zu finden"); })) {
     return;
   }
+  std::lock_guard lock(mutex_);
   if (Sha256Hex(body) != id) {
     error_ = "der Lauf vom Server ist nicht der verlangte";
     return;

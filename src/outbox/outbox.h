@@ -40,10 +40,6 @@ struct RecordsSettings {
   double longestRetrySeconds = 300.0;
 };
 
-// SHA-256 of bytes as lower-case hex: how the server names runs and level
-// versions.
-std::string Sha256Hex(const std::string& bytes);
-
 // Whether a RecordsServer value can be used: http:// or https://, a host,
 // no spaces.
 bool ValidServerUrl(const std::string& url);
@@ -129,6 +125,11 @@ class RecordsLink {
   void SendOne(Entry& entry);
   void FetchLevels();
   void FetchOne(const std::string& id);
+  // GETs the server's path into body (at most limit bytes). False when the
+  // link stops or the server does not answer 200; error_ then says why, with
+  // refused(status) for an answer that is not 200.
+  bool Download(const std::string& path, std::size_t limit, std::string& body,
+                std::string (*refused)(int status));
   // The player's key for name on server, made and kept when there is none.
   bool KeyFor(const std::string& server, const std::string& name, std::string& key,
               std::string& why);

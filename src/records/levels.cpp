@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "records/sha256.h"
+#include "digest/digest.h"
 
 namespace records {
 namespace {

@@ -1,11 +1,10 @@
 #include "records/names.h"
 
 #include <openssl/crypto.h>
-#include <openssl/rand.h>
 
 #include <cstdint>
 
-#include "records/sha256.h"
+#include "digest/digest.h"
 
 namespace records {
 namespace {
@@ -95,30 +94,6 @@ bool ValidKey(const std::string& key) {
     if (!ok) return false;
   }
   return true;
-}
-
-std::string NewKey() {
-  unsigned char raw[32];
-  if (RAND_bytes(raw, sizeof raw) != 1) {
-    // Without the system's randomness no key can be trusted; the caller
-    // refuses the claim.
-    return std::string();
-  }
-  static const char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string key;
-  std::uint32_t acc = 0;
-  int bits = 0;
-  for (const unsigned char b : raw) {
-    acc = (acc << 8) | b;
-    bits += 8;
-    while (bits >= 6) {
-      bits -= 6;
-      key.push_back(kAlphabet[(acc >> bits) & 63]);
-    }
-  }
-  if (bits > 0) key.push_back(kAlphabet[(acc << (6 - bits)) & 63]);
-  return key;
 }
 
 std::string KeyHash(const std::string& key) {

@@ -18,8 +18,6 @@ std::string FoldName(const std::string& name);
 
 // A key the client chose itself: 20 to 128 of [A-Za-z0-9_-].
 bool ValidKey(const std::string& key);
-// A fresh random key (43 characters of base64url, 256 bits).
-std::string NewKey();
 // What is stored of a key.
 std::string KeyHash(const std::string& key);
 // Whether key hashes to stored, in time that does not depend on where they

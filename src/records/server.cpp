@@ -23,7 +23,7 @@
 #include "records/limiter.h"
 #include "records/names.h"
 #include "records/pages.h"
-#include "records/sha256.h"
+#include "digest/digest.h"
 #include "records/store.h"
 #include "records/verify_queue.h"
 

@@ -4,6 +4,7 @@
 #include <random>
 #include <thread>
 
+#include "digest/digest.h"
 #include "records/names.h"
 
 namespace records {

@@ -116,6 +116,28 @@ TEST(EditorE2E, TestPlayMakesTheAuthorRunAndAChangeDropsIt) {
   EXPECT_NE(e2e::RunHeadlessArgs(root, {"--verify", author}).exitCode, 0);
 }
 
+// A survival level has no goal: its test-play run, to its end, is the
+// author run, for the time it lasted.
+TEST(EditorE2E, ASurvivalTestPlayToItsEndIsTheAuthorRun) {
+  ScratchRoot root(ScratchRoot::SmallSettings());
+  // Ball 1 alone (three rows up the palette): it falls out of the level.
+  const std::string script =
+      "until editor 5\nkey -\nkey -\nkey -\nframes 3\nclick 160 100\n"
+      "frames 3\nkey F5\nuntil session 20\nkey ENTER\nframes 500\n" +
+      DumpTo(root, "t.json") + "key ESC\nuntil editor 100\nframes 2\nkey ctrl+s\nframes 3\n" +
+      DumpTo(root) + "key ESC\nframes 3\nkey ESC\nframes 3\n";
+  const auto run = e2e::RunHeadless(root, script, {"--edit", "Fall.mapGame2"});
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const auto test = Dumps(root, "t.json");
+  ASSERT_EQ(test.size(), 1u);
+  EXPECT_EQ(Num(test[0], "SurvivalEnded"), 1);
+  const auto dumps = Dumps(root);
+  ASSERT_EQ(dumps.size(), 1u);
+  EXPECT_EQ(Num(dumps[0], "EditorProven"), 1);
+  const std::string author = root.File(kPlayerMaps + "Fall.mapGame2.author.zrp");
+  EXPECT_EQ(e2e::RunHeadlessArgs(root, {"--verify", author}).exitCode, 0);
+}
+
 TEST(EditorE2E, KeysUndoRedoDeleteAndTheViewKeepTheirPromises) {
   ScratchRoot root(ScratchRoot::SmallSettings());
   // Each row: what the script does after the level is built, and the

@@ -16,9 +16,9 @@
 #include <random>
 #include <thread>
 
+#include "digest/digest.h"
 #include "platform/platform.h"
 #include "records/records_harness.h"
-#include "records/sha256.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ TEST_F(Outbox, SendsKeepsTheAnswerAndTheKey) {
   Server server(rtest::ServerArgs(dir_.File("r.sqlite")), dir_.File("server.log"));
   ASSERT_TRUE(server.started());
   const std::string race = rtest::Race01();
-  const std::string id = records::Sha256Hex(race);
+  const std::string id = Sha256Hex(race);
   std::vector<outbox::SentRun> answers;
   {
     RecordsLink link(Settings(server.port()));
@@ -197,7 +197,7 @@ TEST_F(Outbox, AGameKilledDuringASendLosesNoRun) {
     const std::string run =
         rtest::FakeRun("02 Schub nach oben.mapGame1", 7.0f + static_cast<float>(trial),
                        "g" + std::to_string(trial));
-    ids.push_back(records::Sha256Hex(run));
+    ids.push_back(Sha256Hex(run));
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t game = ::fork();

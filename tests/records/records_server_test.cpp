@@ -14,8 +14,8 @@
 #include <set>
 #include <thread>
 
+#include "digest/digest.h"
 #include "records/records_harness.h"
-#include "records/sha256.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ TEST_P(RecordsServer, AnswersAsTheInterfaceFixes) {
   Server s(rtest::ServerArgs(Store()), Log());
   ASSERT_TRUE(s.started()) << rtest::ReadFile(Log());
   const std::string race = rtest::Race01();
-  const std::string id = records::Sha256Hex(race);
+  const std::string id = Sha256Hex(race);
 
   const Reply first = s.Submit(race, "Anna");
   ASSERT_TRUE(Verified(first)) << first.body;
@@ -519,7 +519,7 @@ TEST_P(RecordsServer, KilledAtRandomMomentsLosesNoAcknowledgedRun) {
   }
   int missing = 0;
   for (const int i : acknowledged) {
-    if (!onBoards.count(records::Sha256Hex(bytes[i]))) ++missing;
+    if (!onBoards.count(Sha256Hex(bytes[i]))) ++missing;
   }
   EXPECT_EQ(missing, 0);
   EXPECT_GE(kills, 3);

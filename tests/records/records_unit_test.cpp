@@ -8,12 +8,12 @@
 #include <atomic>
 #include <thread>
 
+#include "digest/digest.h"
 #include "records/limiter.h"
 #include "records/names.h"
 #include "records/pages.h"
 #include "records/records_harness.h"
 #include "records/server.h"
-#include "records/sha256.h"
 #include "records/store.h"
 #include "records/verifier.h"
 

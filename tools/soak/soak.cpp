@@ -126,12 +126,13 @@ long long MapBytes(const std::string& line) {
 }
 
 // A non-finite number anywhere in a dump line: the dump writes it as null,
-// and a point written back into the map as "nan" or "inf". The one null that
-// means something else is "Ghost" while no ghost is shown.
+// and a point written back into the map as "nan" or "inf". The nulls that
+// mean something else are "Ghost" and "GhostKind" while no ghost is shown.
 bool NonFinite(const std::string& dumpLine) {
   std::string line = dumpLine;
-  const std::string noGhost = "\"Ghost\":null";
-  if (const size_t at = line.find(noGhost); at != std::string::npos) line.erase(at, noGhost.size());
+  for (const std::string none : {"\"Ghost\":null", "\"GhostKind\":null"}) {
+    if (const size_t at = line.find(none); at != std::string::npos) line.erase(at, none.size());
+  }
   if (line.find(":null") != std::string::npos || line.find(",null") != std::string::npos ||
       line.find("[null") != std::string::npos) {
     return true;

@@ -1,8 +1,9 @@
-#include "records/sha256.h"
+#include "digest/digest.h"
 
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 
-namespace records {
+#include <cstdint>
 
 std::string Sha256Hex(std::string_view bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -26,4 +27,22 @@ bool IsSha256Hex(std::string_view text) {
   return true;
 }
 
-}  // namespace records
+std::string NewKey() {
+  unsigned char raw[32];
+  if (RAND_bytes(raw, sizeof raw) != 1) return std::string();
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string key;
+  std::uint32_t acc = 0;
+  int bits = 0;
+  for (const unsigned char b : raw) {
+    acc = (acc << 8) | b;
+    bits += 8;
+    while (bits >= 6) {
+      bits -= 6;
+      key.push_back(kAlphabet[(acc >> bits) & 63]);
+    }
+  }
+  if (bits > 0) key.push_back(kAlphabet[(acc << (6 - bits)) & 63]);
+  return key;
+}
