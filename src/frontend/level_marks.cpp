@@ -29,8 +29,9 @@ void ShowLevelMark(Game& game, FrameView& view, const std::string& levelFile, fl
   view.Text(ViewOp::kTextOnPlane, "(Fehler)", 1.0f, y, 1.0f, 0.3f, 0.3f);
 }
 
-bool StepEditChoice(Game& game, const std::string& levelFile, FrameView& view) {
-  view.Text(ViewOp::kTextOnPlane, "E: Level bearbeiten", -2.0f, -2.0f, 0.8f, 0.8f, 1.0f);
+bool StepEditChoice(Game& game, const std::string& levelFile, FrameView& view, bool tall) {
+  view.Text(ViewOp::kTextOnPlane, "E: Level bearbeiten", tall ? 1.0f : -2.0f, tall ? 2.1f : -2.0f,
+            0.8f, 0.8f, 1.0f);
   const std::string& key = game.frame.LastKey;
   if (key != "e" && key != "E") return false;
   game.editor.chosenLevel = levelFile;

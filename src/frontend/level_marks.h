@@ -16,8 +16,9 @@ bool LevelHasErrors(Game& game, const std::string& levelFile);
 // errors.
 void ShowLevelMark(Game& game, FrameView& view, const std::string& levelFile, float y);
 // E on the highlighted level: it is chosen for the editor (true). Shows
-// the hint for the key.
-bool StepEditChoice(Game& game, const std::string& levelFile, FrameView& view);
+// the hint for the key: left under the list, or above it when the list
+// reaches the lower rows (tall).
+bool StepEditChoice(Game& game, const std::string& levelFile, FrameView& view, bool tall);
 // After a selection frame that chose: when it chose a level for the editor,
 // the editor runs on it and the selection goes on as it was (true).
 bool EditChosenLevel(Game& game);

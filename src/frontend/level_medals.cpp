@@ -1,5 +1,6 @@
 #include "frontend/level_medals.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -89,8 +90,9 @@ void ShowLevelMedal(Game& game, FrameView& view, const std::string& levelFile, i
   view.Text(ViewOp::kTextOnPlane, Seconds(m.author), 2.45f, y, 0.7f, 0.7f, 0.7f);
 }
 
-void ShowMedalCount(Game& game, FrameView& view, int firstRow, int rows) {
-  const std::string range = LevelListRange(firstRow, rows);
+void ShowMedalCount(Game& game, FrameView& view, int firstRow,
+                    const std::vector<std::string>& files) {
+  const std::string range = LevelListRange(firstRow, static_cast<int>(files.size()));
   if (!range.empty()) {
     const std::size_t cut = range.find(" von ");
     view.Text(ViewOp::kTextOnPlane, range.substr(0, cut), -2.0f, -1.2f, 0.8f, 0.8f, 0.8f);
@@ -98,7 +100,11 @@ void ShowMedalCount(Game& game, FrameView& view, int firstRow, int rows) {
   }
   if (!MedalsShown(game)) return;
   const MedalTable& table = Table(game);
-  view.Text(ViewOp::kTextOnPlane, "Autorzeit", 2.45f, 1.7f, 1.0f, 1.0f, 1.0f);
+  const bool timed = std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+    const auto it = table.levels.find(file);
+    return it != table.levels.end() && it->second.proven;
+  });
+  if (timed) view.Text(ViewOp::kTextOnPlane, "Autorzeit", 2.45f, 1.7f, 1.0f, 1.0f, 1.0f);
   view.Text(ViewOp::kTextOnPlane, "Medaillen: " + std::to_string(table.won), -2.0f, 0.7f, 1.0f,
             1.0f, 1.0f);
   const Medal kinds[] = {Medal::kGold, Medal::kSilver, Medal::kBronze};

@@ -19,6 +19,8 @@
 namespace {
 
 constexpr std::size_t kMaxLevelBytes = std::size_t{16} << 20;
+// The longest name told whole in the column left of a tall list.
+constexpr std::size_t kColumnNameBytes = 14;
 
 // A world record's run, once it was tried here.
 struct WorldRun {
@@ -124,7 +126,7 @@ std::string WorldRecordLine(const outbox::WorldRecord& record) {
   return "Weltrekord: " + record.time + " s \x96 " + plat::Cp1252FromUtf8(record.name);
 }
 
-void ShowWorldRecord(Game& game, FrameView& view, const std::string& levelFile) {
+void ShowWorldRecord(Game& game, FrameView& view, const std::string& levelFile, bool tall) {
   game.records.shownText.clear();
   Records& r = R();
   if (!r.link || levelFile.empty()) return;
@@ -142,7 +144,16 @@ void ShowWorldRecord(Game& game, FrameView& view, const std::string& levelFile) 
     return;
   }
   game.records.shownText = WorldRecordLine(*record);
-  view.Text(ViewOp::kTextOnPlane, game.records.shownText, -2.0f, -1.5f, 1.0f, 0.85f, 0.4f);
+  if (tall) {
+    // "Weltrekord:", the time, the name: each fits the column's width.
+    std::string name = plat::Cp1252FromUtf8(record->name);
+    if (name.size() > kColumnNameBytes) name = name.substr(0, kColumnNameBytes - 3) + "...";
+    view.Text(ViewOp::kTextOnPlane, "Weltrekord:", -2.0f, -1.7f, 1.0f, 0.85f, 0.4f);
+    view.Text(ViewOp::kTextOnPlane, record->time + " s", -2.0f, -1.95f, 1.0f, 0.85f, 0.4f);
+    view.Text(ViewOp::kTextOnPlane, "\x96 " + name, -2.0f, -2.2f, 1.0f, 0.85f, 0.4f);
+  } else {
+    view.Text(ViewOp::kTextOnPlane, game.records.shownText, -2.0f, -1.5f, 1.0f, 0.85f, 0.4f);
+  }
   if (!race || !SettingEnabled(game.settings, "Ghost") || r.runs.count(record->id)) return;
   std::string bytes;
   if (r.link->TakeRun(record->id, bytes)) {

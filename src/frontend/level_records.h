@@ -26,8 +26,9 @@ std::string WorldRecordLine(const outbox::WorldRecord& record);
 // In a selection frame: the highlighted level's world record, once the
 // server has told it for this version of the level (nothing otherwise);
 // a race record's run is fetched in the background and proven when it is
-// here.
-void ShowWorldRecord(Game& game, FrameView& view, const std::string& levelFile);
+// here. Under a list that reaches the lower rows (tall) the line is told in
+// three short lines in the column left of the list, which it would cross.
+void ShowWorldRecord(Game& game, FrameView& view, const std::string& levelFile, bool tall);
 // Right before the chosen level starts: its world record's run, when it was
 // proven, becomes the second ghost (game.records.ghost); otherwise none.
 void ChooseWorldGhost(Game& game);

@@ -109,14 +109,17 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
     ShowLevelMedal(game, view, file, onScreen);
     if (i == sel.HighlightedLevel && IsChoiceKey(game)) sel.ChosenLevelFile = file;
   }
-  ShowMedalCount(game, view, sel.firstRow, rows);
+  ShowMedalCount(game, view, sel.firstRow, files);
+  // A list down to its tenth row would run into the lines left under it:
+  // then the hints go above the list and the world record into the column.
+  const bool tall = std::min(rows, VisibleLevelRows()) >= 10;
 
   // The highlighted level's best run, when there is one, can be watched
   // (the letter W, wherever the player's layout puts it, or the pad's X).
   const std::size_t shown = static_cast<std::size_t>(sel.HighlightedLevel - 1);
-  ShowWorldRecord(game, view, shown < files.size() ? files[shown] : std::string());
+  ShowWorldRecord(game, view, shown < files.size() ? files[shown] : std::string(), tall);
   if (shown < files.size() && HasBestReplay(files[shown])) {
-    Label(view, "W (Pad: X): beste Fahrt ansehen", -2.0f, -1.75f, 0.8f, 0.8f, 1.0f);
+    Label(view, "W (Pad: X): beste Fahrt ansehen", -2.0f, tall ? 2.1f : -1.75f, 0.8f, 0.8f, 1.0f);
     const std::string& key = game.frame.LastKey;
     if (key == "w" || key == "W" || key == plat::kKeyPadX) {
       sel.ChosenLevelFile = files[shown];
@@ -126,7 +129,8 @@ bool StepSelectionFrame(Game& game, const plat::Pointer& ptr, FrameView& view) {
     }
   }
 
-  if (shown < files.size() && !files[shown].empty() && StepEditChoice(game, files[shown], view)) {
+  if (shown < files.size() && !files[shown].empty() &&
+      StepEditChoice(game, files[shown], view, tall)) {
     view.PopView();
     return true;
   }
