@@ -16,14 +16,20 @@ const char* const kToSelection =
     "until menu\nkey DOWN\nframes 2\nkey ENTER\nuntil levelselect\n"
     "frames 2\n";
 
-TEST(LevelListE2e, TheLastLevelsAreReachedByCursorAndWheel) {
-  e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
+// Every shipped race level into the root's levels; returns how many.
+int CopyRaceLevels(const e2e::ScratchRoot& root) {
   int levels = 0;
   for (const auto& e : fs::directory_iterator(kSource + "/res/maps")) {
     if (e.path().extension() != ".mapGame1") continue;
     root.Write("Res/maps/" + e.path().filename().string(), tooling::Slurp(e.path().string()));
     ++levels;
   }
+  return levels;
+}
+
+TEST(LevelListE2e, TheLastLevelsAreReachedByCursorAndWheel) {
+  e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
+  const int levels = CopyRaceLevels(root);
   ASSERT_GE(levels, 25);
   std::string script =
       std::string(kToSelection) + "key UP\nframes 2\ndump " + root.File("d.json") + "\n";
@@ -47,12 +53,7 @@ TEST(LevelListE2e, TheRunnersWheelMovesTheListARowANotchAtMostEight) {
   // The runner's wheel turns a window's wheel: the notches for the editor,
   // and one wheel key a notch, at most 8, for the level list.
   e2e::ScratchRoot root(e2e::ScratchRoot::SmallSettings());
-  int levels = 0;
-  for (const auto& e : fs::directory_iterator(kSource + "/res/maps")) {
-    if (e.path().extension() != ".mapGame1") continue;
-    root.Write("Res/maps/" + e.path().filename().string(), tooling::Slurp(e.path().string()));
-    ++levels;
-  }
+  const int levels = CopyRaceLevels(root);
   const struct {
     const char* before;  // where the highlight starts
     int notches;

@@ -206,7 +206,7 @@ const std::map<std::string, std::string> kPinnedHashes = {
     {"race_16.txt", "7de488838e32de65"},     {"race_17.txt", "8e51cb522fc58fdf"},
     {"race_18.txt", "95132a2c3acce679"},     {"race_19.txt", "05e11a4cfb2cf0c3"},
     {"race_20.txt", "0ec293fde1c392ca"},     {"race_21.txt", "b8986990c9c5df6b"},
-    {"race_22.txt", "1780ce706a1342bf"},     {"race_23.txt", "d76c37c790b89e66"},
+    {"race_22.txt", "414bc9e1e3a38ee2"},     {"race_23.txt", "d76c37c790b89e66"},
     {"race_24.txt", "557b596e826e9a13"},     {"race_25.txt", "fbcc3e198c717ab4"},
     {"survival_01.txt", "0428ae0716e572b9"}, {"survival_02.txt", "f325930622f9e0e8"},
     {"survival_03.txt", "be8695716c6db989"}, {"survival_04.txt", "8f7ad7c80bf5f304"},
