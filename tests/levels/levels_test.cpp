@@ -208,12 +208,12 @@ const std::map<std::string, std::string> kPinnedHashes = {
     {"race_20.txt", "0ec293fde1c392ca"},     {"race_21.txt", "b8986990c9c5df6b"},
     {"race_22.txt", "414bc9e1e3a38ee2"},     {"race_23.txt", "d76c37c790b89e66"},
     {"race_24.txt", "557b596e826e9a13"},     {"race_25.txt", "fbcc3e198c717ab4"},
-    {"survival_01.txt", "0428ae0716e572b9"}, {"survival_02.txt", "f325930622f9e0e8"},
-    {"survival_03.txt", "be8695716c6db989"}, {"survival_04.txt", "8f7ad7c80bf5f304"},
-    {"survival_05.txt", "9e56ff3f51b4d304"}, {"survival_06.txt", "45e94902640b9b9b"},
-    {"survival_07.txt", "379aea83124c6aea"}, {"survival_08.txt", "cdc46af9e2254473"},
-    {"survival_09.txt", "053f2625f303fb40"}, {"survival_10.txt", "28c5d9349cf08987"},
-    {"survival_11.txt", "b0a3f9300abde268"}, {"survival_12.txt", "95c6fc3313d9893a"},
+    {"survival_01.txt", "d88fd675240bead8"}, {"survival_02.txt", "8cced81585bc5f9b"},
+    {"survival_03.txt", "aebe532730809916"}, {"survival_04.txt", "327a1eb243888fd9"},
+    {"survival_05.txt", "bcf1bf13a16fe469"}, {"survival_06.txt", "d9576bd5624f593a"},
+    {"survival_07.txt", "95c87e578237e525"}, {"survival_08.txt", "d06d3f866b5c2e9e"},
+    {"survival_09.txt", "750d3a6653fe016b"}, {"survival_10.txt", "b75a320b8261106a"},
+    {"survival_11.txt", "203b6b650db8095d"}, {"survival_12.txt", "072c6e4a4b342cef"},
 };
 
 class LevelScript : public ::testing::TestWithParam<std::string> {};
