@@ -28,6 +28,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Every program a test started: one still running when its test ends (an
+// assertion that returned early) is killed then, not left behind.
+std::vector<pid_t>& Spawned() {
+  static std::vector<pid_t> pids;
+  return pids;
+}
+
 // display "" leaves the environment's display alone; "none" takes every
 // display away; "none, empty driver" too, and sets SDL_VIDEODRIVER empty.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& dir,
@@ -53,6 +60,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& dir,
     ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
+  Spawned().push_back(pid);
   return pid;
 }
 
@@ -253,6 +261,14 @@ class RealWindow : public ::testing::Test {
     if (!HaveTools()) GTEST_SKIP() << "Xvfb, xdotool or import missing";
     x.Start();
     ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  }
+  void TearDown() override {
+    for (const pid_t pid : Spawned()) {
+      if (::waitpid(pid, nullptr, WNOHANG) != 0) continue;  // ended and reaped
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+    Spawned().clear();
   }
   Xvfb x;
 };
